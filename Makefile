@@ -1,0 +1,55 @@
+# Thin wrapper: every target installs what is missing, configures and builds first.
+BUILD      ?= build
+BUILD_ASAN ?= build-asan
+BUILD_BENCH?= build-bench
+BUILD_FUZZ ?= build-fuzz
+JOBS       ?= 2
+GENERATOR  := -G Ninja
+CMAKE_ARGS ?=
+FUZZ_SECONDS ?= 60
+
+.PHONY: deps configure build run test test-asan bench fuzz format format-check clean
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/kelvra $(ARGS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(BUILD_ASAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DKELVRA_SANITIZE=ON $(CMAKE_ARGS)
+	cmake --build $(BUILD_ASAN) -j $(JOBS)
+	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(BUILD_BENCH) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELVRA_BUILD_BENCH=ON \
+		-DKELVRA_BUILD_TESTS=OFF $(CMAKE_ARGS)
+	cmake --build $(BUILD_BENCH) -j $(JOBS)
+	scripts/run-bench $(BUILD_BENCH)
+
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DKELVRA_BUILD_FUZZ=ON -DKELVRA_BUILD_TESTS=OFF $(CMAKE_ARGS)
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_http
+	scripts/run-fuzz $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ)

@@ -1,0 +1,1 @@
+# Sources of app/ in kelvra_ui.

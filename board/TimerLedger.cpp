@@ -1,0 +1,137 @@
+#include "board/TimerLedger.h"
+
+#include "platform/Clock.h"
+#include "platform/Profile.h"
+#include "platform/ProfileLayout.h"
+
+#include <cstdio>
+#include <limits>
+
+namespace {
+
+const QString kNoShare = QStringLiteral("0.0%");
+
+// 32-bit seconds hold about 68 years; a charge beyond that stops at the limit rather than wrapping.
+int Saturate(qint64 seconds) {
+    if (seconds > std::numeric_limits<int>::max()) {
+        return std::numeric_limits<int>::max();
+    }
+    if (seconds < std::numeric_limits<int>::min()) {
+        return std::numeric_limits<int>::min();
+    }
+    return static_cast<int>(seconds);
+}
+
+// "%0.1f %%", always with a decimal point whatever the user's locale.
+QString FormatShare(double percent) {
+    return QString::number(percent, 'f', 1) + QStringLiteral(" %");
+}
+
+} // namespace
+
+CTimerLedger::CTimerLedger(Profile& profile, const Clock& clock, BoardDisplay& display)
+    : m_profile(profile), m_clock(clock), m_display(display) {}
+
+QString CTimerLedger::FormatSeconds(qint64 seconds) {
+    // Hours right-aligned in at least three characters, then two-digit minutes and seconds. A negative
+    // time (the clock went back) carries its minus in front of the hours.
+    const bool negative = seconds < 0;
+    const quint64 magnitude = negative ? 0 - static_cast<quint64>(seconds) : static_cast<quint64>(seconds);
+    char hours[24];
+    std::snprintf(hours, sizeof hours, "%s%llu", negative ? "-" : "",
+                  static_cast<unsigned long long>(magnitude / 3600));
+    char text[40];
+    const int n = std::snprintf(text, sizeof text, "%3s:%02u:%02u", hours,
+                                static_cast<unsigned>(magnitude % 3600 / 60), static_cast<unsigned>(magnitude % 60));
+    return QString::fromLatin1(text, n);
+}
+
+void CTimerLedger::ComputeShares(int runningIndex, qint64 elapsed) {
+    qint64 total = elapsed;
+    for (int i = 0; i < kTimers; ++i) {
+        total += m_nSeconds[i];
+        m_dPercent[i] = 0.0;
+        m_strPercent[i] = kNoShare;
+    }
+    m_nTotalSeconds = Saturate(total);
+    m_strTotal = FormatSeconds(m_nTotalSeconds);
+    if (total <= 0) {
+        return;
+    }
+    for (int i = 0; i < kTimers; ++i) {
+        const qint64 t = m_nSeconds[i] + (i == runningIndex ? elapsed : 0);
+        m_dPercent[i] = static_cast<double>(t) / static_cast<double>(total) * 100.0;
+        m_strPercent[i] = FormatShare(m_dPercent[i]);
+    }
+}
+
+void CTimerLedger::LoadTimers() {
+    for (int i = 0; i < kTimers; ++i) {
+        const QString entry = ProfileLayout::IndexEntry(i);
+        m_nSeconds[i] = m_profile.GetProfileInt(ProfileLayout::kTimerSec, entry, 0);
+        m_strName[i] = m_profile.GetProfileString(ProfileLayout::kTimerText, entry);
+        m_strTime[i] = FormatSeconds(m_nSeconds[i]);
+    }
+    ComputeShares(-1, 0);
+}
+
+void CTimerLedger::ShowTimers() {
+    m_display.m_strStopLabel = QStringLiteral("Stop");
+    for (int i = 0; i < kTimers; ++i) {
+        m_display.m_strShowName[i] = m_strName[i];
+        m_display.m_strShowTime[i] = m_strTime[i];
+        m_display.m_strShowPercent[i] = m_strPercent[i];
+    }
+    m_display.m_strShowTotal = m_strTotal;
+    m_display.PushFields();
+}
+
+qint64 CTimerLedger::ChargeOpenPeriod() {
+    const int index = m_nRunning - 1;
+    const qint64 now = m_clock.Now();
+    const qint64 elapsed = now - m_timeStart;
+    m_nSeconds[index] = Saturate(m_nSeconds[index] + elapsed);
+    m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), m_nSeconds[index]);
+    return now;
+}
+
+void CTimerLedger::SwitchTimer() {
+    m_display.ReadFields();
+    if (m_nRunning > 0 && m_nRunning <= kTimers) {
+        ChargeOpenPeriod();
+        LoadTimers();
+        ShowTimers();
+    }
+    m_timeStart = m_clock.Now();
+    // A group with no checked button reads back as -1: that is Stop, never an index.
+    const int selected = m_display.m_nSelected;
+    m_nRunning = selected >= 0 && selected <= kTimers ? selected : 0;
+}
+
+void CTimerLedger::RefreshRunningTimer() {
+    if (m_nRunning <= 0 || m_nRunning > kTimers) {
+        return;
+    }
+    const int index = m_nRunning - 1;
+    const qint64 elapsed = m_clock.Now() - m_timeStart;
+    m_display.m_strShowTime[index] = FormatSeconds(Saturate(m_nSeconds[index] + elapsed));
+    ComputeShares(index, elapsed);
+    for (int i = 0; i < kTimers; ++i) {
+        m_display.m_strShowPercent[i] = m_strPercent[i];
+    }
+    m_display.m_strShowTotal = m_strTotal;
+    m_display.PushFields();
+}
+
+void CTimerLedger::SaveRunningTimer() {
+    if (m_nRunning > 0 && m_nRunning <= kTimers) {
+        // The period is closed: a second save (a window closed twice over) charges nothing again.
+        m_timeStart = ChargeOpenPeriod();
+    }
+}
+
+void CTimerLedger::ClearAllSeconds() {
+    for (int i = 0; i < kTimers; ++i) {
+        m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(i), 0);
+    }
+}

@@ -1,0 +1,59 @@
+#include "board/TimerStore.h"
+
+#include "board/TimerLedger.h"
+#include "platform/Clock.h"
+#include "platform/Profile.h"
+#include "platform/ProfileLayout.h"
+
+#include <ctime>
+
+namespace TimerStore {
+
+int InstallationNumber(qint64 now) {
+    const std::time_t t = static_cast<std::time_t>(now);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
+    localtime_r(&t, &local);
+#endif
+    return ((local.tm_mday * 24 * 3600) + local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * 100 + 10;
+}
+
+bool InitProfile(Profile& profile, const Clock& clock) {
+    using namespace ProfileLayout;
+    if (profile.GetProfileInt(kTimer, kInit, 0) == 0) {
+        profile.WriteProfileInt(kTimer, kRandomId, InstallationNumber(clock.Now()));
+        for (int i = 0; i < CTimerLedger::kTimers; ++i) {
+            profile.WriteProfileInt(kTimerSec, IndexEntry(i), 0);
+            profile.WriteProfileString(kTimerText, IndexEntry(i), QStringLiteral("My Project Text %1").arg(i + 1));
+        }
+        profile.WriteProfileInt(kTimer, kInit, 1);
+    }
+    return profile.GetProfileInt(kTimer, kCc, 0) == 0;
+}
+
+void ResetAllTimers(CTimerLedger& ledger, BoardDisplay& display,
+                    const std::function<bool(const QString& question)>& confirm) {
+    if (!confirm(kResetAllQuestion)) {
+        return;
+    }
+    display.m_nSelected = 0;
+    display.PushFields();
+    ledger.SwitchTimer();
+    ledger.ClearAllSeconds();
+    ledger.LoadTimers();
+    ledger.ShowTimers();
+}
+
+void ApplyFieldResets(CTimerLedger& ledger, Profile& profile, const std::array<int, 10>& resetFlags) {
+    for (int i = 0; i < CTimerLedger::kTimers; ++i) {
+        if (resetFlags[i] == 1) {
+            profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(i), 0);
+        }
+    }
+    ledger.LoadTimers();
+    ledger.ShowTimers();
+}
+
+} // namespace TimerStore

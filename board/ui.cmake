@@ -1,0 +1,1 @@
+# Sources of board/ in kelvra_ui.

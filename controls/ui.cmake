@@ -1,0 +1,1 @@
+# Sources of controls/ in kelvra_ui.

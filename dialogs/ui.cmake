@@ -1,0 +1,1 @@
+# Sources of dialogs/ in kelvra_ui.

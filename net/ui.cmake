@@ -1,0 +1,1 @@
+# Sources of net/ in kelvra_ui.
