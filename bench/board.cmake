@@ -1,0 +1,2 @@
+add_executable(bench_board ${CMAKE_CURRENT_LIST_DIR}/bench_board.cpp)
+target_link_libraries(bench_board PRIVATE kelvra_core benchmark::benchmark)
