@@ -6,7 +6,6 @@
 #include "platform/ProfileLayout.h"
 
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
 
 namespace {

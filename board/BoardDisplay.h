@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <array>
 
 // The board's display fields, one per text the form shows, and the data exchange that moves them

@@ -41,8 +41,9 @@ QString CTimerLedger::FormatSeconds(qint64 seconds) {
     std::snprintf(hours, sizeof hours, "%s%llu", negative ? "-" : "",
                   static_cast<unsigned long long>(magnitude / 3600));
     char text[40];
-    const int n = std::snprintf(text, sizeof text, "%3s:%02u:%02u", hours,
-                                static_cast<unsigned>(magnitude % 3600 / 60), static_cast<unsigned>(magnitude % 60));
+    const int n =
+        std::snprintf(text, sizeof text, "%3s:%02u:%02u", hours, static_cast<unsigned>(magnitude % 3600 / 60),
+                      static_cast<unsigned>(magnitude % 60));
     return QString::fromLatin1(text, n);
 }
 

@@ -26,7 +26,8 @@ bool InitProfile(Profile& profile, const Clock& clock) {
         profile.WriteProfileInt(kTimer, kRandomId, InstallationNumber(clock.Now()));
         for (int i = 0; i < CTimerLedger::kTimers; ++i) {
             profile.WriteProfileInt(kTimerSec, IndexEntry(i), 0);
-            profile.WriteProfileString(kTimerText, IndexEntry(i), QStringLiteral("My Project Text %1").arg(i + 1));
+            profile.WriteProfileString(kTimerText, IndexEntry(i),
+                                       QStringLiteral("My Project Text %1").arg(i + 1));
         }
         profile.WriteProfileInt(kTimer, kInit, 1);
     }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <array>
 #include <functional>
 
@@ -13,7 +12,8 @@ class Profile;
 // The store operations of the board: first-run set-up of the profile and the two reset paths.
 namespace TimerStore {
 
-inline const QString kResetAllQuestion = QStringLiteral("Do you really want to reset ALL Timers?\nAre you sure ?");
+inline const QString kResetAllQuestion =
+    QStringLiteral("Do you really want to reset ALL Timers?\nAre you sure ?");
 
 // The installation number of the first run, from the local time of `now`:
 // ((day * 24 * 3600) + hour * 3600 + minute * 60 + second) * 100 + 10.

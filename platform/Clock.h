@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QtGlobal>
-
 #include <atomic>
 
 // Calendar time in whole seconds since the epoch. Periods are differences of two readings.

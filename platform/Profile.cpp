@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
-
 #include <limits>
 
 #ifdef Q_OS_UNIX
@@ -48,8 +47,8 @@ Profile::~Profile() = default;
 
 std::unique_ptr<QSettings> Profile::MakeSettings() const {
     if (m_fileName.isEmpty()) {
-        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvra"),
-                                           QStringLiteral("Kelvra"));
+        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                           QStringLiteral("Kelvra"), QStringLiteral("Kelvra"));
     }
     return std::make_unique<QSettings>(m_fileName, QSettings::IniFormat);
 }

@@ -5,7 +5,6 @@
 #include "platform/Profile.h"
 
 #include <QCoreApplication>
-
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -14,19 +13,22 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc == 5 && std::strcmp(argv[1], "read") == 0) {
         Profile profile(QString::fromLocal8Bit(argv[2]));
-        std::printf("%d\n", profile.GetProfileInt(QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]), -1));
+        std::printf("%d\n", profile.GetProfileInt(QString::fromLocal8Bit(argv[3]),
+                                                  QString::fromLocal8Bit(argv[4]), -1));
         return 0;
     }
     if (argc == 5 && std::strcmp(argv[1], "readstr") == 0) {
         Profile profile(QString::fromLocal8Bit(argv[2]));
-        std::printf("%s\n", profile.GetProfileString(QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]))
-                                 .toUtf8()
-                                 .constData());
+        std::printf("%s\n",
+                    profile.GetProfileString(QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]))
+                        .toUtf8()
+                        .constData());
         return 0;
     }
     if (argc == 6 && std::strcmp(argv[1], "write") == 0) {
         Profile profile(QString::fromLocal8Bit(argv[2]));
-        profile.WriteProfileInt(QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]), std::atoi(argv[5]));
+        profile.WriteProfileInt(QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]),
+                                std::atoi(argv[5]));
         std::printf("written\n");
         std::fflush(stdout);
         for (;;) {

@@ -1,6 +1,5 @@
 #include "RecordingDisplay.h"
 #include "TestSuites.h"
-
 #include "board/TimerLedger.h"
 #include "platform/Clock.h"
 #include "platform/Profile.h"
@@ -9,7 +8,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <limits>
 #include <memory>
 

@@ -1,5 +1,4 @@
 #include "TestSuites.h"
-
 #include "platform/Profile.h"
 
 #include <QDir>
@@ -7,10 +6,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <thread>
-
 #include <signal.h>
+#include <thread>
 
 namespace {
 
@@ -21,7 +18,8 @@ QString Tool() {
 
 // Reads from a second process: in one process all settings objects share a cache, which proves nothing
 // about the disk.
-QString ReadElsewhere(const QString& mode, const QString& file, const QString& section, const QString& entry) {
+QString ReadElsewhere(const QString& mode, const QString& file, const QString& section,
+                      const QString& entry) {
     QProcess p;
     p.start(Tool(), {mode, file, section, entry});
     if (!p.waitForFinished(10000)) {
@@ -55,7 +53,8 @@ private Q_SLOTS:
         QCOMPARE(profile.GetProfileInt(QStringLiteral("TimerSec"), QStringLiteral("3"), 7), -5);
         QCOMPARE(profile.GetProfileInt(QStringLiteral("TimerSec"), QStringLiteral("4"), 7), 7);
         QCOMPARE(profile.GetProfileInt(QStringLiteral("TimerSec"), QStringLiteral("9"), 7), 7);
-        QCOMPARE(profile.GetProfileString(QStringLiteral("TimerText"), QStringLiteral("0")), QStringLiteral("a, b"));
+        QCOMPARE(profile.GetProfileString(QStringLiteral("TimerText"), QStringLiteral("0")),
+                 QStringLiteral("a, b"));
         QCOMPARE(profile.GetProfileString(QStringLiteral("TimerText"), QStringLiteral("1")), QString());
     }
 
@@ -66,7 +65,9 @@ private Q_SLOTS:
             Profile profile(file);
             QVERIFY(profile.WriteProfileString(QStringLiteral("TimerText"), QStringLiteral("3"), name));
         }
-        QCOMPARE(ReadElsewhere(QStringLiteral("readstr"), file, QStringLiteral("TimerText"), QStringLiteral("3")), name);
+        QCOMPARE(
+            ReadElsewhere(QStringLiteral("readstr"), file, QStringLiteral("TimerText"), QStringLiteral("3")),
+            name);
     }
 
     void corruptFileReadsAsEmptyAndIsKept() {
@@ -94,7 +95,8 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(folder).isDir());
 
         Profile unwritable(QStringLiteral("/dev/null/Kelvra.conf"));
-        QVERIFY(!unwritable.WriteProfileString(QStringLiteral("TimerText"), QStringLiteral("0"), QStringLiteral("x")));
+        QVERIFY(!unwritable.WriteProfileString(QStringLiteral("TimerText"), QStringLiteral("0"),
+                                               QStringLiteral("x")));
         QCOMPARE(unwritable.GetProfileInt(QStringLiteral("TimerSec"), QStringLiteral("0"), 0), 0);
     }
 
@@ -114,7 +116,8 @@ private Q_SLOTS:
         for (const char* section : {"TimerSec", "Timer"}) {
             for (int e = 0; e < 10; ++e) {
                 const int last = e == 0 ? kWrites : kWrites - 10 + e;
-                QCOMPARE(ReadElsewhere(QStringLiteral("read"), file, QString::fromLatin1(section), QString::number(e)),
+                QCOMPARE(ReadElsewhere(QStringLiteral("read"), file, QString::fromLatin1(section),
+                                       QString::number(e)),
                          QString::number(last));
             }
         }

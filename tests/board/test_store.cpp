@@ -1,6 +1,5 @@
 #include "RecordingDisplay.h"
 #include "TestSuites.h"
-
 #include "board/TimerLedger.h"
 #include "board/TimerStore.h"
 #include "platform/Clock.h"
@@ -11,7 +10,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 
 using namespace ProfileLayout;
