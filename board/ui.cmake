@@ -1,1 +1,3 @@
-# Sources of board/ in kelvra_ui.
+target_sources(kelvra_ui PRIVATE
+  board/KelvraView.cpp board/KelvraView.h
+)

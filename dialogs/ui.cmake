@@ -1,1 +1,3 @@
-# Sources of dialogs/ in kelvra_ui.
+target_sources(kelvra_ui PRIVATE
+  dialogs/FieldNamesDlg.cpp dialogs/FieldNamesDlg.h
+)

@@ -1,1 +1,8 @@
-# Sources of platform/ in kelvra_ui.
+target_sources(kelvra_ui PRIVATE
+  platform/DataExchange.cpp platform/DataExchange.h
+  platform/DialogBuilder.cpp platform/DialogBuilder.h platform/DialogTemplate.h
+  platform/FormLabel.cpp platform/FormLabel.h
+  platform/Prompt.cpp platform/Prompt.h
+  platform/WindowTimers.cpp platform/WindowTimers.h
+  res/Templates.cpp res/Templates.h res/resource.h
+)

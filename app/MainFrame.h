@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <map>
+#include <memory>
+
+class CKelvraDoc;
+class CKelvraView;
+class Clock;
+class Profile;
+class QAction;
+
+// The main window: fixed size (it shrinks to the board's form), minimisable but neither maximisable nor
+// resizable, with the menu and the accelerators. Every command goes through OnCommand.
+class CMainFrame final : public QMainWindow {
+    Q_OBJECT
+public:
+    CMainFrame(std::shared_ptr<Profile> profile, const Clock& clock, CKelvraDoc& document, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+    Q_DISABLE_COPY_MOVE(CMainFrame)
+
+    CKelvraView* View() const { return m_view; }
+    void OnCommand(int id);
+    // Opens a document (command line, Open): reads nothing and runs the board's initial update again.
+    bool OpenDocument(const QString& path);
+
+private:
+    void BuildMenu();
+    void BuildAccelerators();
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFileSave();
+    void OnAppAbout();
+    void AddToRecentFileList(const QString& path);
+
+    std::shared_ptr<Profile> m_profile;
+    CKelvraDoc& m_document;
+    CKelvraView* m_view = nullptr; // central widget, owned by the window
+};

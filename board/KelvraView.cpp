@@ -1,0 +1,183 @@
+#include "board/KelvraView.h"
+
+#include "board/TimerStore.h"
+#include "dialogs/FieldNamesDlg.h"
+#include "platform/Clock.h"
+#include "platform/DataExchange.h"
+#include "platform/FormLabel.h"
+#include "platform/Profile.h"
+#include "platform/Prompt.h"
+#include "res/Templates.h"
+#include "res/resource.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QDir>
+#include <QLayout>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QStandardPaths>
+
+namespace {
+
+const QColor kBoardBlue(102, 102, 255); // 0xFF6666 as 0x00BBGGRR
+const QColor kBoardText(255, 255, 255);
+
+// Share field 1033 + i shows timer index i; the exchange visits them in this order.
+constexpr int kShareOrder[10] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 6};
+
+} // namespace
+
+CKelvraView::CKelvraView(std::shared_ptr<Profile> profile, const Clock& clock, QWidget* parent)
+    : QWidget(parent), m_profile(std::move(profile)), m_clock(clock), m_ledger(*m_profile, m_clock, *this),
+      m_timers([this](int id) { OnTimer(id); }) {
+    // One palette for the form and every control: white on blue from the first paint on.
+    QPalette palette = this->palette();
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Button}) {
+        palette.setColor(role, kBoardBlue);
+    }
+    // Text stays dark: it is the dot of a checked radio button, drawn on the indicator's light base.
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText}) {
+        palette.setColor(role, kBoardText);
+    }
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    m_form = DialogBuilder::Build(Templates::BoardForm(), this);
+    setFixedSize(m_form.pixelSize);
+    m_btnManual = qobject_cast<QPushButton*>(m_form.Control(IDC_BUTTON_MANUAL));
+    m_btnSponsor = qobject_cast<QPushButton*>(m_form.Control(IDC_BUTTON_SPONSOR));
+
+    connect(m_form.radioGroups.at(IDC_RADIO_STOP), &QButtonGroup::idClicked, this,
+            [this](int) { m_ledger.SwitchTimer(); });
+    connect(qobject_cast<FormLabel*>(m_form.Control(IDC_STOP_LABEL)), &FormLabel::clicked, this,
+            [this] { SelectRow(0); });
+    for (int i = 0; i < kTimers; ++i) {
+        connect(qobject_cast<FormLabel*>(m_form.Control(IDC_NAME_FIRST + i)), &FormLabel::clicked, this,
+                [this, i] { SelectRow(i + 1); });
+    }
+}
+
+CKelvraView::~CKelvraView() {
+    m_ledger.SaveRunningTimer();
+}
+
+void CKelvraView::DoDataExchange(const DataExchange& dx) {
+    // Names longer than the board's 20 characters are not checked here: the labels show them elided
+    // with the whole name as tooltip, so neither the tick nor a switch ever stops on them.
+    for (int i = 0; i < kTimers; ++i) {
+        dx.Text(IDC_NAME_FIRST + i, m_strShowName[i]);
+    }
+    dx.Text(IDC_STOP_LABEL, m_strStopLabel);
+    dx.Radio(IDC_RADIO_STOP, m_nSelected);
+    for (int i = 0; i < kTimers; ++i) {
+        dx.Text(IDC_TIME_FIRST + i, m_strShowTime[i]);
+    }
+    for (int i : kShareOrder) {
+        dx.Text(IDC_SHARE_FIRST + i, m_strShowPercent[i]);
+    }
+    dx.Text(IDC_TOTAL_TIME, m_strShowTotal);
+}
+
+void CKelvraView::UpdateData(bool saveAndValidate) {
+    DoDataExchange(DataExchange(m_form, saveAndValidate));
+}
+
+void CKelvraView::PushFields() {
+    UpdateData(false);
+}
+
+void CKelvraView::ReadFields() {
+    UpdateData(true);
+}
+
+void CKelvraView::SelectRow(int selector) {
+    m_nSelected = selector;
+    UpdateData(false);
+    m_ledger.SwitchTimer();
+}
+
+void CKelvraView::OnInitialUpdate() {
+    // New and Open run this again: the open period is charged first so that no time is lost, and the
+    // radio group goes back to Stop together with the ledger.
+    if (m_bInitialised) {
+        m_ledger.SaveRunningTimer();
+        m_nSelected = 0;
+    }
+    m_bInitialised = true;
+
+    UpdateData(false);
+    ResizeParentToFit();
+    if (TimerStore::InitProfile(*m_profile, m_clock)) {
+        m_timers.SetTimer(ID_TIMER_LOOKUP, LOOKUP_DELAY_MS);
+    }
+    m_ledger.m_nRunning = 0;
+    m_ledger.LoadTimers();
+    m_ledger.ShowTimers();
+    m_ledger.m_timeStart = m_clock.Now();
+    m_timers.SetTimer(ID_TIMER_TICK, TICK_INTERVAL_MS);
+    // Shading the two buttons comes here once the shaded buttons replace the plain ones: both draw from
+    // the generator before it is seeded, so their faces are the same at every start.
+    m_random.Seed(static_cast<std::uint32_t>(m_clock.Now()));
+}
+
+void CKelvraView::ResizeParentToFit() {
+    QWidget* frame = window();
+    if (frame == this) {
+        return;
+    }
+    // The frame recomputes its layout around the fixed-size form (menu bar included) and shrinks to it.
+    if (QLayout* layout = frame->layout()) {
+        layout->invalidate();
+        layout->activate();
+        frame->setFixedSize(layout->totalSizeHint().boundedTo(frame->size()));
+    }
+}
+
+void CKelvraView::OnTimer(int id) {
+    if (id == ID_TIMER_LOOKUP) {
+        m_timers.KillTimer(ID_TIMER_LOOKUP);
+        StartCountryLookup();
+    } else if (id == ID_TIMER_TICK) {
+        UpdateData(true);
+        m_ledger.RefreshRunningTimer();
+    }
+}
+
+void CKelvraView::StartCountryLookup() {
+    Q_EMIT countryLookupStarted();
+}
+
+void CKelvraView::ResetAllTimers() {
+    TimerStore::ResetAllTimers(m_ledger, *this,
+                               [this](const QString& question) { return Prompt::AskYesNo(window(), question); });
+}
+
+void CKelvraView::EditFieldNames() {
+    std::array<int, 10> resets{};
+    {
+        CFieldNamesDlg dialog(*m_profile, window());
+        dialog.exec();
+        resets = dialog.m_nReset;
+    }
+    TimerStore::ApplyFieldResets(m_ledger, *m_profile, resets);
+}
+
+void CKelvraView::OnFilePrint() {
+    // The board prints as a single empty page.
+    QPrinter printer;
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        printer.setOutputFileName(QDir(folder.isEmpty() ? QDir::homePath() : folder).filePath(QStringLiteral("Kelvra.pdf")));
+    }
+    QPrintDialog dialog(&printer, window());
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    QPainter painter;
+    if (painter.begin(&printer)) {
+        painter.end();
+    }
+}

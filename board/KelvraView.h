@@ -1,0 +1,63 @@
+#pragma once
+
+#include "board/BoardDisplay.h"
+#include "board/TimerLedger.h"
+#include "platform/DialogBuilder.h"
+#include "platform/Random15.h"
+#include "platform/WindowTimers.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class Clock;
+class DataExchange;
+class Profile;
+class QPushButton;
+
+// The board: the form of ten timer rows between a Stop row and a Total row, white on blue. It owns the
+// ledger, turns clicks into selections, drives the one-second refresh, arms the delayed country-code
+// lookup, and routes the board's commands.
+class CKelvraView final : public QWidget, public BoardDisplay {
+    Q_OBJECT
+public:
+    CKelvraView(std::shared_ptr<Profile> profile, const Clock& clock, QWidget* parent = nullptr);
+    ~CKelvraView() override;
+    Q_DISABLE_COPY_MOVE(CKelvraView)
+
+    // Runs at start-up and again for New and Open.
+    void OnInitialUpdate();
+
+    void PushFields() override;
+    void ReadFields() override;
+
+    void OnTimer(int id);
+    void ResetAllTimers();
+    void EditFieldNames();
+    void OnFilePrint();
+
+    const CTimerLedger& Ledger() const { return m_ledger; }
+    const BuiltDialog& Form() const { return m_form; }
+    bool IsTimerActive(int id) const { return m_timers.IsActive(id); }
+
+Q_SIGNALS:
+    // The lookup worker was started (it reports only through the profile).
+    void countryLookupStarted();
+
+private:
+    void DoDataExchange(const DataExchange& dx);
+    void UpdateData(bool saveAndValidate);
+    void SelectRow(int selector);
+    void ResizeParentToFit();
+    void StartCountryLookup();
+
+    std::shared_ptr<Profile> m_profile;
+    const Clock& m_clock;
+    CTimerLedger m_ledger;
+    BuiltDialog m_form;
+    QPushButton* m_btnManual = nullptr;  // owned by the form
+    QPushButton* m_btnSponsor = nullptr; // owned by the form
+    WindowTimers m_timers;
+    Random15 m_random; // the shading's generator, seeded once the buttons are built
+    bool m_bInitialised = false;
+};

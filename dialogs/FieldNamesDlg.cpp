@@ -1,0 +1,72 @@
+#include "dialogs/FieldNamesDlg.h"
+
+#include "platform/DataExchange.h"
+#include "platform/Profile.h"
+#include "platform/ProfileLayout.h"
+#include "res/Templates.h"
+#include "res/resource.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+namespace {
+
+constexpr std::array<int, 10> kEdits{IDC_FIELD_1, IDC_FIELD_2, IDC_FIELD_3, IDC_FIELD_4, IDC_FIELD_5,
+                                     IDC_FIELD_6, IDC_FIELD_7, IDC_FIELD_8, IDC_FIELD_9, IDC_FIELD_10};
+constexpr std::array<int, 10> kResets{IDC_RESET_1, IDC_RESET_2, IDC_RESET_3, IDC_RESET_4, IDC_RESET_5,
+                                      IDC_RESET_6, IDC_RESET_7, IDC_RESET_8, IDC_RESET_9, IDC_RESET_10};
+// The order in which the members are exchanged: index 0, then 9, then 1 to 8.
+constexpr std::array<int, 10> kExchangeOrder{0, 9, 1, 2, 3, 4, 5, 6, 7, 8};
+
+} // namespace
+
+CFieldNamesDlg::CFieldNamesDlg(Profile& profile, QWidget* parent) : QDialog(parent), m_profile(profile) {
+    for (int i = 0; i < 10; ++i) {
+        m_strField[i] = m_profile.GetProfileString(ProfileLayout::kTimerText, ProfileLayout::IndexEntry(i));
+    }
+
+    const DialogTemplate& t = Templates::FieldNames();
+    setWindowTitle(t.caption);
+    QPalette palette = this->palette();
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button}) {
+        palette.setColor(role, Qt::black);
+    }
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(role, Qt::white);
+    }
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    m_form = DialogBuilder::Build(t, this);
+    setFixedSize(m_form.pixelSize);
+    for (int i = 0; i < 10; ++i) {
+        connect(qobject_cast<QLineEdit*>(m_form.Control(kEdits[i])), &QLineEdit::textChanged, this,
+                [this, i] { OnFieldChanged(i); });
+        connect(qobject_cast<QCheckBox*>(m_form.Control(kResets[i])), &QCheckBox::clicked, this,
+                [this] { UpdateData(true); });
+    }
+    UpdateData(false);
+}
+
+void CFieldNamesDlg::DoDataExchange(const DataExchange& dx) {
+    for (int i : kExchangeOrder) {
+        dx.Text(kEdits[i], m_strField[i]);
+    }
+    for (int i : kExchangeOrder) {
+        dx.Check(kResets[i], m_nReset[i]);
+    }
+}
+
+void CFieldNamesDlg::UpdateData(bool saveAndValidate) {
+    m_bExchanging = true;
+    DoDataExchange(DataExchange(m_form, saveAndValidate));
+    m_bExchanging = false;
+}
+
+void CFieldNamesDlg::OnFieldChanged(int index) {
+    if (m_bExchanging) {
+        return;
+    }
+    UpdateData(true);
+    m_profile.WriteProfileString(ProfileLayout::kTimerText, ProfileLayout::IndexEntry(index), m_strField[index]);
+}

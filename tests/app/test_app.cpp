@@ -1,0 +1,279 @@
+#include "app/KelvraDoc.h"
+#include "app/MainFrame.h"
+#include "board/KelvraView.h"
+#include "dialogs/FieldNamesDlg.h"
+#include "platform/Clock.h"
+#include "platform/DialogBuilder.h"
+#include "platform/FormLabel.h"
+#include "platform/Profile.h"
+#include "platform/ProfileLayout.h"
+#include "res/Templates.h"
+#include "res/resource.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QProcess>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include <signal.h>
+
+using namespace ProfileLayout;
+
+namespace {
+
+// Runs `act` on the next modal dialog once it is up; `act` must close it.
+void WhenModal(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(0, [act = std::move(act)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) {
+            WhenModal(act);
+            return;
+        }
+        act(modal);
+    });
+}
+
+} // namespace
+
+class TestApp : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::shared_ptr<Profile> m_profile;
+    SettableClock m_clock;
+    CKelvraDoc m_document;
+    std::unique_ptr<CMainFrame> m_frame;
+
+    CKelvraView* View() const { return m_frame->View(); }
+    template <typename T> T* Control(int id) const { return qobject_cast<T*>(View()->Form().Control(id)); }
+    QString Text(int id) const { return Control<FormLabel>(id)->FullText(); }
+    int Stored(int index) const { return m_profile->GetProfileInt(kTimerSec, IndexEntry(index), -1); }
+    void ClickLabel(int id) { QTest::mouseClick(Control<FormLabel>(id), Qt::LeftButton); }
+    void ClickRadio(int id) { QTest::mouseClick(Control<QRadioButton>(id), Qt::LeftButton, {}, QPoint(6, 10)); }
+    void Tick(int seconds = 1) {
+        m_clock.Advance(seconds);
+        View()->OnTimer(ID_TIMER_TICK);
+    }
+    void StartBoard() {
+        m_frame = std::make_unique<CMainFrame>(m_profile, m_clock, m_document);
+        View()->OnInitialUpdate();
+        m_frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_profile = std::make_shared<Profile>(m_dir->filePath(QStringLiteral("Kelvra.conf")));
+        StartBoard();
+    }
+    void cleanup() { m_frame.reset(); }
+
+    void clickingRowsStartsSwitchesAndStopsTimers() {
+        QCOMPARE(Text(IDC_NAME_FIRST), QStringLiteral("My Project Text 1"));
+        QVERIFY(Control<QRadioButton>(IDC_RADIO_STOP)->isChecked());
+
+        ClickLabel(IDC_NAME_FIRST + 2); // third row: radio 1001
+        QVERIFY(Control<QRadioButton>(IDC_RADIO_3)->isChecked());
+        QCOMPARE(View()->Ledger().m_nRunning, 3);
+        Tick();
+        Tick();
+        QCOMPARE(Text(IDC_TIME_FIRST + 2), QStringLiteral("  0:00:02"));
+        QCOMPARE(Text(IDC_TOTAL_TIME), QStringLiteral("  0:00:02"));
+        QCOMPARE(Text(IDC_SHARE_FIRST + 2), QStringLiteral("100.0 %"));
+        QCOMPARE(Text(IDC_SHARE_FIRST), QStringLiteral("0.0 %"));
+
+        ClickRadio(IDC_RADIO_1); // switching charges and stores the third timer
+        QCOMPARE(Stored(2), 2);
+        QCOMPARE(View()->Ledger().m_nRunning, 1);
+        Tick(2);
+        QCOMPARE(Text(IDC_SHARE_FIRST), QStringLiteral("50.0 %"));
+        QCOMPARE(Text(IDC_SHARE_FIRST + 2), QStringLiteral("50.0 %"));
+
+        ClickLabel(IDC_STOP_LABEL);
+        QVERIFY(Control<QRadioButton>(IDC_RADIO_STOP)->isChecked());
+        QCOMPARE(Stored(0), 2);
+        QCOMPARE(View()->Ledger().m_nRunning, 0);
+        ClickLabel(IDC_TOTAL_LABEL); // reports clicks, nothing handles them
+        QCOMPARE(View()->Ledger().m_nRunning, 0);
+    }
+
+    void closingTheWindowChargesTheOpenPeriod() {
+        ClickLabel(IDC_NAME_FIRST + 9);
+        m_clock.Advance(42);
+        m_frame.reset();
+        QCOMPARE(Stored(9), 42);
+    }
+
+    void newChargesTheRunningTimerAndShowsStop() {
+        ClickLabel(IDC_NAME_FIRST + 4);
+        m_clock.Advance(9);
+        m_frame->OnCommand(ID_FILE_NEW);
+        QCOMPARE(Stored(4), 9);
+        QCOMPARE(View()->Ledger().m_nRunning, 0);
+        QVERIFY(Control<QRadioButton>(IDC_RADIO_STOP)->isChecked());
+        m_clock.Advance(9);
+        m_frame.reset();
+        QCOMPARE(Stored(4), 9);
+    }
+
+    void resetAllAnsweredNoThenYes() {
+        ClickLabel(IDC_NAME_FIRST + 1);
+        m_clock.Advance(30);
+        QString asked;
+        WhenModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            asked = box->text();
+            QVERIFY(box->defaultButton() == box->button(QMessageBox::No));
+            box->button(QMessageBox::No)->click();
+        });
+        m_frame->OnCommand(ID_RESET_ALL);
+        QCOMPARE(asked, QStringLiteral("Do you really want to reset ALL Timers?\nAre you sure ?"));
+        QCOMPARE(View()->Ledger().m_nRunning, 2);
+        QCOMPARE(Stored(1), 0);
+
+        WhenModal([](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::Yes)->click(); });
+        m_frame->OnCommand(ID_RESET_ALL);
+        QCOMPARE(View()->Ledger().m_nRunning, 0);
+        QVERIFY(Control<QRadioButton>(IDC_RADIO_STOP)->isChecked());
+        QCOMPARE(Stored(1), 0);
+        QCOMPARE(Text(IDC_TIME_FIRST + 1), QStringLiteral("  0:00:00"));
+        QCOMPARE(Text(IDC_SHARE_FIRST + 1), QStringLiteral("0.0%"));
+    }
+
+    void namesDialogWritesEveryKeystrokeAndEscapeKeepsResets() {
+        m_profile->WriteProfileInt(kTimerSec, IndexEntry(9), 500);
+        m_profile->WriteProfileInt(kTimerSec, IndexEntry(0), 400);
+        QStringList written;
+        WhenModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<CFieldNamesDlg*>(w);
+            QVERIFY(dialog != nullptr);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Edit Fields"));
+            auto* edit = qobject_cast<QLineEdit*>(dialog->Form().Control(IDC_FIELD_3));
+            QCOMPARE(edit->text(), QStringLiteral("My Project Text 3"));
+            edit->clear();
+            for (const char* key : {"a", "b", "c"}) {
+                QTest::keyClicks(edit, QString::fromLatin1(key));
+                written << m_profile->GetProfileString(kTimerText, IndexEntry(2));
+            }
+            QTest::mouseClick(qobject_cast<QCheckBox*>(dialog->Form().Control(IDC_RESET_10)), Qt::LeftButton,
+                              {}, QPoint(6, 10));
+            auto* reset1 = qobject_cast<QCheckBox*>(dialog->Form().Control(IDC_RESET_1));
+            QTest::mouseClick(reset1, Qt::LeftButton, {}, QPoint(6, 10));
+            QTest::mouseClick(reset1, Qt::LeftButton, {}, QPoint(6, 10));
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        m_frame->OnCommand(ID_EDIT_FIELDNAMES);
+        QCOMPARE(written, QStringList({QStringLiteral("a"), QStringLiteral("ab"), QStringLiteral("abc")}));
+        QCOMPARE(Stored(9), 0);
+        QCOMPARE(Stored(0), 400);
+        QCOMPARE(Text(IDC_NAME_FIRST + 2), QStringLiteral("abc"));
+        QCOMPARE(Text(IDC_TIME_FIRST + 9), QStringLiteral("  0:00:00"));
+    }
+
+    void openingTheNamesDialogWritesNothing() {
+        const QString before = m_profile->GetProfileString(kTimerText, IndexEntry(0));
+        m_profile->WriteProfileString(kTimerText, IndexEntry(0), QStringLiteral("kept"));
+        WhenModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+        m_frame->OnCommand(ID_EDIT_FIELDNAMES);
+        QCOMPARE(m_profile->GetProfileString(kTimerText, IndexEntry(0)), QStringLiteral("kept"));
+        QVERIFY(before != QStringLiteral("kept"));
+    }
+
+    void longNamesNeverPromptAndSwitchingStillWorks() {
+        const QString longName = QStringLiteral("A project name that is far longer than twenty characters");
+        m_profile->WriteProfileString(kTimerText, IndexEntry(5), longName);
+        m_frame->OnCommand(ID_FILE_NEW);
+        auto* label = Control<FormLabel>(IDC_NAME_FIRST + 5);
+        QCOMPARE(label->FullText(), longName);
+        QCOMPARE(label->toolTip(), longName);
+        QVERIFY(label->text().size() < longName.size());
+        ClickRadio(IDC_RADIO_6);
+        Tick();
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QCOMPARE(View()->Ledger().m_nRunning, 6);
+        ClickRadio(IDC_RADIO_STOP);
+        QCOMPARE(Stored(5), 1);
+    }
+
+    void secondStartKeepsTheProfileAndLookupFollowsTheCode() {
+        const int id = m_profile->GetProfileInt(kTimer, kRandomId, 0);
+        QVERIFY(id % 100 == 10);
+        QVERIFY(View()->IsTimerActive(ID_TIMER_LOOKUP));
+        QSignalSpy started(View(), &CKelvraView::countryLookupStarted);
+        QVERIFY(started.wait(2000));
+        QCOMPARE(started.count(), 1);
+        QVERIFY(!View()->IsTimerActive(ID_TIMER_LOOKUP));
+
+        m_profile->WriteProfileString(kTimerText, IndexEntry(0), QStringLiteral("Renamed"));
+        m_profile->WriteProfileInt(kTimer, kCc, 1);
+        m_frame.reset();
+        m_clock.Advance(100000);
+        StartBoard();
+        QCOMPARE(m_profile->GetProfileInt(kTimer, kRandomId, 0), id);
+        QCOMPARE(Text(IDC_NAME_FIRST), QStringLiteral("Renamed"));
+        QVERIFY(!View()->IsTimerActive(ID_TIMER_LOOKUP));
+        QVERIFY(View()->IsTimerActive(ID_TIMER_TICK));
+    }
+
+    void formFollowsItsTemplate() {
+        const BuiltDialog& form = View()->Form();
+        const QSize base = form.baseUnits;
+        QCOMPARE(base, DialogBuilder::BaseUnits(DialogBuilder::TemplateFont(Templates::BoardForm())));
+        const auto dlu = [&](int x, int y, int w, int h) { return DialogBuilder::ToPixels(QRect(x, y, w, h), base); };
+        QCOMPARE(form.Control(IDC_RADIO_2)->geometry(), dlu(5, 21, 8, 10));
+        QCOMPARE(form.Control(IDC_NAME_FIRST + 9)->geometry(), dlu(13, 94, 65, 8));
+        QCOMPARE(form.Control(IDC_SHARE_FIRST + 6)->geometry(), dlu(113, 67, 26, 8));
+        QCOMPARE(form.Control(IDC_BUTTON_SPONSOR)->geometry(), dlu(83, 117, 56, 9));
+        QCOMPARE(View()->size(), dlu(0, 0, 144, 131).size());
+        // The frame is the form plus its menu bar, and can be neither resized nor maximised.
+        QCOMPARE(m_frame->width(), View()->width());
+        QCOMPARE(m_frame->minimumSize(), m_frame->maximumSize());
+        QVERIFY(!(m_frame->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(m_frame->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(m_frame->windowTitle(), QStringLiteral("Kelvra v 1.0"));
+    }
+
+    void boardIsWhiteOnBlue() {
+        const QImage image = View()->grab().toImage();
+        QCOMPARE(image.pixelColor(2, 2), QColor(102, 102, 255));
+        const QRect name = Control<FormLabel>(IDC_NAME_FIRST)->geometry();
+        int white = 0;
+        for (int x = name.left(); x <= name.right(); ++x) {
+            for (int y = name.top(); y <= name.bottom(); ++y) {
+                white += image.pixelColor(x * image.devicePixelRatio(), y * image.devicePixelRatio()) == Qt::white;
+            }
+        }
+        QVERIFY(white > 20);
+        QCOMPARE(Control<QRadioButton>(IDC_RADIO_5)->palette().color(QPalette::Window), QColor(102, 102, 255));
+    }
+
+    void terminationSignalStoresTheOpenPeriod() {
+        const QString file = m_dir->filePath(QStringLiteral("child.conf"));
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(qEnvironmentVariable("KELVRA_TEST_BIN") + QStringLiteral("/board_child"), {file});
+        QVERIFY(child.waitForReadyRead(20000));
+        QCOMPARE(child.readLine().trimmed(), QByteArray("running"));
+        QTest::qWait(2100);
+        ::kill(static_cast<pid_t>(child.processId()), SIGTERM);
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        Profile after(file);
+        QVERIFY(after.GetProfileInt(kTimerSec, IndexEntry(2), 0) >= 2);
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "test_app.moc"
