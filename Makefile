@@ -38,6 +38,7 @@ bench: deps
 		-DKELVRA_BUILD_TESTS=OFF $(CMAKE_ARGS)
 	cmake --build $(BUILD_BENCH) -j $(JOBS)
 	scripts/run-bench $(BUILD_BENCH)
+	scripts/bench-startup $(BUILD_BENCH)
 
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

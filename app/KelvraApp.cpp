@@ -1,7 +1,6 @@
 #include "app/KelvraApp.h"
 
 #include "app/CommandLine.h"
-
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
 #include "board/KelvraView.h"
@@ -10,7 +9,6 @@
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
-
 #include <cstdio>
 
 CKelvraApp::CKelvraApp() = default;

@@ -18,7 +18,8 @@ constexpr int kRecentFiles = 4;
 
 } // namespace
 
-CMainFrame::CMainFrame(std::shared_ptr<Profile> profile, const Clock& clock, CKelvraDoc& document, QWidget* parent)
+CMainFrame::CMainFrame(std::shared_ptr<Profile> profile, const Clock& clock, CKelvraDoc& document,
+                       QWidget* parent)
     : QMainWindow(parent), m_profile(std::move(profile)), m_document(document) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

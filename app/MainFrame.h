@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMainWindow>
-
 #include <map>
 #include <memory>
 
@@ -16,7 +15,8 @@ class QAction;
 class CMainFrame final : public QMainWindow {
     Q_OBJECT
 public:
-    CMainFrame(std::shared_ptr<Profile> profile, const Clock& clock, CKelvraDoc& document, QWidget* parent = nullptr);
+    CMainFrame(std::shared_ptr<Profile> profile, const Clock& clock, CKelvraDoc& document,
+               QWidget* parent = nullptr);
     ~CMainFrame() override;
     Q_DISABLE_COPY_MOVE(CMainFrame)
 

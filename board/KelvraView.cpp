@@ -151,8 +151,8 @@ void CKelvraView::StartCountryLookup() {
 }
 
 void CKelvraView::ResetAllTimers() {
-    TimerStore::ResetAllTimers(m_ledger, *this,
-                               [this](const QString& question) { return Prompt::AskYesNo(window(), question); });
+    TimerStore::ResetAllTimers(
+        m_ledger, *this, [this](const QString& question) { return Prompt::AskYesNo(window(), question); });
 }
 
 void CKelvraView::EditFieldNames() {
@@ -170,7 +170,8 @@ void CKelvraView::OnFilePrint() {
     QPrinter printer;
     if (printer.outputFormat() == QPrinter::PdfFormat) {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        printer.setOutputFileName(QDir(folder.isEmpty() ? QDir::homePath() : folder).filePath(QStringLiteral("Kelvra.pdf")));
+        printer.setOutputFileName(
+            QDir(folder.isEmpty() ? QDir::homePath() : folder).filePath(QStringLiteral("Kelvra.pdf")));
     }
     QPrintDialog dialog(&printer, window());
     if (dialog.exec() != QDialog::Accepted) {

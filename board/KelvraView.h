@@ -7,7 +7,6 @@
 #include "platform/WindowTimers.h"
 
 #include <QWidget>
-
 #include <memory>
 
 class Clock;

@@ -68,5 +68,6 @@ void CFieldNamesDlg::OnFieldChanged(int index) {
         return;
     }
     UpdateData(true);
-    m_profile.WriteProfileString(ProfileLayout::kTimerText, ProfileLayout::IndexEntry(index), m_strField[index]);
+    m_profile.WriteProfileString(ProfileLayout::kTimerText, ProfileLayout::IndexEntry(index),
+                                 m_strField[index]);
 }

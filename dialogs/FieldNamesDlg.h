@@ -3,7 +3,6 @@
 #include "platform/DialogBuilder.h"
 
 #include <QDialog>
-
 #include <array>
 
 class DataExchange;

@@ -8,7 +8,8 @@ struct BuiltDialog;
 // them: toward the controls when m_bSaveAndValidate is false, back into the fields when it is true.
 class DataExchange final {
 public:
-    DataExchange(const BuiltDialog& dialog, bool saveAndValidate) : m_dialog(dialog), m_bSaveAndValidate(saveAndValidate) {}
+    DataExchange(const BuiltDialog& dialog, bool saveAndValidate)
+        : m_dialog(dialog), m_bSaveAndValidate(saveAndValidate) {}
 
     // Text of a static, edit or button.
     void Text(int id, QString& value) const;

@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-
 #include <mutex>
 
 namespace {
@@ -72,7 +71,8 @@ QFont DialogBuilder::TemplateFont(const DialogTemplate& t) {
 
 QSize DialogBuilder::BaseUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int width = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int width =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return {qRound(width / 52.0), metrics.height()};
 }
 

@@ -4,7 +4,6 @@
 
 #include <QFont>
 #include <QSize>
-
 #include <functional>
 #include <map>
 #include <vector>

@@ -2,7 +2,6 @@
 
 #include <QRect>
 #include <QString>
-
 #include <vector>
 
 // A dialog or form as data: the font, the size and every control with its id, kind, text, styles and
@@ -18,10 +17,10 @@ enum class ControlKind {
 
 enum ControlStyle : unsigned {
     kStyleNone = 0,
-    kStyleGroup = 1u << 0,     // starts a group (radio groups run to the next group start)
+    kStyleGroup = 1u << 0, // starts a group (radio groups run to the next group start)
     kStyleTabStop = 1u << 1,
-    kStyleNotify = 1u << 2,    // a static text that reports clicks
-    kStyleRight = 1u << 3,     // right-aligned static text
+    kStyleNotify = 1u << 2, // a static text that reports clicks
+    kStyleRight = 1u << 3,  // right-aligned static text
     kStyleBorder = 1u << 4,
     kStyleAutoHScroll = 1u << 5,
     kStyleInvisible = 1u << 6, // created hidden

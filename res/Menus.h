@@ -2,7 +2,6 @@
 
 #include <QKeySequence>
 #include <QString>
-
 #include <vector>
 
 // The main menu (128) and the accelerator table (128), as data.

@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QTimer>
-
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -22,7 +21,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     QTimer::singleShot(0, [&kelvra] {
-        auto* label = qobject_cast<FormLabel*>(kelvra.MainFrame()->View()->Form().Control(IDC_NAME_FIRST + 2));
+        auto* label =
+            qobject_cast<FormLabel*>(kelvra.MainFrame()->View()->Form().Control(IDC_NAME_FIRST + 2));
         Q_EMIT label->clicked();
         std::printf("running\n");
         std::fflush(stdout);

@@ -14,17 +14,15 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <functional>
 #include <memory>
-
 #include <signal.h>
 
 using namespace ProfileLayout;
@@ -59,7 +57,9 @@ class TestApp : public QObject {
     QString Text(int id) const { return Control<FormLabel>(id)->FullText(); }
     int Stored(int index) const { return m_profile->GetProfileInt(kTimerSec, IndexEntry(index), -1); }
     void ClickLabel(int id) { QTest::mouseClick(Control<FormLabel>(id), Qt::LeftButton); }
-    void ClickRadio(int id) { QTest::mouseClick(Control<QRadioButton>(id), Qt::LeftButton, {}, QPoint(6, 10)); }
+    void ClickRadio(int id) {
+        QTest::mouseClick(Control<QRadioButton>(id), Qt::LeftButton, {}, QPoint(6, 10));
+    }
     void Tick(int seconds = 1) {
         m_clock.Advance(seconds);
         View()->OnTimer(ID_TIMER_TICK);
@@ -230,7 +230,9 @@ private Q_SLOTS:
         const BuiltDialog& form = View()->Form();
         const QSize base = form.baseUnits;
         QCOMPARE(base, DialogBuilder::BaseUnits(DialogBuilder::TemplateFont(Templates::BoardForm())));
-        const auto dlu = [&](int x, int y, int w, int h) { return DialogBuilder::ToPixels(QRect(x, y, w, h), base); };
+        const auto dlu = [&](int x, int y, int w, int h) {
+            return DialogBuilder::ToPixels(QRect(x, y, w, h), base);
+        };
         QCOMPARE(form.Control(IDC_RADIO_2)->geometry(), dlu(5, 21, 8, 10));
         QCOMPARE(form.Control(IDC_NAME_FIRST + 9)->geometry(), dlu(13, 94, 65, 8));
         QCOMPARE(form.Control(IDC_SHARE_FIRST + 6)->geometry(), dlu(113, 67, 26, 8));
@@ -251,11 +253,13 @@ private Q_SLOTS:
         int white = 0;
         for (int x = name.left(); x <= name.right(); ++x) {
             for (int y = name.top(); y <= name.bottom(); ++y) {
-                white += image.pixelColor(x * image.devicePixelRatio(), y * image.devicePixelRatio()) == Qt::white;
+                white +=
+                    image.pixelColor(x * image.devicePixelRatio(), y * image.devicePixelRatio()) == Qt::white;
             }
         }
         QVERIFY(white > 20);
-        QCOMPARE(Control<QRadioButton>(IDC_RADIO_5)->palette().color(QPalette::Window), QColor(102, 102, 255));
+        QCOMPARE(Control<QRadioButton>(IDC_RADIO_5)->palette().color(QPalette::Window),
+                 QColor(102, 102, 255));
     }
 
     void terminationSignalStoresTheOpenPeriod() {
