@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 CommandLine CommandLine::Parse(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -14,23 +15,59 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         QStringLiteral("profile"),
         QStringLiteral("Keep names and seconds in FILE instead of the user's profile."),
         QStringLiteral("FILE"));
+    // Shown in the help only: "--report" takes an optional value, which the parser cannot express, so
+    // it is taken out of the arguments before they are parsed.
+    const QCommandLineOption report(
+        QStringLiteral("report"),
+        QStringLiteral("Print the board from the profile and exit, without a window and "
+                       "without writing anything. FORMAT: text (default), csv or json."),
+        QStringLiteral("FORMAT"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(profile);
+    parser.addOption(report);
     parser.addPositionalArgument(QStringLiteral("document"),
                                  QStringLiteral("A document to open (it holds no data)."),
                                  QStringLiteral("[document]"));
 
     CommandLine result;
-    if (!parser.parse(arguments)) {
+    QStringList rest;
+    bool reporting = false;
+    const QStringList formats{QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("json")};
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QStringLiteral("--report") || argument.startsWith(QStringLiteral("--report="))) {
+            reporting = true;
+            QString format = argument.section(QLatin1Char('='), 1);
+            if (argument == QStringLiteral("--report") && i + 1 < arguments.size() &&
+                formats.contains(arguments[i + 1])) {
+                format = arguments[++i];
+            }
+            if (format.isEmpty() || format == QStringLiteral("text")) {
+                result.reportFormat = BoardReport::Format::Text;
+            } else if (format == QStringLiteral("csv")) {
+                result.reportFormat = BoardReport::Format::Csv;
+            } else if (format == QStringLiteral("json")) {
+                result.reportFormat = BoardReport::Format::Json;
+            } else {
+                result.action = Action::Error;
+                result.text = QStringLiteral("unknown report format '%1' (text, csv or json)").arg(format);
+                return result;
+            }
+        } else {
+            rest << argument;
+        }
+    }
+    if (!parser.parse(rest)) {
         result.action = Action::Error;
         result.text = parser.errorText();
         return result;
     }
     if (parser.isSet(help)) {
         result.action = Action::Help;
-        result.text =
-            parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("kelvra"));
+        result.text = parser.helpText()
+                          .replace(QStringLiteral("<executable_name>"), QStringLiteral("kelvra"))
+                          .replace(QStringLiteral("--report <FORMAT>"), QStringLiteral("--report[=FORMAT]"));
         return result;
     }
     if (parser.isSet(version)) {
@@ -42,7 +79,13 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         result.text = QStringLiteral("at most one document may be named");
         return result;
     }
-    result.profileFile = parser.value(profile);
+    // Absolute, so that the lock beside it is found whatever the working folder.
+    if (parser.isSet(profile)) {
+        result.profileFile = QFileInfo(parser.value(profile)).absoluteFilePath();
+    }
     result.document = parser.positionalArguments().value(0);
+    if (reporting) {
+        result.action = Action::Report;
+    }
     return result;
 }

@@ -1,17 +1,20 @@
 #pragma once
 
+#include "board/BoardReport.h"
+
 #include <QString>
 #include <QStringList>
 
 // What the command line asks for. Parsed before any window system is touched, so that --help and
 // --version work without a display.
 struct CommandLine {
-    enum class Action { Run, Help, Version, Error };
+    enum class Action { Run, Help, Version, Report, Error };
 
     Action action = Action::Run;
     QString profileFile; // empty: the user's own profile
     QString document;    // empty: a new document
-    QString text;        // the help text, or the error message
+    BoardReport::Format reportFormat = BoardReport::Format::Text;
+    QString text; // the help text, or the error message
 
     static CommandLine Parse(const QStringList& arguments);
 };

@@ -5,22 +5,31 @@
 #include "app/MainFrame.h"
 #include "board/KelvraView.h"
 #include "platform/Clock.h"
+#include "platform/InstanceGuard.h"
 #include "platform/Profile.h"
-#include "platform/TerminationSignals.h"
+#include "platform/SignalBridge.h"
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 
 CKelvraApp::CKelvraApp() = default;
 
 CKelvraApp::~CKelvraApp() {
-    // The window goes first: destroying the board charges the open period into the profile.
+    // The window goes first: destroying the board charges the open period into the profile. The guard
+    // goes last, so that no second board starts before the charge is stored.
+    m_signals.reset();
     m_frame.reset();
 }
 
-bool CKelvraApp::InitInstance(const CommandLine& commandLine) {
+CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     m_profile = commandLine.profileFile.isEmpty() ? std::make_shared<Profile>()
                                                   : std::make_shared<Profile>(commandLine.profileFile);
+    m_guard = std::make_unique<InstanceGuard>(m_profile->Location());
+    if (!m_guard->TryAcquire()) {
+        m_guard->NotifyOwner();
+        return Start::AlreadyRunning;
+    }
     m_clock = std::make_unique<SystemClock>();
     m_document = std::make_unique<CKelvraDoc>();
     m_frame = std::make_unique<CMainFrame>(m_profile, *m_clock, *m_document);
@@ -31,12 +40,21 @@ bool CKelvraApp::InitInstance(const CommandLine& commandLine) {
     } else if (!m_frame->OpenDocument(commandLine.document)) {
         std::fprintf(stderr, "kelvra: cannot open %s\n", qPrintable(commandLine.document));
         m_frame.reset();
-        return false;
+        return Start::Failed;
     }
 
     CMainFrame* frame = m_frame.get();
-    m_signals = std::make_unique<TerminationSignals>([frame] { frame->close(); });
+    const auto close = [frame] { frame->close(); };
+    const auto raise = [frame] {
+        frame->showNormal();
+        frame->raise();
+        frame->activateWindow();
+    };
+#ifdef Q_OS_UNIX
+    m_signals = std::make_unique<SignalBridge>(std::map<int, std::function<void()>>{
+        {SIGTERM, close}, {SIGINT, close}, {SIGHUP, close}, {SIGUSR1, raise}});
+#endif
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, frame, [frame] { frame->close(); });
     m_frame->show();
-    return true;
+    return Start::Running;
 }

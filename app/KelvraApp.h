@@ -8,20 +8,26 @@ struct CommandLine;
 class CMainFrame;
 class Clock;
 class Profile;
-class TerminationSignals;
+class InstanceGuard;
+class SignalBridge;
 
-// The application: reads the command line, opens the profile, builds the main window with the board and
-// shows it. Ending by a signal or with the desktop session closes the window the normal way, so the
-// open period is charged and stored.
+// The application: opens the profile, makes sure it is the only board on it, builds the main window with
+// the board and shows it. Ending by a signal or with the desktop session closes the window the normal way, so
+// the open period is charged and stored.
 class CKelvraApp final {
 public:
     CKelvraApp();
     ~CKelvraApp();
     Q_DISABLE_COPY_MOVE(CKelvraApp)
 
-    // Builds and shows the main window; false when the program must end (a document that cannot be
-    // opened).
-    bool InitInstance(const CommandLine& commandLine);
+    enum class Start {
+        Running,        // the board is up; run the event loop
+        AlreadyRunning, // another board has this profile and was asked to come to the front
+        Failed,         // a document that cannot be opened
+    };
+
+    // Builds and shows the main window.
+    Start InitInstance(const CommandLine& commandLine);
 
     CMainFrame* MainFrame() const { return m_frame.get(); }
     std::shared_ptr<Profile> GetProfile() const { return m_profile; }
@@ -31,5 +37,6 @@ private:
     std::unique_ptr<Clock> m_clock;
     std::unique_ptr<CKelvraDoc> m_document;
     std::unique_ptr<CMainFrame> m_frame;
-    std::unique_ptr<TerminationSignals> m_signals;
+    std::unique_ptr<InstanceGuard> m_guard;
+    std::unique_ptr<SignalBridge> m_signals;
 };

@@ -1,9 +1,12 @@
 #include "app/CommandLine.h"
 #include "app/KelvraApp.h"
+#include "board/BoardReport.h"
+#include "platform/Profile.h"
 #include "res/config.h"
 
 #include <QApplication>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char** argv) {
     QStringList arguments;
@@ -18,6 +21,15 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Version:
         std::printf("Kelvra %s\n", KELVRA_VERSION_TEXT);
         return 0;
+    case CommandLine::Action::Report: {
+        QCoreApplication core(argc, argv);
+        const auto access = Profile::Access::ReadOnly;
+        const auto profile = commandLine.profileFile.isEmpty()
+                                 ? std::make_unique<Profile>(access)
+                                 : std::make_unique<Profile>(commandLine.profileFile, access);
+        std::fputs(BoardReport::Render(*profile, commandLine.reportFormat).toUtf8().constData(), stdout);
+        return 0;
+    }
     case CommandLine::Action::Error:
         std::fprintf(stderr, "kelvra: %s\nTry 'kelvra --help'.\n", qPrintable(commandLine.text));
         return 2;
@@ -29,8 +41,13 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Kelvra"));
     QApplication::setOrganizationName(QStringLiteral("Kelvra"));
     CKelvraApp kelvra;
-    if (!kelvra.InitInstance(commandLine)) {
-        return 1;
+    switch (kelvra.InitInstance(commandLine)) {
+    case CKelvraApp::Start::Running:
+        return QApplication::exec();
+    case CKelvraApp::Start::AlreadyRunning:
+        return 0;
+    case CKelvraApp::Start::Failed:
+        break;
     }
-    return QApplication::exec();
+    return 1;
 }

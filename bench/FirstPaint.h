@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QObject>
 #include <QTimer>
-
 #include <chrono>
 #include <cstdio>
 
@@ -31,9 +30,10 @@ protected:
                         }
                     }
                 }
-                std::printf("%lld %ld\n",
-                            static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()),
-                            rssKb);
+                std::printf(
+                    "%lld %ld\n",
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()),
+                    rssKb);
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });

@@ -1,5 +1,4 @@
 #include "FirstPaint.h"
-
 #include "app/CommandLine.h"
 #include "app/KelvraApp.h"
 #include "app/MainFrame.h"
@@ -14,7 +13,7 @@ int main(int argc, char** argv) {
     commandLine.profileFile = QString::fromLocal8Bit(argv[1]);
     CKelvraApp kelvra;
     FirstPaint firstPaint;
-    if (!kelvra.InitInstance(commandLine)) {
+    if (kelvra.InitInstance(commandLine) != CKelvraApp::Start::Running) {
         return 1;
     }
     kelvra.MainFrame()->View()->installEventFilter(&firstPaint);

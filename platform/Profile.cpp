@@ -35,11 +35,11 @@ void SyncFolder(const QString& fileName) {
 
 } // namespace
 
-Profile::Profile() {
+Profile::Profile(Access access) : m_access(access) {
     Open();
 }
 
-Profile::Profile(const QString& fileName) : m_fileName(fileName) {
+Profile::Profile(const QString& fileName, Access access) : m_fileName(fileName), m_access(access) {
     Open();
 }
 
@@ -55,12 +55,18 @@ std::unique_ptr<QSettings> Profile::MakeSettings() const {
 
 void Profile::Open() {
     m_settings = MakeSettings();
+    m_bWritable = m_access == Access::ReadWrite;
+    m_bIgnoreContent = false;
     // The file is parsed on first access; only then does status() tell how that went.
     m_settings->allKeys();
     switch (m_settings->status()) {
     case QSettings::NoError:
         break;
     case QSettings::FormatError: {
+        if (!m_bWritable) {
+            m_bIgnoreContent = true; // reads as empty, and the file stays as it is
+            break;
+        }
         // A damaged file reads as empty. It is moved aside rather than overwritten by the next write,
         // so that whatever can still be saved from it by hand is not lost.
         const QString name = m_settings->fileName();
@@ -74,7 +80,7 @@ void Profile::Open() {
     case QSettings::AccessError:
         // Reads give the defaults. Writes are refused: replacing a file we could not read would
         // throw away everything in it.
-        m_bUnreadable = true;
+        m_bWritable = false;
         break;
     }
 }
@@ -91,7 +97,7 @@ bool Profile::Commit() {
 int Profile::GetProfileInt(const QString& section, const QString& entry, int defaultValue) const {
     m_nReads.fetch_add(1, std::memory_order_relaxed);
     std::scoped_lock lock(m_mutex);
-    const QVariant value = m_settings->value(Key(section, entry));
+    const QVariant value = m_bIgnoreContent ? QVariant() : m_settings->value(Key(section, entry));
     if (!value.isValid()) {
         return defaultValue;
     }
@@ -107,7 +113,7 @@ QString Profile::GetProfileString(const QString& section, const QString& entry,
                                   const QString& defaultValue) const {
     m_nReads.fetch_add(1, std::memory_order_relaxed);
     std::scoped_lock lock(m_mutex);
-    const QVariant value = m_settings->value(Key(section, entry));
+    const QVariant value = m_bIgnoreContent ? QVariant() : m_settings->value(Key(section, entry));
     if (!value.isValid()) {
         return defaultValue;
     }
@@ -120,7 +126,7 @@ QString Profile::GetProfileString(const QString& section, const QString& entry,
 
 bool Profile::WriteProfileInt(const QString& section, const QString& entry, int value) {
     std::scoped_lock lock(m_mutex);
-    if (m_bUnreadable) {
+    if (!m_bWritable) {
         return false;
     }
     m_settings->setValue(Key(section, entry), value);
@@ -129,7 +135,7 @@ bool Profile::WriteProfileInt(const QString& section, const QString& entry, int 
 
 bool Profile::WriteProfileString(const QString& section, const QString& entry, const QString& value) {
     std::scoped_lock lock(m_mutex);
-    if (m_bUnreadable) {
+    if (!m_bWritable) {
         return false;
     }
     m_settings->setValue(Key(section, entry), value);

@@ -17,10 +17,12 @@ class QSettings;
 // unreadable or corrupt file reads as empty, and a write that cannot be stored fails quietly.
 class Profile final {
 public:
+    enum class Access { ReadWrite, ReadOnly };
+
     // The user's own profile.
-    Profile();
+    explicit Profile(Access access = Access::ReadWrite);
     // An explicit INI file (command line, tests).
-    explicit Profile(const QString& fileName);
+    explicit Profile(const QString& fileName, Access access = Access::ReadWrite);
     ~Profile();
     Q_DISABLE_COPY_MOVE(Profile)
 
@@ -42,8 +44,10 @@ private:
     bool Commit();
 
     const QString m_fileName; // empty: the platform's own store
+    const Access m_access;
     mutable std::mutex m_mutex;
     std::unique_ptr<QSettings> m_settings;
-    bool m_bUnreadable = false;
+    bool m_bWritable = true;       // false when read-only, or when a file we could not read must be kept
+    bool m_bIgnoreContent = false; // a damaged file opened read-only reads as empty
     mutable std::atomic<quint64> m_nReads{0};
 };

@@ -1,6 +1,7 @@
 target_sources(kelvra_core PRIVATE
   platform/Clock.cpp platform/Clock.h
   platform/Profile.cpp platform/Profile.h platform/ProfileLayout.h
-  platform/TerminationSignals.cpp platform/TerminationSignals.h
+  platform/SignalBridge.cpp platform/SignalBridge.h
+  platform/InstanceGuard.cpp platform/InstanceGuard.h
   platform/Random15.cpp platform/Random15.h
 )

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     CommandLine commandLine;
     commandLine.profileFile = QString::fromLocal8Bit(argv[1]);
     CKelvraApp kelvra;
-    if (!kelvra.InitInstance(commandLine)) {
+    if (kelvra.InitInstance(commandLine) != CKelvraApp::Start::Running) {
         return 1;
     }
     QTimer::singleShot(0, [&kelvra] {

@@ -12,6 +12,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
@@ -39,6 +42,70 @@ void WhenModal(std::function<void(QWidget*)> act) {
         }
         act(modal);
     });
+}
+
+QString KelvraExe() {
+    return qEnvironmentVariable("KELVRA_EXE");
+}
+
+QByteArray FileBytes(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Waits until a board started on `file` holds its lock and has set up the profile.
+bool WaitForBoard(const QString& file) {
+    for (int i = 0; i < 200; ++i) {
+        if (QFile::exists(file + QStringLiteral(".instance")) && FileBytes(file).contains("Init=1")) {
+            return true;
+        }
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+QByteArray RunKelvra(const QStringList& arguments, int* exitCode = nullptr) {
+    QProcess p;
+    p.start(KelvraExe(), arguments);
+    p.waitForFinished(20000);
+    if (exitCode != nullptr) {
+        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+    return p.readAllStandardOutput();
+}
+
+// RFC 4180 rows: quoted fields may hold commas, quotes (doubled) and line ends.
+QList<QStringList> ParseCsv(const QString& text) {
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == QLatin1Char('"') && i + 1 < text.size() && text[i + 1] == QLatin1Char('"')) {
+                field += c;
+                ++i;
+            } else if (c == QLatin1Char('"')) {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            row << field;
+            field.clear();
+        } else if (c == QLatin1Char('\n')) {
+            row << field;
+            rows << row;
+            row.clear();
+            field.clear();
+        } else if (c != QLatin1Char('\r')) {
+            field += c;
+        }
+    }
+    return rows;
 }
 
 } // namespace
@@ -260,6 +327,109 @@ private Q_SLOTS:
         QVERIFY(white > 20);
         QCOMPARE(Control<QRadioButton>(IDC_RADIO_5)->palette().color(QPalette::Window),
                  QColor(102, 102, 255));
+    }
+
+    void oneBoardPerProfileAndAKilledBoardBlocksNothing() {
+        const QString file = m_dir->filePath(QStringLiteral("shared.conf"));
+        QProcess first;
+        first.start(KelvraExe(), {QStringLiteral("--profile"), file});
+        QVERIFY(WaitForBoard(file));
+        const QByteArray before = FileBytes(file);
+
+        int code = -1;
+        RunKelvra({QStringLiteral("--profile"), file}, &code);
+        QCOMPARE(code, 0);
+        QCOMPARE(first.state(), QProcess::Running);
+        QCOMPARE(FileBytes(file), before); // the second start wrote nothing
+
+        // The report reads the profile of a running board without touching it.
+        const QJsonDocument json = QJsonDocument::fromJson(
+            RunKelvra({QStringLiteral("--report=json"), QStringLiteral("--profile"), file}, &code));
+        QCOMPARE(code, 0);
+        QCOMPARE(json[QStringLiteral("timers")][0][QStringLiteral("name")].toString(),
+                 QStringLiteral("My Project Text 1"));
+
+        // Another profile is another board.
+        const QString other = m_dir->filePath(QStringLiteral("other.conf"));
+        QProcess second;
+        second.start(KelvraExe(), {QStringLiteral("--profile"), other});
+        QVERIFY(WaitForBoard(other));
+        ::kill(static_cast<pid_t>(second.processId()), SIGTERM);
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0);
+
+        // A board killed outright leaves its lock behind; the next start takes it over.
+        ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+        QVERIFY(first.waitForFinished(10000));
+        QVERIFY(QFile::exists(file + QStringLiteral(".instance")));
+        QProcess third;
+        third.start(KelvraExe(), {QStringLiteral("--profile"), file});
+        QVERIFY(third.waitForStarted());
+        QVERIFY(!third.waitForFinished(1500));
+        ::kill(static_cast<pid_t>(third.processId()), SIGTERM);
+        QVERIFY(third.waitForFinished(10000));
+        QCOMPARE(third.exitCode(), 0);
+    }
+
+    void reportShowsTheBoardInThreeForms() {
+        const QString file = m_dir->filePath(QStringLiteral("report.conf"));
+        const QStringList names{QStringLiteral("Smith, \"Ace\" & Co"), QStringLiteral("Zürich Ω 東京"),
+                                QStringLiteral("A name of exactly forty characters, yes!"),
+                                QStringLiteral(" padded ")};
+        QCOMPARE(names[2].size(), 40);
+        {
+            Profile profile(file);
+            for (int i = 0; i < 10; ++i) {
+                profile.WriteProfileString(kTimerText, IndexEntry(i),
+                                           names.value(i, QStringLiteral("T%1").arg(i)));
+                profile.WriteProfileInt(kTimerSec, IndexEntry(i), i == 0 ? 3661 : i == 1 ? 7322 : 0);
+            }
+        }
+        const QByteArray before = FileBytes(file);
+        int code = -1;
+
+        const QString text = QString::fromUtf8(
+            RunKelvra({QStringLiteral("--report"), QStringLiteral("--profile"), file}, &code));
+        QCOMPARE(code, 0);
+        const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 11);
+        QVERIFY(lines[0].startsWith(names[0]) && lines[0].endsWith(QStringLiteral("  1:01:01   33.3 %")));
+        QVERIFY(lines[1].startsWith(names[1]) && lines[1].endsWith(QStringLiteral("  2:02:02   66.7 %")));
+        QVERIFY(lines[2].startsWith(names[2]) && lines[2].endsWith(QStringLiteral("  0:00:00    0.0 %")));
+        QVERIFY(lines[10].startsWith(QStringLiteral("Total")) &&
+                lines[10].endsWith(QStringLiteral("  3:03:03")));
+
+        const QList<QStringList> rows = ParseCsv(QString::fromUtf8(
+            RunKelvra({QStringLiteral("--report=csv"), QStringLiteral("--profile"), file}, &code)));
+        QCOMPARE(code, 0);
+        QCOMPARE(rows.size(), 12);
+        QCOMPARE(rows[0],
+                 QStringList({QStringLiteral("index"), QStringLiteral("name"), QStringLiteral("seconds"),
+                              QStringLiteral("time"), QStringLiteral("share")}));
+        for (int i = 0; i < names.size(); ++i) {
+            QCOMPARE(rows[i + 1].size(), 5);
+            QCOMPARE(rows[i + 1][1], names[i]);
+        }
+        QCOMPARE(rows[1][2], QStringLiteral("3661"));
+        QCOMPARE(rows[2][3], QStringLiteral("  2:02:02"));
+        QCOMPARE(rows[2][4], QStringLiteral("66.7 %"));
+        QCOMPARE(rows[11][1], QStringLiteral("Total"));
+        QCOMPARE(rows[11][2], QStringLiteral("10983"));
+
+        const QJsonDocument json = QJsonDocument::fromJson(
+            RunKelvra({QStringLiteral("--report=json"), QStringLiteral("--profile"), file}, &code));
+        QCOMPARE(code, 0);
+        for (int i = 0; i < names.size(); ++i) {
+            QCOMPARE(json[QStringLiteral("timers")][i][QStringLiteral("name")].toString(), names[i]);
+        }
+        QCOMPARE(json[QStringLiteral("timers")][1][QStringLiteral("share")].toString(),
+                 QStringLiteral("66.7 %"));
+        QCOMPARE(json[QStringLiteral("total")][QStringLiteral("time")].toString(),
+                 QStringLiteral("  3:03:03"));
+
+        QCOMPARE(FileBytes(file), before);
+        QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("report.conf*")}),
+                 QStringList({QStringLiteral("report.conf")}));
     }
 
     void terminationSignalStoresTheOpenPeriod() {

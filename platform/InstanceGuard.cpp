@@ -1,0 +1,46 @@
+#include "platform/InstanceGuard.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
+
+QString InstanceGuard::LockFileFor(const QString& profileLocation) {
+    // Beside the profile file, its folder made first so that the first run locks where later runs do.
+    const QFileInfo info(profileLocation);
+    if (info.isAbsolute() && !profileLocation.startsWith(QStringLiteral("\\HKEY")) &&
+        QDir().mkpath(info.absolutePath())) {
+        return info.absoluteFilePath() + QStringLiteral(".instance");
+    }
+    // A profile that is no file (the registry): a lock named after it in the temporary folder.
+    const QByteArray hash = QCryptographicHash::hash(profileLocation.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
+        .filePath(QStringLiteral("kelvra-%1.instance").arg(QString::fromLatin1(hash)));
+}
+
+InstanceGuard::InstanceGuard(const QString& profileLocation) : m_lock(LockFileFor(profileLocation)) {
+    // Only a dead owner makes a lock stale, however old it is.
+    m_lock.setStaleLockTime(0);
+}
+
+bool InstanceGuard::TryAcquire() {
+    return m_lock.tryLock(0);
+}
+
+bool InstanceGuard::NotifyOwner() const {
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (!m_lock.getLockInfo(&pid, &host, &application) || pid <= 0) {
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    return ::kill(static_cast<pid_t>(pid), SIGUSR1) == 0;
+#else
+    return false;
+#endif
+}
