@@ -8,7 +8,7 @@ GENERATOR  := -G Ninja
 CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build run test test-asan bench fuzz format format-check clean
+.PHONY: deps configure build run test test-asan bench fuzz format format-check package package-try clean
 
 deps:
 	@scripts/install-deps
@@ -46,6 +46,15 @@ fuzz: deps
 	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_http
 	scripts/run-fuzz $(BUILD_FUZZ) $(FUZZ_SECONDS)
 
+package: deps
+	cmake -S . -B build-package $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELVRA_BUILD_TESTS=OFF $(CMAKE_ARGS)
+	cmake --build build-package -j $(JOBS)
+	cd build-package && cpack
+
+# Installs the package with apt-get, runs it, removes it and checks nothing is left (needs root).
+package-try: package
+	scripts/try-package build-package
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
@@ -53,4 +62,4 @@ format-check:
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ) build-package

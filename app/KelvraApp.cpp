@@ -10,6 +10,7 @@
 #include "platform/SignalBridge.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <csignal>
 #include <cstdio>
 
@@ -33,6 +34,11 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     m_clock = std::make_unique<SystemClock>();
     m_document = std::make_unique<CKelvraDoc>();
     m_frame = std::make_unique<CMainFrame>(m_profile, *m_clock, *m_document);
+    QIcon icon;
+    for (int size : {16, 32, 48}) {
+        icon.addFile(QStringLiteral(":/icons/kelvra-%1.png").arg(size));
+    }
+    m_frame->setWindowIcon(icon);
 
     if (commandLine.document.isEmpty()) {
         m_document->OnNewDocument();

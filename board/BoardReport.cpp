@@ -22,8 +22,9 @@ public:
 };
 
 QString CsvField(const QString& value) {
-    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) && !value.contains(QLatin1Char('\n')) &&
-        !value.contains(QLatin1Char('\r')) && value.trimmed() == value) {
+    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
+        !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')) &&
+        value.trimmed() == value) {
         return value;
     }
     QString quoted = value;
@@ -38,19 +39,21 @@ QString RenderText(const CTimerLedger& ledger) {
     }
     QString out;
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
-        out += ledger.m_strName[i].leftJustified(width) + QStringLiteral("  ") + ledger.m_strTime[i].rightJustified(10) +
-               QStringLiteral("  ") + ledger.m_strPercent[i].rightJustified(7) + QLatin1Char('\n');
+        out += ledger.m_strName[i].leftJustified(width) + QStringLiteral("  ") +
+               ledger.m_strTime[i].rightJustified(10) + QStringLiteral("  ") +
+               ledger.m_strPercent[i].rightJustified(7) + QLatin1Char('\n');
     }
-    out += QStringLiteral("Total").leftJustified(width) + QStringLiteral("  ") + ledger.m_strTotal.rightJustified(10) +
-           QLatin1Char('\n');
+    out += QStringLiteral("Total").leftJustified(width) + QStringLiteral("  ") +
+           ledger.m_strTotal.rightJustified(10) + QLatin1Char('\n');
     return out;
 }
 
 QString RenderCsv(const CTimerLedger& ledger) {
     QString out = QStringLiteral("index,name,seconds,time,share\r\n");
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
-        out += QStringList{QString::number(i), CsvField(ledger.m_strName[i]), QString::number(ledger.m_nSeconds[i]),
-                           CsvField(ledger.m_strTime[i]), CsvField(ledger.m_strPercent[i])}
+        out += QStringList{QString::number(i), CsvField(ledger.m_strName[i]),
+                           QString::number(ledger.m_nSeconds[i]), CsvField(ledger.m_strTime[i]),
+                           CsvField(ledger.m_strPercent[i])}
                    .join(QLatin1Char(',')) +
                QStringLiteral("\r\n");
     }
@@ -71,7 +74,8 @@ QString RenderJson(const CTimerLedger& ledger) {
                                   {QStringLiteral("share"), ledger.m_strPercent[i]},
                                   {QStringLiteral("percent"), ledger.m_dPercent[i]}});
     }
-    const QJsonObject total{{QStringLiteral("seconds"), ledger.m_nTotalSeconds}, {QStringLiteral("time"), ledger.m_strTotal}};
+    const QJsonObject total{{QStringLiteral("seconds"), ledger.m_nTotalSeconds},
+                            {QStringLiteral("time"), ledger.m_strTotal}};
     const QJsonObject root{{QStringLiteral("timers"), timers}, {QStringLiteral("total"), total}};
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
 }

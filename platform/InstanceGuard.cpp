@@ -17,7 +17,8 @@ QString InstanceGuard::LockFileFor(const QString& profileLocation) {
         return info.absoluteFilePath() + QStringLiteral(".instance");
     }
     // A profile that is no file (the registry): a lock named after it in the temporary folder.
-    const QByteArray hash = QCryptographicHash::hash(profileLocation.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    const QByteArray hash =
+        QCryptographicHash::hash(profileLocation.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     return QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
         .filePath(QStringLiteral("kelvra-%1.instance").arg(QString::fromLatin1(hash)));
 }
