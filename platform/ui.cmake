@@ -1,1 +1,2 @@
 # Sources of platform/ in kelvra_ui.
+target_sources(kelvra_ui PRIVATE platform/SystemColours.cpp platform/SystemColours.h)
