@@ -124,11 +124,6 @@ void CIconButton::mouseMoveEvent(QMouseEvent* event) {
     }
 }
 
-void CIconButton::mouseDoubleClickEvent(QMouseEvent* event) {
-    // A second press: its release gives a second click.
-    mousePressEvent(event);
-}
-
 void CIconButton::leaveEvent(QEvent* event) {
     QAbstractButton::leaveEvent(event);
     ClearHover();

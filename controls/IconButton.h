@@ -16,8 +16,8 @@ class QPainter;
 // and may read the four state members there.
 //
 // A click first takes the keyboard focus, then reaches the owner's clicked() handlers; a double click is a
-// second press and so a second click. Disabling hands the focus to the next tab stop of the parent after the
-// button, or to the parent itself when there is none.
+// second press (the widget default) and so a second click. Disabling hands the focus to the next tab stop of
+// the parent after the button, or to the parent itself when there is none.
 //
 // The face and text colours are the system's at construction and are not refreshed. Images, cursor, tooltip,
 // transparent face, address, drop-down menu, check mode and the non-flat look are not built: nothing sets
@@ -42,7 +42,6 @@ protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
