@@ -57,13 +57,9 @@ void CIconButton::DrawFrame(QPainter& painter, const QRect& rect) {
 bool CIconButton::event(QEvent* event) {
     const bool result = QAbstractButton::event(event);
     switch (event->type()) {
-    case QEvent::Polish:
-    case QEvent::StyleChange:
-        // Styles ask for hover repaints of their own; this button repaints only when its hover changes.
-        setAttribute(Qt::WA_Hover, false);
-        break;
+    case QEvent::WindowDeactivate:
     case QEvent::WindowBlocked:
-        // A modal window takes over: the pointer's state here no longer counts.
+        // Another window is active, or a modal one takes over: the pointer no longer lights this one.
         ClearHover();
         break;
     default:
@@ -136,9 +132,7 @@ void CIconButton::focusOutEvent(QFocusEvent* event) {
 
 void CIconButton::changeEvent(QEvent* event) {
     QAbstractButton::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
-        ClearHover();
-    } else if (event->type() == QEvent::EnabledChange && !isEnabled()) {
+    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
         HandFocusOn();
         ClearHover();
     }

@@ -254,6 +254,40 @@ private Q_SLOTS:
         QCOMPARE(rows[0][w - 1] <= 1, true); // darkest at the bottom right
     }
 
+    void lastStrokeLiesWhereItsDrawsSay() {
+        // Nothing covers the last of the 200 strokes; its four draws (column, row from the top, length,
+        // value) come just before the grain. The second half-stroke starts from the mirrored column.
+        const int w = 154;
+        const int h = 24;
+        for (quint32 seed = 1; seed < 1000; ++seed) {
+            Random15 replay(seed);
+            for (int i = 0; i < 4 * 199; ++i) {
+                replay.Next();
+            }
+            const int x0 = replay.Next() / (32767 / w);
+            const int y0 = replay.Next() / (32767 / h);
+            const int len = (replay.Next() / (32767 / h)) / 2;
+            const int v = replay.Next() / (32767 / 40);
+            if (len < 4 || v < 10 || x0 <= len || x0 + len >= w || y0 <= len || y0 + len >= h) {
+                continue;
+            }
+            const Image rows = Shade(w, h, Scratches, 0, seed);
+            const auto lift = [&](int x, int y) {
+                const int r = h - 1 - y;
+                return rows[r][x] - (107 * r / h + 107 * (w - x) / w);
+            };
+            for (int j = 0; j < len; ++j) {
+                QVERIFY(lift(x0 - j, y0 + j) == v || lift(x0 - j, y0 + j) == v + 1);
+                QVERIFY(lift(w - x0 + j, y0 - j) == v || lift(w - x0 + j, y0 - j) == v + 1);
+            }
+            // One step further each half is another stroke's, or bare ramp.
+            QVERIFY(qAbs(lift(x0 - len, y0 + len) - v) > 1);
+            QVERIFY(qAbs(lift(w - x0 + len, y0 - len) - v) > 1);
+            return;
+        }
+        QFAIL("no seed gave a long enough last stroke");
+    }
+
     void drawsPerKind_data() {
         QTest::addColumn<unsigned>("kind");
         QTest::addColumn<int>("draws");
