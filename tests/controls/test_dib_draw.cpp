@@ -80,53 +80,43 @@ private Q_SLOTS:
         QCOMPARE(fresh.pixel(1, 0), EntryColour(40));
     }
 
+    void otherBitCounts_data() {
+        // A 2 x 2 surface: the colour table, then the first bytes of the pixel rows (the bottom row first).
+        QTest::addColumn<unsigned>("bitCount");
+        QTest::addColumn<QList<int>>("table");
+        QTest::addColumn<QList<int>>("bytes");
+        QTest::addColumn<QRgb>("bottomLeft");
+        QTest::addColumn<QRgb>("bottomRight");
+        QTest::newRow("1 bit") << 1u << QList<int>{0, 0, 0, 0, 50, 100, 200, 0} << QList<int>{0x40}
+                               << qRgb(0, 0, 0) << qRgb(200, 100, 50);
+        QTest::newRow("4 bit") << 4u << QList<int>{9, 9, 9, 0, 3, 2, 1, 0} << QList<int>{0x01}
+                               << qRgb(9, 9, 9) << qRgb(1, 2, 3);
+        QTest::newRow("16 bit") << 16u << QList<int>{} << QList<int>{0x1F, 0x00, 0x00, 0x7C}
+                                << qRgb(0, 0, 255) << qRgb(255, 0, 0);
+        QTest::newRow("24 bit") << 24u << QList<int>{} << QList<int>{0, 0, 0, 1, 2, 3} << qRgb(0, 0, 0)
+                                << qRgb(3, 2, 1);
+        QTest::newRow("32 bit") << 32u << QList<int>{} << QList<int>{0, 0, 0, 0, 10, 0, 30, 0}
+                                << qRgb(0, 0, 0) << qRgb(30, 0, 10);
+    }
     void otherBitCounts() {
+        QFETCH(unsigned, bitCount);
+        QFETCH(QList<int>, table);
+        QFETCH(QList<int>, bytes);
+        QFETCH(QRgb, bottomLeft);
+        QFETCH(QRgb, bottomRight);
+        CDibSurface s;
+        quint8* block = s.Create(2, 2, bitCount);
+        s.Fill(0);
+        for (int i = 0; i < table.size(); ++i) {
+            block[CDibSurface::kHeaderSize + i] = quint8(table[i]);
+        }
+        for (int i = 0; i < bytes.size(); ++i) {
+            s.GetBits()[i] = quint8(bytes[i]);
+        }
         QImage image = Canvas();
-        CDibSurface mono;
-        mono.Create(3, 2, 1);
-        mono.SetPaletteEntry(0, 0, 0, 0);
-        mono.SetPaletteEntry(1, 200, 100, 50);
-        mono.Fill(0);
-        mono.PutPixel(2, 1, 1);
-        DrawAt(mono, image, 0, 0);
-        QCOMPARE(image.pixel(2, 1), qRgb(200, 100, 50));
-        QCOMPARE(image.pixel(1, 1), qRgb(0, 0, 0));
-
-        CDibSurface nibbles;
-        nibbles.Create(3, 1, 4);
-        nibbles.Fill(0);
-        nibbles.SetPaletteEntry(0, 0, 0, 0);
-        nibbles.SetPaletteEntry(7, 1, 2, 3);
-        nibbles.PutPixel(1, 0, 7);
-        DrawAt(nibbles, image, 4, 0);
-        QCOMPARE(image.pixel(5, 0), qRgb(1, 2, 3));
-        QCOMPARE(image.pixel(4, 0), qRgb(0, 0, 0));
-
-        // Rows without a table hold blue, green, red; the bottom row comes first.
-        CDibSurface rgb;
-        rgb.Create(2, 2, 24);
-        rgb.Fill(0);
-        rgb.GetBits()[3] = 1;
-        rgb.GetBits()[4] = 2;
-        rgb.GetBits()[5] = 3;
-        DrawAt(rgb, image, 0, 4);
-        QCOMPARE(image.pixel(1, 5), qRgb(3, 2, 1));
-        QCOMPARE(image.pixel(1, 4), qRgb(0, 0, 0));
-
-        CDibSurface wide;
-        wide.Create(1, 1, 32);
-        wide.Fill(0);
-        wide.GetBits()[0] = 10;
-        wide.GetBits()[2] = 30;
-        DrawAt(wide, image, 3, 4);
-        QCOMPARE(image.pixel(3, 4), qRgb(30, 0, 10));
-
-        CDibSurface words;
-        words.Create(1, 1, 16);
-        words.Fill(0);
-        words.GetBits()[1] = 0x7C; // five bits of red
-        DrawAt(words, image, 4, 4);
-        QCOMPARE(image.pixel(4, 4), qRgb(255, 0, 0));
+        DrawAt(s, image, 3, 4);
+        QCOMPARE(image.pixel(3, 5), bottomLeft);
+        QCOMPARE(image.pixel(4, 5), bottomRight);
     }
 
     void emptySurfacesDrawNothing() {

@@ -339,20 +339,6 @@ private Q_SLOTS:
         }
     }
 
-    void sameSequenceSameFaces() {
-        const auto build = [](Random15& random) {
-            CDibSurface normal;
-            CDibSurface hover;
-            BuildShading(normal, hover, 154, 24, kClassic, kBoard, random);
-            return Rows(normal);
-        };
-        Random15 first;
-        Random15 again;
-        const Image manual = build(first);
-        QCOMPARE(build(again), manual);
-        QVERIFY(build(first) != manual); // the second button continues the sequence
-    }
-
     void uncoveredSizesBuildNothing_data() {
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("height");
