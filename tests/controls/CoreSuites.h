@@ -1,0 +1,4 @@
+#pragma once
+
+int RunDibSurfaceTests(int argc, char** argv);
+int RunShadingTests(int argc, char** argv);
