@@ -1,6 +1,8 @@
 #include "board/KelvraView.h"
 
 #include "board/TimerStore.h"
+#include "controls/ShadeButton.h"
+#include "controls/Shading.h"
 #include "dialogs/FieldNamesDlg.h"
 #include "platform/Clock.h"
 #include "platform/DataExchange.h"
@@ -17,7 +19,6 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QPushButton>
 #include <QStandardPaths>
 
 namespace {
@@ -45,10 +46,19 @@ CKelvraView::CKelvraView(std::shared_ptr<Profile> profile, const Clock& clock, Q
     setPalette(palette);
     setAutoFillBackground(true);
 
-    m_form = DialogBuilder::Build(Templates::BoardForm(), this);
+    // The two buttons at the foot are shaded buttons; every other control is a standard one.
+    m_form = DialogBuilder::Build(Templates::BoardForm(), this,
+                                  [](const ControlTemplate& c, QWidget* parent) -> QWidget* {
+                                      if (c.id != IDC_BUTTON_MANUAL && c.id != IDC_BUTTON_SPONSOR) {
+                                          return nullptr;
+                                      }
+                                      auto* button = new CShadeButton(parent);
+                                      button->setText(c.text);
+                                      return button;
+                                  });
     setFixedSize(m_form.pixelSize);
-    m_btnManual = qobject_cast<QPushButton*>(m_form.Control(IDC_BUTTON_MANUAL));
-    m_btnSponsor = qobject_cast<QPushButton*>(m_form.Control(IDC_BUTTON_SPONSOR));
+    m_btnManual = qobject_cast<CShadeButton*>(m_form.Control(IDC_BUTTON_MANUAL));
+    m_btnSponsor = qobject_cast<CShadeButton*>(m_form.Control(IDC_BUTTON_SPONSOR));
 
     connect(m_form.radioGroups.at(IDC_RADIO_STOP), &QButtonGroup::idClicked, this,
             [this](int) { m_ledger.SwitchTimer(); });
@@ -118,8 +128,11 @@ void CKelvraView::OnInitialUpdate() {
     m_ledger.ShowTimers();
     m_ledger.m_timeStart = m_clock.Now();
     m_timers.SetTimer(ID_TIMER_TICK, TICK_INTERVAL_MS);
-    // Shading the two buttons comes here once the shaded buttons replace the plain ones: both draw from
-    // the generator before it is seeded, so their faces are the same at every start.
+    // Both buttons draw their texture before the generator is seeded, so their faces are the same at
+    // every start; a later initial update shades them from the seeded sequence.
+    for (CShadeButton* button : {m_btnManual, m_btnSponsor}) {
+        button->BuildShading(Shading::Scratches, 20, 15, 36, 0xFF4060, m_random);
+    }
     m_random.Seed(static_cast<std::uint32_t>(m_clock.Now()));
 }
 

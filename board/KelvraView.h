@@ -12,7 +12,7 @@
 class Clock;
 class DataExchange;
 class Profile;
-class QPushButton;
+class CShadeButton;
 
 // The board: the form of ten timer rows between a Stop row and a Total row, white on blue. It owns the
 // ledger, turns clicks into selections, drives the one-second refresh, arms the delayed country-code
@@ -38,6 +38,8 @@ public:
     const CTimerLedger& Ledger() const { return m_ledger; }
     const BuiltDialog& Form() const { return m_form; }
     bool IsTimerActive(int id) const { return m_timers.IsActive(id); }
+    const CShadeButton& ManualButton() const { return *m_btnManual; }
+    const CShadeButton& SponsorButton() const { return *m_btnSponsor; }
 
 Q_SIGNALS:
     // The lookup worker was started (it reports only through the profile).
@@ -54,8 +56,8 @@ private:
     const Clock& m_clock;
     CTimerLedger m_ledger;
     BuiltDialog m_form;
-    QPushButton* m_btnManual = nullptr;  // owned by the form
-    QPushButton* m_btnSponsor = nullptr; // owned by the form
+    CShadeButton* m_btnManual = nullptr;  // owned by the form
+    CShadeButton* m_btnSponsor = nullptr; // owned by the form
     WindowTimers m_timers;
     Random15 m_random; // the shading's generator, seeded once the buttons are built
     bool m_bInitialised = false;

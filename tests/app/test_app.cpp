@@ -1,6 +1,7 @@
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
 #include "board/KelvraView.h"
+#include "controls/ShadeButton.h"
 #include "dialogs/FieldNamesDlg.h"
 #include "platform/Clock.h"
 #include "platform/DialogBuilder.h"
@@ -311,6 +312,24 @@ private Q_SLOTS:
         QVERIFY(!(m_frame->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(m_frame->windowFlags() & Qt::WindowMinimizeButtonHint);
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("Kelvra v 1.0"));
+    }
+
+    void buttonFacesAreTheSameAtEveryStart() {
+        const auto bytes = [](const CDibSurface& s) {
+            return QByteArray(reinterpret_cast<const char*>(s.GetBits()),
+                              static_cast<int>(s.GetTotalSize() - 40 - s.GetPaletteSize()));
+        };
+        const QByteArray manual = bytes(View()->ManualButton().FaceNormal());
+        const QByteArray sponsor = bytes(View()->SponsorButton().FaceNormal());
+        QVERIFY(!manual.isEmpty());
+        QVERIFY(manual != sponsor); // the second button continues the sequence
+        QCOMPARE(View()->ManualButton().FaceNormal().GetWidth(), View()->ManualButton().width());
+        m_frame.reset();
+        StartBoard();
+        QCOMPARE(bytes(View()->ManualButton().FaceNormal()), manual);
+        QCOMPARE(bytes(View()->SponsorButton().FaceNormal()), sponsor);
+        m_frame->OnCommand(ID_FILE_NEW); // shaded again from the seeded generator
+        QVERIFY(bytes(View()->ManualButton().FaceNormal()) != manual);
     }
 
     void boardIsWhiteOnBlue() {
