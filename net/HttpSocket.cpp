@@ -10,9 +10,8 @@ int CHttpSocket::ReadHeaderLine(char* destination, int capacity, int timeoutSec)
     int searched = 0;
     const char* lineFeed = nullptr;
     // Each received byte is searched once.
-    while ((lineFeed = static_cast<const char*>(std::memchr(buffer + searched, '\n',
-                                                            static_cast<size_t>(m_nBuffered - searched)))) ==
-           nullptr) {
+    while ((lineFeed = static_cast<const char*>(std::memchr(
+                buffer + searched, '\n', static_cast<size_t>(m_nBuffered - searched)))) == nullptr) {
         searched = m_nBuffered;
         if (m_nBuffered == kBufferSize) {
             throw CSocketException("ReadHeaderLine", 0);
@@ -42,7 +41,8 @@ int CHttpSocket::ReadResponse(char* destination, int capacity, int expected, int
     }
     const int wanted = std::min(expected, capacity);
     while (stored < wanted) {
-        const int received = Receive(destination + stored, std::min(wanted - stored, kBufferSize), timeoutSec);
+        const int received =
+            Receive(destination + stored, std::min(wanted - stored, kBufferSize), timeoutSec);
         if (received <= 0) {
             break;
         }

@@ -2,14 +2,13 @@
 
 #include "net/SocketException.h"
 
-#include <netdb.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <netdb.h>
+#include <poll.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -155,7 +154,8 @@ int CMySocket::Receive(char* buffer, int size, int timeoutSec) {
         case Readiness::Ready:
             break;
         }
-        const ssize_t received = ::recv(m_hSocket, buffer, static_cast<size_t>(std::max(size, 0)), MSG_DONTWAIT);
+        const ssize_t received =
+            ::recv(m_hSocket, buffer, static_cast<size_t>(std::max(size, 0)), MSG_DONTWAIT);
         if (received >= 0) {
             return static_cast<int>(received);
         }

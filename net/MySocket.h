@@ -1,10 +1,9 @@
 #pragma once
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <cstdint>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
 
 // A blocking TCP client socket with time-outs: create, connect, send, receive, close, and IPv4 name
 // resolution. Every failure throws CSocketException naming the operation. It keeps no state beyond
