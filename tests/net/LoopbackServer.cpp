@@ -8,139 +8,90 @@
 #include <random>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
+
+using namespace std::chrono_literals;
 
 namespace {
 
-constexpr auto kLongestWait = std::chrono::seconds(20);
-
-sockaddr_in Loopback(std::uint16_t port) {
+int BoundSocket(std::uint16_t& port) {
+    const int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
+    socklen_t size = sizeof address;
+    ::bind(descriptor, reinterpret_cast<const sockaddr*>(&address), size);
+    ::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &size);
+    port = ntohs(address.sin_port);
+    return descriptor;
 }
 
-std::uint16_t BoundPort(int descriptor) {
-    sockaddr_in address{};
-    socklen_t size = sizeof address;
-    ::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &size);
-    return ntohs(address.sin_port);
+bool Readable(int descriptor) {
+    pollfd entry{descriptor, POLLIN, 0};
+    return ::poll(&entry, 1, 20) > 0;
 }
 
 } // namespace
 
 LoopbackServer::LoopbackServer(ScriptedReply reply) : m_reply(std::move(reply)) {
-    m_nListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in address = Loopback(0);
-    ::bind(m_nListen, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    m_nListen = BoundSocket(m_nPort);
     ::listen(m_nListen, 8);
-    m_nPort = BoundPort(m_nListen);
-    m_thread = std::thread([this] { Run(); });
+    m_thread = std::thread([this] {
+        while (!m_bStop) {
+            const int connection =
+                Readable(m_nListen) ? ::accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+            if (connection >= 0) {
+                Serve(connection);
+                ::close(connection);
+            }
+        }
+    });
 }
 
 LoopbackServer::~LoopbackServer() {
-    {
-        std::scoped_lock lock(m_mutex);
-        m_bStop = true;
-    }
+    m_bStop = true;
     m_thread.join();
     ::close(m_nListen);
 }
 
-std::string LoopbackServer::Address() const {
-    return "127.0.0.1:" + std::to_string(m_nPort);
-}
-
 std::string LoopbackServer::WaitForRequest() {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return !m_requests.empty(); });
-    return m_requests.empty() ? std::string("<no request>") : m_requests.front();
+    return m_firstRequest.wait_for(10s) == std::future_status::ready ? m_firstRequest.get() : "<no request>";
 }
 
 std::uint16_t LoopbackServer::ClosedPort() {
-    const int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in address = Loopback(0);
-    ::bind(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    const std::uint16_t port = BoundPort(descriptor);
-    ::close(descriptor);
+    std::uint16_t port = 0;
+    ::close(BoundSocket(port));
     return port;
 }
 
-void LoopbackServer::Send(int connection, const std::string& chunk) {
-    if (!m_reply.bSplit) {
-        ::send(connection, chunk.data(), chunk.size(), MSG_NOSIGNAL);
-        return;
-    }
-    std::mt19937 random(static_cast<unsigned>(chunk.size()));
-    std::uniform_int_distribution<size_t> size(1, 16);
-    for (size_t at = 0; at < chunk.size();) {
-        const size_t piece = std::min(size(random), chunk.size() - at);
-        ::send(connection, chunk.data() + at, piece, MSG_NOSIGNAL);
-        at += piece;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
-bool LoopbackServer::Stopping() {
-    std::scoped_lock lock(m_mutex);
-    return m_bStop;
-}
-
-void LoopbackServer::Run() {
-    while (!Stopping()) {
-        pollfd entry{m_nListen, POLLIN, 0};
-        if (::poll(&entry, 1, 20) <= 0) {
-            continue;
-        }
-        const int connection = ::accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection >= 0) {
-            Serve(connection);
-            ::close(connection);
-        }
-    }
-}
-
 void LoopbackServer::Serve(int connection) {
-    if (m_reply.bReset) {
-        const linger reset{1, 0};
-        ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-        return;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + kLongestWait;
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    const auto waiting = [&] { return !m_bStop && std::chrono::steady_clock::now() < deadline; };
     std::string request;
-    while (request.find("\r\n\r\n") == std::string::npos && !Stopping() &&
-           std::chrono::steady_clock::now() < deadline) {
-        pollfd entry{connection, POLLIN, 0};
-        if (::poll(&entry, 1, 20) <= 0) {
-            continue;
+    char chunk[512];
+    for (ssize_t received = 1; received > 0 && request.find("\r\n\r\n") == std::string::npos && waiting();) {
+        if (Readable(connection) && (received = ::recv(connection, chunk, sizeof chunk, 0)) > 0) {
+            request.append(chunk, static_cast<size_t>(received));
         }
-        char chunk[512];
-        const ssize_t received = ::recv(connection, chunk, sizeof chunk, 0);
-        if (received <= 0) {
-            break;
-        }
-        request.append(chunk, static_cast<size_t>(received));
     }
-    {
-        std::scoped_lock lock(m_mutex);
-        m_requests.push_back(request);
+    if (!std::exchange(m_bRequested, true)) {
+        m_request.set_value(request);
     }
-    m_changed.notify_all();
     const int on = 1;
     ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    for (size_t i = 0; i < m_reply.chunks.size(); ++i) {
-        if (i > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(m_reply.pauseMs));
+    std::mt19937 random(7);
+    std::uniform_int_distribution<size_t> pieceSize(1, 16);
+    for (const std::string& text : m_reply.chunks) {
+        if (&text != &m_reply.chunks.front()) {
+            std::this_thread::sleep_for(60ms);
         }
-        Send(connection, m_reply.chunks[i]);
+        for (size_t at = 0, piece = 0; at < text.size(); at += piece) {
+            piece = m_reply.bSplit ? std::min(pieceSize(random), text.size() - at) : text.size();
+            ::send(connection, text.data() + at, piece, MSG_NOSIGNAL);
+            std::this_thread::sleep_for(m_reply.bSplit ? 1ms : 0ms);
+        }
     }
-    // Silent until the server stops, the client leaves or the longest wait is over.
-    while (m_reply.bHoldOpen && !Stopping() && std::chrono::steady_clock::now() < deadline) {
-        pollfd entry{connection, POLLIN, 0};
-        char chunk[64];
-        if (::poll(&entry, 1, 20) > 0 && ::recv(connection, chunk, sizeof chunk, 0) <= 0) {
-            break;
-        }
+    while (m_reply.bHoldOpen && waiting() &&
+           !(Readable(connection) && ::recv(connection, chunk, sizeof chunk, 0) <= 0)) {
     }
 }

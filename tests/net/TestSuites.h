@@ -1,6 +1,4 @@
 #pragma once
 
-int RunSocketTests(int argc, char** argv);
-int RunHttpTests(int argc, char** argv);
+int RunReaderTests(int argc, char** argv);
 int RunLookupTests(int argc, char** argv);
-int RunLinkTests(int argc, char** argv);
