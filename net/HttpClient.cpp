@@ -5,7 +5,6 @@
 #include "net/SocketException.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>

@@ -26,8 +26,8 @@ public:
     void Request(const char* host, std::uint16_t port, const char* request, char* body, int bodySize,
                  HttpResult& result) const;
 
-    // The reading half of Request on a connected socket: the header block, then the body. Throws
-    // CSocketException.
+    // The reading half of Request on a connected socket: the header block, then the body into `body`
+    // (bodySize at least 1). Throws CSocketException.
     void ReadReply(CHttpSocket& socket, char* body, int bodySize, HttpResult& result) const;
 
     // Runs right before the final close; lets a test make that close fail.
