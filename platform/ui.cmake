@@ -3,6 +3,7 @@ target_sources(kelvra_ui PRIVATE
   platform/DialogBuilder.cpp platform/DialogBuilder.h platform/DialogTemplate.h
   platform/FormLabel.cpp platform/FormLabel.h
   platform/Prompt.cpp platform/Prompt.h
+  platform/Shell.cpp platform/Shell.h
   platform/SystemColours.cpp platform/SystemColours.h
   platform/WindowTimers.cpp platform/WindowTimers.h
   res/Templates.cpp res/Templates.h res/resource.h

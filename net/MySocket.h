@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+
+// A blocking TCP client socket with time-outs: create, connect, send, receive, close, and IPv4 name
+// resolution. Every failure throws CSocketException naming the operation. It keeps no state beyond
+// the descriptor and never retries. One object belongs to one thread at a time.
+//
+// Where the old socket interface had hazards this one does not: sending to a closed peer returns an
+// error instead of raising SIGPIPE, the readiness wait works for any descriptor number, a signal
+// neither shortens nor stretches a time-out, and name lookup is safe on any thread.
+class CMySocket {
+public:
+    CMySocket() = default;
+    // Closes a descriptor still held (quietly), so that no path can leak one.
+    ~CMySocket();
+    CMySocket(const CMySocket&) = delete;
+    CMySocket& operator=(const CMySocket&) = delete;
+
+    // A new IPv4 socket of `type` (SOCK_STREAM for HTTP); a socket still held is closed first.
+    void Create(int type);
+    // Takes over a connected descriptor (a socket pair in tests and fuzzing).
+    void Attach(int descriptor);
+    // Nothing to do when no socket is held. The descriptor is given up even when close reports an
+    // error, because the system has released its number either way: keeping it would close whatever
+    // reuses that number next.
+    void Close();
+    // Blocks as long as the system's connect does; returns 0.
+    int Connect(const sockaddr* address);
+    // One send of at most `length` bytes once the socket is writable within timeoutSec; returns the
+    // count accepted.
+    int Send(const char* data, int length, int timeoutSec);
+    // One receive of at most `size` bytes once the socket is readable within timeoutSec; 0 means
+    // that the peer closed the connection.
+    int Receive(char* buffer, int size, int timeoutSec);
+    // Sends all of `data` by repeated Send, at least one even for length 0; each waits the full
+    // time-out anew. Returns the total sent.
+    int Write(const char* data, int length, int timeoutSec);
+
+    // The first IPv4 address of `host` with `port` in network order.
+    static sockaddr_in GetHostByName(const char* host, std::uint16_t port);
+    // The name of an IPv4 address.
+    static std::string GetHostByAddr(const sockaddr_in& address);
+
+    int Handle() const { return m_hSocket; }
+
+    static constexpr int kNoSocket = -1;
+
+protected:
+    // -1, not 0, marks "no socket": 0 is a valid descriptor here.
+    int m_hSocket = kNoSocket;
+};
