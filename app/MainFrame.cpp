@@ -85,7 +85,9 @@ void CMainFrame::OnCommand(int id) {
         m_view->ResetAllTimers();
         break;
     default:
-        // Undo, Cut, Copy, Paste and the pane keys have no handler: they do nothing.
+        // The GoTo and Donate pages; Undo, Cut, Copy, Paste and the pane keys have no handler and do
+        // nothing.
+        m_view->OpenWebPage(id);
         break;
     }
 }

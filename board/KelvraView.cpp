@@ -4,6 +4,8 @@
 #include "controls/ShadeButton.h"
 #include "controls/Shading.h"
 #include "dialogs/FieldNamesDlg.h"
+#include "net/CountryLookup.h"
+#include "net/WebPages.h"
 #include "platform/Clock.h"
 #include "platform/DataExchange.h"
 #include "platform/FormLabel.h"
@@ -59,6 +61,8 @@ CKelvraView::CKelvraView(std::shared_ptr<Profile> profile, const Clock& clock, Q
     setFixedSize(m_form.pixelSize);
     m_btnManual = qobject_cast<CShadeButton*>(m_form.Control(IDC_BUTTON_MANUAL));
     m_btnSponsor = qobject_cast<CShadeButton*>(m_form.Control(IDC_BUTTON_SPONSOR));
+    connect(m_btnManual, &QAbstractButton::clicked, this, &CKelvraView::OpenManualPage);
+    connect(m_btnSponsor, &QAbstractButton::clicked, this, &CKelvraView::OpenSponsorPage);
 
     connect(m_form.radioGroups.at(IDC_RADIO_STOP), &QButtonGroup::idClicked, this,
             [this](int) { m_ledger.SwitchTimer(); });
@@ -160,7 +164,20 @@ void CKelvraView::OnTimer(int id) {
 }
 
 void CKelvraView::StartCountryLookup() {
+    ::StartCountryLookup(m_profile);
     Q_EMIT countryLookupStarted();
+}
+
+void CKelvraView::OpenSponsorPage() {
+    WebPages::OpenSponsorPage(*m_profile);
+}
+
+void CKelvraView::OpenManualPage() {
+    WebPages::OpenManualPage();
+}
+
+bool CKelvraView::OpenWebPage(int id) {
+    return WebPages::Open(id, *m_profile);
 }
 
 void CKelvraView::ResetAllTimers() {

@@ -34,15 +34,19 @@ public:
     void ResetAllTimers();
     void EditFieldNames();
     void OnFilePrint();
+    void OpenSponsorPage();
+    void OpenManualPage();
+    // The GoTo and Donate commands; false for any other id.
+    bool OpenWebPage(int id);
 
     const CTimerLedger& Ledger() const { return m_ledger; }
     const BuiltDialog& Form() const { return m_form; }
     bool IsTimerActive(int id) const { return m_timers.IsActive(id); }
-    const CShadeButton& ManualButton() const { return *m_btnManual; }
-    const CShadeButton& SponsorButton() const { return *m_btnSponsor; }
+    CShadeButton& ManualButton() const { return *m_btnManual; }
+    CShadeButton& SponsorButton() const { return *m_btnSponsor; }
 
 Q_SIGNALS:
-    // The lookup worker was started (it reports only through the profile).
+    // The lookup worker was started; it reports only through the profile.
     void countryLookupStarted();
 
 private:

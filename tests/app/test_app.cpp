@@ -1,3 +1,4 @@
+#include "../net/LoopbackServer.h"
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
 #include "board/KelvraView.h"
@@ -9,11 +10,14 @@
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
 #include "res/Templates.h"
+#include "res/config.h"
 #include "res/resource.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QLineEdit>
@@ -25,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <functional>
 #include <memory>
 #include <signal.h>
@@ -108,6 +113,26 @@ QList<QStringList> ParseCsv(const QString& text) {
     }
     return rows;
 }
+
+// Stands in for the browser: records every address the desktop is asked to open.
+class OpenedAddresses final : public QObject {
+    Q_OBJECT
+public:
+    OpenedAddresses() { QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "Open"); }
+    ~OpenedAddresses() override { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); }
+    Q_INVOKABLE void Open(const QUrl& url) { m_urls << url.toString(); }
+    QString Last() const { return m_urls.value(m_urls.size() - 1); }
+    QStringList m_urls;
+};
+
+// Points the lookup at a loopback server for the life of the object.
+class MakerHostOverride final {
+public:
+    explicit MakerHostOverride(const LoopbackServer& server) {
+        qputenv("KELVRA_MAKER_HOST", QByteArray::fromStdString(server.Address()));
+    }
+    ~MakerHostOverride() { qunsetenv("KELVRA_MAKER_HOST"); }
+};
 
 } // namespace
 
@@ -449,6 +474,72 @@ private Q_SLOTS:
         QCOMPARE(FileBytes(file), before);
         QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("report.conf*")}),
                  QStringList({QStringLiteral("report.conf")}));
+    }
+
+    void webPagesFollowTheirCommandsAndTheStoredCode() {
+        OpenedAddresses opened;
+        const QString maker = QStringLiteral("http://" KELVRA_MAKER_HOST);
+        const QString salesLog =
+            QStringLiteral("http://" KELVRA_SPONSOR_HOST "/saleslog.php?coupon=&userid=52204&from=Kelvra");
+        QTest::mouseClick(&View()->ManualButton(), Qt::LeftButton);
+        QCOMPARE(opened.Last(), maker + QStringLiteral("/Kelvra/manual.php"));
+        m_frame->OnCommand(ID_GOTO_MANUAL);
+        QCOMPARE(opened.m_urls.size(), 2);
+        QCOMPARE(opened.Last(), opened.m_urls.first());
+
+        const std::pair<const char*, QString> codes[] = {
+            {"", maker + QStringLiteral("/Kelvra/sponsor.php")},
+            {"US", salesLog},
+            {"us", maker + QStringLiteral("/Kelvra/sponsor.php")},
+            {"USA", maker + QStringLiteral("/Kelvra/sponsor.php")}};
+        for (const auto& [code, page] : codes) {
+            m_profile->WriteProfileString(kTimer, kCountryCode, QString::fromLatin1(code));
+            QTest::mouseClick(&View()->SponsorButton(), Qt::LeftButton);
+            QCOMPARE(opened.Last(), page);
+            m_frame->OnCommand(ID_GOTO_SPONSOR);
+            QCOMPARE(opened.Last(), page);
+        }
+        m_frame->OnCommand(ID_GOTO_SITE);
+        QCOMPARE(opened.Last(), maker + QStringLiteral("/Kelvra/index.php"));
+        m_frame->OnCommand(ID_DONATE);
+        QCOMPARE(opened.Last(), maker + QStringLiteral("/Kelvra/donate.php"));
+        m_frame->OnCommand(ID_GOTO_ARTICLES);
+        QVERIFY(opened.Last().endsWith(
+            QStringLiteral("/Self_Improvement_and_Motivation/time_management_tips_for_solo__7698.html")));
+        const qsizetype count = opened.m_urls.size();
+        m_frame->OnCommand(ID_EDIT_UNDO); // no handler: nothing happens
+        QCOMPARE(opened.m_urls.size(), count);
+    }
+
+    void lookupFromTheBoardStoresTheCodeOnce() {
+        LoopbackServer server(
+            ScriptedReply{{"HTTP/1.1 200 OK\r\nContent-Length: 22\r\n\r\n<x><CountryCode>DE</x>"}});
+        const MakerHostOverride host(server);
+        QTRY_COMPARE_WITH_TIMEOUT(m_profile->GetProfileInt(kTimer, kCc, 0), 1, 10000);
+        QCOMPARE(m_profile->GetProfileString(kTimer, kCountryCode), QStringLiteral("DE"));
+        QVERIFY(QString::fromStdString(server.WaitForRequest())
+                    .contains(QStringLiteral("User-Agent: KelvraV10.")));
+        m_frame->OnCommand(ID_FILE_NEW);
+        QVERIFY(!View()->IsTimerActive(ID_TIMER_LOOKUP));
+    }
+
+    void theWindowNeverWaitsForTheLookup() {
+        LoopbackServer silent(ScriptedReply{.bHoldOpen = true});
+        const MakerHostOverride host(silent);
+        QSignalSpy started(View(), &CKelvraView::countryLookupStarted);
+        QVERIFY(started.wait(5000));
+        QVERIFY(!silent.WaitForRequest().empty()); // the worker is now waiting for an answer
+        for (int row : {3, 7, 0}) {
+            QElapsedTimer latency;
+            latency.start();
+            bool delivered = false;
+            QTimer::singleShot(0, [&] { delivered = true; });
+            QTRY_VERIFY_WITH_TIMEOUT(delivered, 1000);
+            QVERIFY(latency.elapsed() < 250);
+            ClickLabel(row == 0 ? IDC_STOP_LABEL : IDC_NAME_FIRST + row - 1);
+            QCOMPARE(View()->Ledger().m_nRunning, row);
+        }
+        QCOMPARE(m_profile->GetProfileInt(kTimer, kCc, 0), 0);
     }
 
     void terminationSignalStoresTheOpenPeriod() {
