@@ -1,4 +1,0 @@
-#pragma once
-
-int RunDibSurfaceTests(int argc, char** argv);
-int RunShadingTests(int argc, char** argv);

@@ -1,0 +1,225 @@
+#include "controls/DibSurface.h"
+#include "controls/Shading.h"
+
+#include <QTest>
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+using namespace Shading;
+
+namespace {
+
+// Shadow (128, 128, 128), face (192, 192, 192), highlight (255, 255, 255).
+constexpr ButtonColours kClassic{0x808080, 0xC0C0C0, 0xFFFFFF};
+constexpr ShadeOptions kBoard{Scratches, 20, 15, 36, 0xFF4060};
+
+// rows[r][x], r = 0 the bottom row as stored.
+using Image = std::vector<std::vector<int>>;
+
+Image Rows(const CDibSurface& s) {
+    Image rows(static_cast<std::size_t>(s.GetHeight()));
+    for (int r = 0; r < s.GetHeight(); ++r) {
+        const quint8* row = s.GetBits() + static_cast<std::size_t>(r) * s.GetStride();
+        rows[r].assign(row, row + s.GetWidth());
+    }
+    return rows;
+}
+
+Image Shade(int width, int height, unsigned kind, unsigned noise, quint32 seed = 1) {
+    CDibSurface s;
+    s.Create(width, height, 8);
+    Random15 random(seed);
+    ShadePixels(s, kind, noise, random);
+    return Rows(s);
+}
+
+// Entry n of the colour table as (red, green, blue).
+QList<int> Entry(const CDibSurface& s, int n) {
+    const quint8* e = s.GetColourTable() + 4 * n;
+    return {e[2], e[1], e[0]};
+}
+
+std::vector<int> Runs(std::initializer_list<std::pair<int, int>> runs) {
+    std::vector<int> row;
+    for (const auto& [value, count] : runs) {
+        row.insert(row.end(), static_cast<std::size_t>(count), value);
+    }
+    return row;
+}
+
+} // namespace
+
+class TestControls : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void layout() {
+        for (const auto& [width, height, bitCount, stride, total, colours] :
+             {std::tuple{10, 3, 8u, 12u, 1100u, 256},
+              {1, 15, 8u, 4u, 40u + 60 + 1024, 256},
+              {5, 5, 24u, 16u, 40u + 80, 0},
+              {33, 2, 1u, 8u, 40u + 8 + 16, 2}}) {
+            CDibSurface s;
+            const quint8* block = s.Create(width, height, bitCount);
+            QVERIFY(block != nullptr);
+            QCOMPARE(s.GetStride(), stride);
+            QCOMPARE(s.GetTotalSize(), total);
+            QCOMPARE(s.GetBits(), block + 40 + 4 * colours); // +1064 at 8 bits
+            BITMAPINFOHEADER header;
+            std::memcpy(&header, block, sizeof header);
+            QCOMPARE(header.biSizeImage, stride * quint32(height));
+        }
+    }
+
+    void withoutColourTableOnlyFillWorks() {
+        CDibSurface s;
+        s.Create(5, 5, 24);
+        s.Fill(0x1AB);
+        s.PutPixel(0, 0, 1);
+        s.SetPaletteEntry(0, 1, 2, 3);
+        s.BlendPalette(0xFFFFFF, 100);
+        QCOMPARE(std::vector<quint8>(s.GetBits(), s.GetBits() + 80), std::vector<quint8>(80, 0xAB));
+    }
+
+    void putPixelCountsRowsFromTheTop() {
+        CDibSurface s;
+        s.Create(3, 4, 8);
+        s.Fill(7);
+        s.PutPixel(0, 0, 9); // top row: the last in memory
+        s.PutPixel(2, 3, 5); // bottom row: the first in memory
+        s.PutPixel(1, 2, 6);
+        for (const auto& [x, y] : {std::pair{-1, 0}, {3, 0}, {0, 4}, {0, -1}}) {
+            s.PutPixel(x, y, 1);
+        }
+        QCOMPARE(Rows(s), (Image{{7, 7, 5}, {7, 6, 7}, {7, 7, 7}, {9, 7, 7}}));
+    }
+
+    void paletteIndexWrapsAndPercentCaps() {
+        CDibSurface s;
+        s.Create(1, 1, 8);
+        s.SetPaletteEntry(300, 10, 20, 30);
+        QCOMPARE(Entry(s, 44), (QList<int>{10, 20, 30}));
+        s.BlendPalette(0x6400FF, 33); // (10, 20, 30) toward (255, 0, 100), fractions dropped
+        QCOMPARE(Entry(s, 44), (QList<int>{90, 13, 53}));
+        s.BlendPalette(0x6400FF, 250);
+        QCOMPARE(Entry(s, 44), (QList<int>{255, 0, 100}));
+    }
+
+    void colourTable() {
+        CDibSurface plain;
+        plain.Create(1, 1, 8);
+        FillButtonPalette(plain, kClassic);
+        CDibSurface normal;
+        CDibSurface hover;
+        Random15 random;
+        QVERIFY(BuildShading(normal, hover, 30, 10, kClassic, kBoard, random));
+        QCOMPARE(Rows(hover), Rows(normal));
+        using Rgb = QList<int>;
+        // Entry, before the tint, normal, hover.
+        for (const auto& [n, untinted, tinted, lit] :
+             {std::tuple{0, Rgb{128, 128, 128}, Rgb{116, 104, 173}, Rgb{136, 126, 185}},
+              {64, Rgb{160, 160, 160}, Rgb{136, 125, 194}, Rgb{153, 144, 203}},
+              {128, Rgb{192, 192, 192}, Rgb{157, 145, 214}, Rgb{171, 161, 220}},
+              {255, Rgb{255, 255, 255}, Rgb{197, 186, 255}, Rgb{205, 196, 255}}}) {
+            QCOMPARE(Entry(plain, n), untinted);
+            QCOMPARE(Entry(normal, n), tinted);
+            QCOMPARE(Entry(hover, n), lit);
+        }
+    }
+
+    void verticalRamp() {
+        // g = 20, H = 24: the bottom row is 20 and the top row 226, each with a grain of at most 20.
+        const Image rows = Shade(30, 24, VerticalRamp, 20);
+        for (int x = 0; x < 30; ++x) {
+            QVERIFY(rows[0][x] <= 40);
+            QVERIFY(rows[23][x] >= 206 && rows[23][x] <= 246);
+        }
+    }
+
+    void bandedCurve() {
+        const Image rows = Shade(20, 9, BandedCurve, 0);
+        QCOMPARE(rows[0], Runs({{255, 1}, {3, 19}}));
+        QCOMPARE(rows[1], Runs({{255, 1}, {213, 1}, {69, 17}, {42, 1}}));
+        QCOMPARE(rows[4], Runs({{255, 1}, {213, 1}, {170, 1}, {128, 15}, {85, 1}, {42, 1}}));
+        QCOMPARE(rows[8], Runs({{255, 1}, {187, 19}}));
+    }
+
+    void noiseOnlyForEveryOtherKind() {
+        const Image noise = Shade(154, 24, NoiseOnly, 20);
+        for (unsigned kind : {9u, UINT_MAX}) {
+            QCOMPARE(Shade(154, 24, kind, 20), noise);
+        }
+        std::vector<int> all;
+        for (const auto& row : noise) {
+            all.insert(all.end(), row.begin(), row.end());
+        }
+        const auto [low, high] = std::ranges::minmax(all);
+        QVERIFY2(low >= 108 && high <= 148, qPrintable(QStringLiteral("%1..%2").arg(low).arg(high)));
+        QVERIFY(high - low > 30); // the grain spans its range
+    }
+
+    void scratchesNeverWrap() {
+        for (const auto& [width, height, seed] :
+             {std::tuple{154, 24, 1u}, {154, 24, 77u}, {400, 100, 5u}, {24, 154, 9u}}) {
+            for (const auto& row : Shade(width, height, Scratches, 20, seed)) {
+                QVERIFY(*std::max_element(row.begin(), row.end()) <= 254);
+            }
+        }
+    }
+
+    void lastStrokeLiesWhereItsDrawsSay() {
+        // At noise 0 the ramp is 107 r / H + 107 (W - x) / W and the grain adds 0 or 1. No stroke covers the
+        // last of the 200, whose draws (column, row from the top, length, value) come just before the grain;
+        // its second half starts from the mirrored column.
+        const int w = 154;
+        const int h = 24;
+        for (quint32 seed = 1; seed < 1000; ++seed) {
+            Random15 replay(seed);
+            for (int i = 0; i < 4 * 199; ++i) {
+                replay.Next();
+            }
+            const int x0 = replay.Next() / (32767 / w), y0 = replay.Next() / (32767 / h);
+            const int len = replay.Next() / (32767 / h) / 2, v = replay.Next() / (32767 / 40);
+            if (len < 4 || v < 10 || x0 <= len || x0 + len >= w || y0 <= len || y0 + len >= h) {
+                continue;
+            }
+            const Image rows = Shade(w, h, Scratches, 0, seed);
+            const auto onStroke = [&](int x, int y) {
+                const int r = h - 1 - y;
+                const int lift = rows[r][x] - (107 * r / h + 107 * (w - x) / w);
+                return lift == v || lift == v + 1;
+            };
+            for (int j = 0; j < len; ++j) {
+                QVERIFY(onStroke(x0 - j, y0 + j));
+                QVERIFY(onStroke(w - x0 + j, y0 - j));
+            }
+            QVERIFY(!onStroke(x0 - len, y0 + len));
+            return;
+        }
+        QFAIL("no seed gave a long enough last stroke");
+    }
+
+    void uncoveredSizesBuildNothing() {
+        for (const auto& [width, height] : {std::pair{0, 24}, {154, -3}, {32768, 2}, {2, 40000}}) {
+            CDibSurface normal;
+            CDibSurface hover;
+            normal.Create(4, 4, 8);
+            hover.Create(4, 4, 8);
+            Random15 random(11);
+            QVERIFY(!BuildShading(normal, hover, width, height, kClassic, kBoard, random));
+            QVERIFY(normal.IsEmpty() && hover.IsEmpty());
+            normal.Fill(1); // the operations on an empty surface do nothing
+            normal.PutPixel(0, 0, 1);
+            normal.BlendPalette(0xFFFFFF, 50);
+            QCOMPARE(normal.GetBits(), nullptr);
+            QCOMPARE(random.Next(), Random15(11).Next());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestControls)
+#include "test_controls.moc"
