@@ -77,17 +77,6 @@ private Q_SLOTS:
         QCOMPARE(CTimerLedger::FormatSeconds(seconds), text);
     }
 
-    void freshProfileShowsZeroesAndNoShares() {
-        Start();
-        for (int i = 0; i < 10; ++i) {
-            QCOMPARE(m_display.m_shownTime[i], QStringLiteral("  0:00:00"));
-            QCOMPARE(m_display.m_shownPercent[i], QStringLiteral("0.0%"));
-            QCOMPARE(m_display.m_shownName[i], QStringLiteral("P%1").arg(i + 1));
-        }
-        QCOMPARE(m_display.m_shownTotal, QStringLiteral("  0:00:00"));
-        QCOMPARE(m_display.m_shownStop, QStringLiteral("Stop"));
-    }
-
     void sharesAndTheirTexts() {
         SetSeconds({1, 2, 0});
         Start();

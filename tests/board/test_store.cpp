@@ -78,32 +78,6 @@ private Q_SLOTS:
         QCOMPARE(display.m_shownTotal, QStringLiteral("  0:00:00"));
     }
 
-    void resetAllWhileATimerRuns() {
-        TimerStore::InitProfile(*m_profile, m_clock);
-        m_profile->WriteProfileInt(kTimerSec, IndexEntry(0), 500);
-        m_profile->WriteProfileInt(kTimerSec, IndexEntry(2), 40);
-        RecordingDisplay display;
-        CTimerLedger ledger(*m_profile, m_clock, display);
-        ledger.LoadTimers();
-        ledger.ShowTimers();
-        ledger.m_timeStart = m_clock.Now();
-        display.m_checkedRadio = 3;
-        ledger.SwitchTimer();
-        m_clock.Advance(25);
-
-        // The open period is written first, then every timer goes to 0, and the board shows Stop.
-        TimerStore::ResetAllTimers(ledger, display, [](const QString&) { return true; });
-        QCOMPARE(ledger.m_nRunning, 0);
-        QCOMPARE(display.m_checkedRadio, 0);
-        for (int i = 0; i < 10; ++i) {
-            QCOMPARE(m_profile->GetProfileInt(kTimerSec, IndexEntry(i), -1), 0);
-            QCOMPARE(display.m_shownTime[i], QStringLiteral("  0:00:00"));
-            QCOMPARE(display.m_shownPercent[i], QStringLiteral("0.0%"));
-            QCOMPARE(display.m_shownName[i], QStringLiteral("My Project Text %1").arg(i + 1));
-        }
-        QCOMPARE(display.m_shownTotal, QStringLiteral("  0:00:00"));
-    }
-
     void fieldResetsApplyInIndexOrderAndKeepTheRunningTimer() {
         for (int i = 0; i < 10; ++i) {
             m_profile->WriteProfileInt(kTimerSec, IndexEntry(i), 100 + i);
