@@ -5,12 +5,15 @@
 #include "app/MainFrame.h"
 #include "board/KelvraView.h"
 #include "platform/Clock.h"
+#include "platform/DialogBuilder.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Profile.h"
 #include "platform/SignalBridge.h"
+#include "res/Templates.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 
@@ -33,12 +36,12 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     }
     m_clock = std::make_unique<SystemClock>();
     m_document = std::make_unique<CKelvraDoc>();
+    // The menu takes the form's font family: one face to load instead of two, and a board that looks
+    // of a piece.
+    QFont font = QApplication::font();
+    font.setFamily(DialogBuilder::TemplateFont(Templates::BoardForm()).family());
+    QApplication::setFont(font);
     m_frame = std::make_unique<CMainFrame>(m_profile, *m_clock, *m_document);
-    QIcon icon;
-    for (int size : {16, 32, 48}) {
-        icon.addFile(QStringLiteral(":/icons/kelvra-%1.png").arg(size));
-    }
-    m_frame->setWindowIcon(icon);
 
     if (commandLine.document.isEmpty()) {
         m_document->OnNewDocument();
@@ -62,5 +65,13 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
 #endif
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, frame, [frame] { frame->close(); });
     m_frame->show();
+    // Decoding the icons can wait until the board is on the screen.
+    QTimer::singleShot(0, frame, [frame] {
+        QIcon icon;
+        for (int size : {16, 32, 48}) {
+            icon.addFile(QStringLiteral(":/icons/kelvra-%1.png").arg(size));
+        }
+        frame->setWindowIcon(icon);
+    });
     return Start::Running;
 }
