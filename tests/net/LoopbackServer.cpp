@@ -64,7 +64,7 @@ void LoopbackServer::Serve(int connection) {
     std::string request;
     while (request.find("\r\n\r\n") == std::string::npos && receive(request)) {
     }
-    if (!std::exchange(m_bRequested, true)) {
+    if (m_firstRequest.wait_for(0s) != std::future_status::ready) {
         m_request.set_value(request);
     }
     const int on = 1;

@@ -40,6 +40,5 @@ private:
     std::atomic<bool> m_bStop{false};
     std::promise<std::string> m_request;
     std::shared_future<std::string> m_firstRequest = m_request.get_future().share();
-    bool m_bRequested = false;
     std::thread m_thread;
 };

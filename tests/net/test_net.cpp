@@ -14,7 +14,6 @@
 #include <QTest>
 #include <cerrno>
 #include <fcntl.h>
-#include <functional>
 #include <res/config.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -28,7 +27,7 @@ Q_DECLARE_METATYPE(ScriptedReply)
 namespace {
 
 // What `operation` threw; an exception that no check expects when it threw nothing.
-CSocketException Thrown(const std::function<void()>& operation) {
+template <typename Operation> CSocketException Thrown(Operation operation) {
     try {
         operation();
     } catch (const CSocketException& e) {
@@ -37,32 +36,21 @@ CSocketException Thrown(const std::function<void()>& operation) {
     return CSocketException("<nothing thrown>", -1);
 }
 
-std::string Message(const CSocketException& e, unsigned maxLen = 200) {
+QByteArray Message(const CSocketException& e, unsigned maxLen = 200) {
     char text[200] = "untouched";
     e.GetErrorMessage(text, maxLen);
     return text;
 }
 
-struct Exchange {
-    HttpResult result;
-    std::string body;
-};
-
 // One exchange into a 16-byte body buffer that holds "untouched" before. Every final close fails on
 // purpose: the outcome must stand all the same.
-Exchange Run(const char* host, std::uint16_t port) {
+std::pair<HttpResult, QByteArray> Run(const char* host, std::uint16_t port) {
     char body[16] = "untouched";
     CHttpClient client(1);
     client.SetBeforeClose([](const CMySocket& socket) { ::close(socket.Handle()); });
-    Exchange exchange;
-    client.Request(host, port, "GET / HTTP/1.1\r\n\r\n", body, sizeof body, exchange.result);
-    exchange.body = body;
-    return exchange;
-}
-
-std::string Response(int status, const std::string& body) {
-    return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\n\r\n" + body;
+    HttpResult result;
+    client.Request(host, port, "GET / HTTP/1.1\r\n\r\n", body, sizeof body, result);
+    return {result, body};
 }
 
 std::string RequestFor(const std::string& authority, int randomId) {
@@ -100,8 +88,8 @@ private Q_SLOTS:
         QCOMPARE(::write(ends[1], "back", 4), 4);
         QCOMPARE(socket.Receive(buffer, sizeof buffer, 1), 4);
         ::close(ends[1]);
-        const CSocketException e = Thrown([&] { socket.Write("hello", 5, 1); });
-        QCOMPARE(std::string(e.Operation()), "Send");
+        const auto e = Thrown([&] { socket.Write("hello", 5, 1); });
+        QCOMPARE(QByteArray(e.Operation()), "Send");
         QCOMPARE(e.Error(), EPIPE);
     }
 
@@ -123,11 +111,11 @@ private Q_SLOTS:
         using Target = std::pair<const char*, std::uint16_t>;
         for (const auto& [host, port] :
              {Target{"127.0.0.1", silent.Port()}, {"127.0.0.1", closed}, {"no-such-host..invalid", 80}}) {
-            const Exchange exchange = Run(host, port);
-            QCOMPARE(exchange.result.nStatus, 0);
-            QVERIFY(!exchange.result.bComplete);
-            QCOMPARE(exchange.body, "untouched");
-            QCOMPARE(std::string(exchange.result.szHeader.data()), "empty");
+            const auto [result, body] = Run(host, port);
+            QCOMPARE(result.nStatus, 0);
+            QVERIFY(!result.bComplete);
+            QCOMPARE(body, "untouched");
+            QCOMPARE(QByteArray(result.szHeader.data()), "empty");
         }
         // The silent server takes the whole second, the others fail at once.
         QVERIFY2(timer.elapsed() >= 900 && timer.elapsed() < 3000, QByteArray::number(timer.elapsed()));
@@ -169,14 +157,15 @@ private Q_SLOTS:
     void responses() {
         QFETCH(ScriptedReply, reply);
         QFETCH(std::string, body);
+        QFETCH(std::string, header);
         LoopbackServer server(reply);
-        const Exchange exchange = Run("127.0.0.1", server.Port());
+        const auto [result, received] = Run("127.0.0.1", server.Port());
         const bool complete = body != "untouched";
-        QTEST(int(exchange.result.nStatus), "status");
-        QCOMPARE(exchange.result.bComplete, complete);
-        QCOMPARE(exchange.result.nBodyLength, complete ? int(body.size()) : 0);
-        QCOMPARE(exchange.body, body);
-        QTEST(std::string(exchange.result.szHeader.data()), "header");
+        QTEST(int(result.nStatus), "status");
+        QCOMPARE(result.bComplete, complete);
+        QCOMPARE(result.nBodyLength, complete ? int(body.size()) : 0);
+        QCOMPARE(received, QByteArray::fromStdString(body));
+        QCOMPARE(QByteArray(result.szHeader.data()), QByteArray::fromStdString(header));
     }
 
     void serverAddresses_data() {
@@ -203,22 +192,25 @@ private Q_SLOTS:
     }
 
     void lookup_data() {
-        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<std::string>("reply");
         QTest::addColumn<int>("randomId"); // 0: no entry, so the request says 0
         QTest::addColumn<QString>("code"); // empty: nothing stored
-        const auto ok = [](const char* body) { return QByteArray::fromStdString(Response(200, body)); };
-        QTest::newRow("200 stores DE") << ok("<x><CountryCode>DE</CountryCode></x>") << 0 << "DE";
-        QTest::newRow("RandomID sent") << ok("<CountryCode>DE") << 8640010 << "DE";
-        QTest::newRow("404") << QByteArray::fromStdString(Response(404, "<CountryCode>DE")) << 0 << "";
-        QTest::newRow("marker twice: the first") << ok("<CountryCode>FR<CountryCode>DE") << 0 << "FR";
-        QTest::newRow("one character after the marker") << ok("<CountryCode>D") << 0 << "D";
-        QTest::newRow("nothing after the marker") << ok("<CountryCode>") << 0 << "";
-        QTest::newRow("no marker") << ok("Germany") << 0 << "";
+        const auto reply = [](int status, const std::string& body) {
+            return "HTTP/1.1 " + std::to_string(status) +
+                   " X\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        };
+        QTest::newRow("200 stores DE") << reply(200, "<x><CountryCode>DE</CountryCode></x>") << 0 << "DE";
+        QTest::newRow("RandomID sent") << reply(200, "<CountryCode>DE") << 8640010 << "DE";
+        QTest::newRow("404") << reply(404, "<CountryCode>DE") << 0 << "";
+        QTest::newRow("marker twice: the first") << reply(200, "<CountryCode>FR<CountryCode>DE") << 0 << "FR";
+        QTest::newRow("one character after the marker") << reply(200, "<CountryCode>D") << 0 << "D";
+        QTest::newRow("nothing after the marker") << reply(200, "<CountryCode>") << 0 << "";
+        QTest::newRow("no marker") << reply(200, "Germany") << 0 << "";
         QTest::newRow("200, then closed before the body")
-            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 20\r\n") << 0 << "";
+            << "HTTP/1.1 200 OK\r\nContent-Length: 20\r\n"s << 0 << "";
     }
     void lookup() {
-        QFETCH(QByteArray, reply);
+        QFETCH(std::string, reply);
         QFETCH(int, randomId);
         QFETCH(QString, code);
         QTemporaryDir dir;
@@ -226,7 +218,7 @@ private Q_SLOTS:
         if (randomId != 0) {
             profile->WriteProfileInt(kTimer, kRandomId, randomId);
         }
-        LoopbackServer server({.chunks = {reply.toStdString()}});
+        LoopbackServer server({.chunks = {reply}});
         qputenv("KELVRA_MAKER_HOST", QByteArray::fromStdString(server.Address()));
         const qsizetype before = QCoreApplication::instance()->children().size();
         StartCountryLookup(profile);
