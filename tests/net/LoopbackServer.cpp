@@ -12,35 +12,27 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
-int BoundSocket(std::uint16_t& port) {
-    const int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(descriptor, reinterpret_cast<const sockaddr*>(&address), size);
-    ::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &size);
-    port = ntohs(address.sin_port);
-    return descriptor;
-}
-
-bool Readable(int descriptor) {
+// Short polls, so that every loop notices a stop request soon.
+static bool Readable(int descriptor) {
     pollfd entry{descriptor, POLLIN, 0};
     return ::poll(&entry, 1, 20) > 0;
 }
 
-} // namespace
-
 LoopbackServer::LoopbackServer(ScriptedReply reply) : m_reply(std::move(reply)) {
-    m_nListen = BoundSocket(m_nPort);
+    m_nListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(m_nListen, reinterpret_cast<const sockaddr*>(&address), size);
+    ::getsockname(m_nListen, reinterpret_cast<sockaddr*>(&address), &size);
+    m_nPort = ntohs(address.sin_port);
     ::listen(m_nListen, 8);
     m_thread = std::thread([this] {
         while (!m_bStop) {
-            const int connection =
-                Readable(m_nListen) ? ::accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC) : -1;
-            if (connection >= 0) {
+            if (const int connection =
+                    Readable(m_nListen) ? ::accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+                connection >= 0) {
                 Serve(connection);
                 ::close(connection);
             }
@@ -58,23 +50,21 @@ std::string LoopbackServer::WaitForRequest() {
     return m_firstRequest.wait_for(10s) == std::future_status::ready ? m_firstRequest.get() : "<no request>";
 }
 
-std::uint16_t LoopbackServer::ClosedPort() {
-    std::uint16_t port = 0;
-    ::close(BoundSocket(port));
-    return port;
-}
-
 void LoopbackServer::Serve(int connection) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    const auto waiting = [&] { return !m_bStop && std::chrono::steady_clock::now() < deadline; };
-    std::string request;
-    char chunk[512];
-    for (ssize_t received = 1; received > 0 && request.find("\r\n\r\n") == std::string::npos && waiting();) {
-        if (Readable(connection) && (received = ::recv(connection, chunk, sizeof chunk, 0)) > 0) {
-            request.append(chunk, static_cast<size_t>(received));
+    // Adds what arrives within a short poll; false once the peer has closed or the server stops.
+    const auto receive = [&](std::string& into) {
+        if (!Readable(connection)) {
+            return !m_bStop; // nothing yet: wait on, unless the server stops
         }
+        char chunk[512];
+        const ssize_t received = ::recv(connection, chunk, sizeof chunk, 0);
+        into.append(chunk, static_cast<size_t>(std::max<ssize_t>(received, 0)));
+        return received > 0;
+    };
+    std::string request;
+    while (request.find("\r\n\r\n") == std::string::npos && receive(request)) {
     }
-    if (!std::exchange(m_bRequested, true)) {
+    if (m_firstRequest.wait_for(0s) != std::future_status::ready) {
         m_request.set_value(request);
     }
     const int on = 1;
@@ -82,16 +72,13 @@ void LoopbackServer::Serve(int connection) {
     std::mt19937 random(7);
     std::uniform_int_distribution<size_t> pieceSize(1, 16);
     for (const std::string& text : m_reply.chunks) {
-        if (&text != &m_reply.chunks.front()) {
-            std::this_thread::sleep_for(60ms);
-        }
+        std::this_thread::sleep_for(&text == &m_reply.chunks.front() ? 0ms : 60ms);
         for (size_t at = 0, piece = 0; at < text.size(); at += piece) {
             piece = m_reply.bSplit ? std::min(pieceSize(random), text.size() - at) : text.size();
             ::send(connection, text.data() + at, piece, MSG_NOSIGNAL);
             std::this_thread::sleep_for(m_reply.bSplit ? 1ms : 0ms);
         }
     }
-    while (m_reply.bHoldOpen && waiting() &&
-           !(Readable(connection) && ::recv(connection, chunk, sizeof chunk, 0) <= 0)) {
+    for (std::string ignored; m_reply.bHoldOpen && receive(ignored);) {
     }
 }

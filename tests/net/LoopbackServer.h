@@ -13,27 +13,23 @@ struct ScriptedReply {
     std::vector<std::string> chunks{};
     // Each chunk goes out in (seeded) random pieces of 1 to 16 bytes, a millisecond apart.
     bool bSplit = false;
-    // After the chunks, keep the connection open and silent until the server stops.
+    // After the chunks, keep the connection open and silent until the client or the server ends it.
     bool bHoldOpen = false;
 };
 
 // An HTTP peer on 127.0.0.1, on a port the system picks. It serves connections one after another:
-// reads the request up to its empty line, then plays the reply. Every wait in it is bounded, and it
-// stops when it goes out of scope.
+// reads the request up to its empty line, then plays the reply. It stops, and lets go of every
+// connection, when it goes out of scope.
 class LoopbackServer final {
 public:
     explicit LoopbackServer(ScriptedReply reply);
     ~LoopbackServer();
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     std::uint16_t Port() const { return m_nPort; }
     // As KELVRA_MAKER_HOST takes it.
     std::string Address() const { return "127.0.0.1:" + std::to_string(m_nPort); }
     // The first request received; waits up to 10 seconds for it.
     std::string WaitForRequest();
-    // A port on which nobody listens.
-    static std::uint16_t ClosedPort();
 
 private:
     void Serve(int connection);
@@ -43,7 +39,6 @@ private:
     std::uint16_t m_nPort = 0;
     std::atomic<bool> m_bStop{false};
     std::promise<std::string> m_request;
-    std::future<std::string> m_firstRequest = m_request.get_future();
-    bool m_bRequested = false;
+    std::shared_future<std::string> m_firstRequest = m_request.get_future().share();
     std::thread m_thread;
 };
