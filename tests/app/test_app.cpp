@@ -268,9 +268,12 @@ private Q_SLOTS:
     void secondStartKeepsTheProfileAndLookupFollowsTheCode() {
         const int id = m_profile->GetProfileInt(kTimer, kRandomId, 0);
         QVERIFY(id % 100 == 10);
-        QVERIFY(View()->IsTimerActive(ID_TIMER_LOOKUP));
+        // Without a stored code every initial update arms the one-shot lookup timer.
         QSignalSpy started(View(), &CKelvraView::countryLookupStarted);
-        QVERIFY(started.wait(2000));
+        m_frame->OnCommand(ID_FILE_NEW);
+        QVERIFY(View()->IsTimerActive(ID_TIMER_LOOKUP));
+        QVERIFY(started.wait(3000));
+        QTest::qWait(400);
         QCOMPARE(started.count(), 1);
         QVERIFY(!View()->IsTimerActive(ID_TIMER_LOOKUP));
 
@@ -491,6 +494,7 @@ private Q_SLOTS:
         LoopbackServer silent(ScriptedReply{.bHoldOpen = true});
         const MakerHostOverride host(silent);
         QSignalSpy started(View(), &CKelvraView::countryLookupStarted);
+        m_frame->OnCommand(ID_FILE_NEW);
         QVERIFY(started.wait(5000));
         QVERIFY(!silent.WaitForRequest().empty()); // the worker is now waiting for an answer
         for (int row : {3, 7, 0}) {
