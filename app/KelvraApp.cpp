@@ -20,13 +20,33 @@
 CKelvraApp::CKelvraApp() = default;
 
 CKelvraApp::~CKelvraApp() {
-    // The window goes first: destroying the board charges the open period into the profile. The guard
-    // goes last, so that no second board starts before the charge is stored.
-    m_signals.reset();
+    // The window goes first: destroying the board charges the open period into the profile. Signals
+    // stay caught until then, so none can end the process halfway; the guard goes last, so that no
+    // second board starts before the charge is stored.
     m_frame.reset();
+    m_signals.reset();
 }
 
 CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
+    // Caught before the instance lock is taken: a second start may ask this board to come to the front
+    // at once, and an uncaught SIGUSR1 would end it. The handlers run from the event loop, by when the
+    // window exists.
+    const auto close = [this] {
+        if (m_frame) {
+            m_frame->close();
+        }
+    };
+    const auto raise = [this] {
+        if (m_frame) {
+            m_frame->showNormal();
+            m_frame->raise();
+            m_frame->activateWindow();
+        }
+    };
+#ifdef Q_OS_UNIX
+    m_signals = std::make_unique<SignalBridge>(std::map<int, std::function<void()>>{
+        {SIGTERM, close}, {SIGINT, close}, {SIGHUP, close}, {SIGUSR1, raise}});
+#endif
     m_profile = commandLine.profileFile.isEmpty() ? std::make_shared<Profile>()
                                                   : std::make_shared<Profile>(commandLine.profileFile);
     m_guard = std::make_unique<InstanceGuard>(m_profile->Location());
@@ -53,16 +73,6 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     }
 
     CMainFrame* frame = m_frame.get();
-    const auto close = [frame] { frame->close(); };
-    const auto raise = [frame] {
-        frame->showNormal();
-        frame->raise();
-        frame->activateWindow();
-    };
-#ifdef Q_OS_UNIX
-    m_signals = std::make_unique<SignalBridge>(std::map<int, std::function<void()>>{
-        {SIGTERM, close}, {SIGINT, close}, {SIGHUP, close}, {SIGUSR1, raise}});
-#endif
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, frame, [frame] { frame->close(); });
     m_frame->show();
     // Decoding the icons can wait until the board is on the screen.
