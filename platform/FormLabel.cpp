@@ -12,6 +12,11 @@ void FormLabel::SetFullText(const QString& text) {
         return;
     }
     m_fullText = text;
+    if (!isVisible()) {
+        // Elided when it is shown: the resize that comes with showing recomputes it.
+        setText(text);
+        return;
+    }
     UpdateShownText();
 }
 
