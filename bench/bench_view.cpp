@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
 
 namespace {

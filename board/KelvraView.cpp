@@ -199,9 +199,10 @@ void CKelvraView::OnFilePrint() {
     // The board prints as a single empty page.
     QPrinter printer;
     if (printer.outputFormat() == QPrinter::PdfFormat) {
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        printer.setOutputFileName(
-            QDir(folder.isEmpty() ? QDir::homePath() : folder).filePath(QStringLiteral("Kelvra.pdf")));
+        // No printer: the dialog offers a PDF file, which needs a name before it is shown.
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        const QDir folder(!documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath());
+        printer.setOutputFileName(folder.filePath(QStringLiteral("Kelvra.pdf")));
     }
     QPrintDialog dialog(&printer, window());
     if (dialog.exec() != QDialog::Accepted) {

@@ -19,9 +19,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -130,7 +133,14 @@ class TestApp : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
     }
 
+    QTemporaryDir m_home;
+
 private Q_SLOTS:
+    void initTestCase() {
+        // Nothing a test prints or saves may land in the real home folder.
+        qputenv("HOME", QFile::encodeName(m_home.path()));
+    }
+
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         m_profile = std::make_shared<Profile>(m_dir->filePath(QStringLiteral("Kelvra.conf")));
@@ -247,6 +257,27 @@ private Q_SLOTS:
         m_frame->OnCommand(ID_EDIT_FIELDNAMES);
         QCOMPARE(m_profile->GetProfileString(kTimerText, IndexEntry(0)), QStringLiteral("kept"));
         QVERIFY(before != QStringLiteral("kept"));
+    }
+
+    void saveWritesAnEmptyFileAndPrintAnEmptyPage() {
+        const QString saved = m_dir->filePath(QStringLiteral("board.kel"));
+        WhenModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            dialog->selectFile(saved);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        m_frame->OnCommand(ID_FILE_SAVE);
+        QVERIFY(QFileInfo::exists(saved));
+        QCOMPARE(QFileInfo(saved).size(), 0);
+        QCOMPARE(m_frame->windowTitle(), QStringLiteral("Kelvra v 1.0"));
+
+        // Without a printer the page goes to a PDF file in the (test's own) home folder.
+        const QString pdf = QDir::home().filePath(QStringLiteral("Kelvra.pdf"));
+        WhenModal([&](QWidget* w) { qobject_cast<QPrintDialog*>(w)->accept(); });
+        m_frame->OnCommand(ID_FILE_PRINT);
+        const QByteArray document = FileBytes(pdf);
+        QVERIFY(document.startsWith("%PDF"));
+        QVERIFY(document.contains("/Count 1"));
     }
 
     void longNamesNeverPromptAndSwitchingStillWorks() {
