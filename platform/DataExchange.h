@@ -20,7 +20,5 @@ public:
 
 private:
     const BuiltDialog& m_dialog;
-
-public:
     const bool m_bSaveAndValidate;
 };
