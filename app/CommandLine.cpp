@@ -15,6 +15,10 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         QStringLiteral("profile"),
         QStringLiteral("Keep names and seconds in FILE instead of the user's profile."),
         QStringLiteral("FILE"));
+    const QCommandLineOption journal(
+        QStringLiteral("journal"),
+        QStringLiteral("Keep the history of periods in FILE (default: beside the profile)."),
+        QStringLiteral("FILE"));
     // Shown in the help only: "--report" takes an optional value, which the parser cannot express, so
     // it is taken out of the arguments before they are parsed.
     const QCommandLineOption report(
@@ -25,6 +29,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(profile);
+    parser.addOption(journal);
     parser.addOption(report);
     parser.addPositionalArgument(QStringLiteral("document"),
                                  QStringLiteral("A document to open (it holds no data)."),
@@ -82,6 +87,9 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     // Absolute, so that the lock beside it is found whatever the working folder.
     if (parser.isSet(profile)) {
         result.profileFile = QFileInfo(parser.value(profile)).absoluteFilePath();
+    }
+    if (parser.isSet(journal)) {
+        result.journalFile = QFileInfo(parser.value(journal)).absoluteFilePath();
     }
     result.document = parser.positionalArguments().value(0);
     if (reporting) {

@@ -12,6 +12,7 @@ struct CommandLine {
 
     Action action = Action::Run;
     QString profileFile; // empty: the user's own profile
+    QString journalFile; // empty: beside the profile
     QString document;    // empty: a new document
     BoardReport::Format reportFormat = BoardReport::Format::Text;
     QString text; // the help text, or the error message

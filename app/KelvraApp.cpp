@@ -4,15 +4,21 @@
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
 #include "board/KelvraView.h"
+#include "board/TimerLedger.h"
+#include "journal/JournalSink.h"
 #include "platform/Clock.h"
 #include "platform/DialogBuilder.h"
+#include "platform/ExitHook.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Profile.h"
 #include "platform/SignalBridge.h"
 #include "res/Templates.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QIcon>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
@@ -23,6 +29,7 @@ CKelvraApp::~CKelvraApp() {
     // The window goes first: destroying the board charges the open period into the profile. Signals
     // stay caught until then, so none can end the process halfway; the guard goes last, so that no
     // second board starts before the charge is stored.
+    m_exitHook.reset();
     m_frame.reset();
     m_signals.reset();
 }
@@ -55,13 +62,21 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
         return Start::AlreadyRunning;
     }
     m_clock = std::make_unique<SystemClock>();
+    // The journal is attached before the board loads the profile: a period that a dead board left open
+    // is charged first, so the board shows it from its first paint.
+    m_journal = std::make_unique<JournalSink>(commandLine.journalFile.isEmpty()
+                                                  ? JournalSink::PathFor(commandLine.profileFile)
+                                                  : commandLine.journalFile,
+                                              *m_clock);
+    const JournalSink::Attached attached = m_journal->Attach(*m_profile);
+    m_journal->SetProblemHandler([this](const QString& problem) { ShowNotice(problem); });
     m_document = std::make_unique<CKelvraDoc>();
     // The menu takes the form's font family: one face to load instead of two, and a board that looks
     // of a piece.
     QFont font = QApplication::font();
     font.setFamily(DialogBuilder::TemplateFont(Templates::BoardForm()).family());
     QApplication::setFont(font);
-    m_frame = std::make_unique<CMainFrame>(m_profile, *m_clock, *m_document);
+    m_frame = std::make_unique<CMainFrame>(m_profile, *m_clock, *m_document, m_journal.get());
 
     if (commandLine.document.isEmpty()) {
         m_document->OnNewDocument();
@@ -74,7 +89,19 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
 
     CMainFrame* frame = m_frame.get();
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, frame, [frame] { frame->close(); });
+    // A process ended by exit() from inside the event loop (a broken display connection) still stores
+    // its open period.
+    m_exitHook = std::make_unique<ExitHook>([frame] { frame->View()->ChargeOpenPeriod(); });
     m_frame->show();
+    QTimer::singleShot(0, frame, [this, attached] {
+        if (!attached.problem.isEmpty()) {
+            ShowNotice(attached.problem);
+        }
+        if (attached.recovered) {
+            const JournalSink::Recovered& r = *attached.recovered;
+            ShowRecovered(r.index, r.name, r.start, r.end);
+        }
+    });
     // Decoding the icons can wait until the board is on the screen.
     QTimer::singleShot(0, frame, [frame] {
         QIcon icon;
@@ -84,4 +111,32 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
         frame->setWindowIcon(icon);
     });
     return Start::Running;
+}
+
+void CKelvraApp::ShowNotice(const QString& text) {
+    std::fprintf(stderr, "kelvra: %s\n", qPrintable(text));
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("Kelvra"), text, QMessageBox::Ok, m_frame.get());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+void CKelvraApp::ShowRecovered(int index, const QString& name, qint64 start, qint64 end) {
+    const auto local = [](qint64 t) {
+        return QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    };
+    const QString text =
+        QStringLiteral("Kelvra did not close properly last time. \"%1\" was running; it was "
+                       "charged %2, from %3 to %4, when it was last seen.")
+            .arg(name, CTimerLedger::FormatSeconds(end - start).trimmed(), local(start), local(end));
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Kelvra"), text,
+                                QMessageBox::NoButton, m_frame.get());
+    QPushButton* resume = box->addButton(QStringLiteral("Resume \"%1\"").arg(name), QMessageBox::AcceptRole);
+    box->setDefaultButton(box->addButton(QMessageBox::Close));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    CKelvraView* view = m_frame->View();
+    QObject::connect(resume, &QPushButton::clicked, view, [view, index] { view->SelectRow(index + 1); });
+    box->show();
 }

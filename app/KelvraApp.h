@@ -8,7 +8,9 @@ struct CommandLine;
 class CMainFrame;
 class Clock;
 class Profile;
+class ExitHook;
 class InstanceGuard;
+class JournalSink;
 class SignalBridge;
 
 // The application: opens the profile, makes sure it is the only board on it, builds the main window with
@@ -32,11 +34,19 @@ public:
     CMainFrame* MainFrame() const { return m_frame.get(); }
     std::shared_ptr<Profile> GetProfile() const { return m_profile; }
 
+    JournalSink* Journal() const { return m_journal.get(); }
+
 private:
+    // Non-modal, so that neither start-up nor the tick waits on the user.
+    void ShowNotice(const QString& text);
+    void ShowRecovered(int index, const QString& name, qint64 start, qint64 end);
+
     std::shared_ptr<Profile> m_profile;
     std::unique_ptr<Clock> m_clock;
+    std::unique_ptr<JournalSink> m_journal; // outlives the frame, whose board records into it
     std::unique_ptr<CKelvraDoc> m_document;
     std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<ExitHook> m_exitHook;
     std::unique_ptr<InstanceGuard> m_guard;
     std::unique_ptr<SignalBridge> m_signals;
 };

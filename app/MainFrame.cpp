@@ -3,6 +3,7 @@
 #include "app/AboutDlg.h"
 #include "app/KelvraDoc.h"
 #include "board/KelvraView.h"
+#include "board/PeriodSink.h"
 #include "platform/Profile.h"
 #include "res/Menus.h"
 #include "res/resource.h"
@@ -19,15 +20,15 @@ constexpr int kRecentFiles = 4;
 } // namespace
 
 CMainFrame::CMainFrame(std::shared_ptr<Profile> profile, const Clock& clock, CKelvraDoc& document,
-                       QWidget* parent)
-    : QMainWindow(parent), m_profile(std::move(profile)), m_document(document) {
+                       PeriodSink* sink)
+    : m_profile(std::move(profile)), m_document(document) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Kelvra v 1.0"));
     setGeometry(100, 100, 500, 500);
     BuildMenu();
     BuildAccelerators();
-    m_view = new CKelvraView(m_profile, clock, this);
+    m_view = new CKelvraView(m_profile, clock, this, sink != nullptr ? *sink : PeriodSink::None());
     setCentralWidget(m_view);
 }
 

@@ -7,6 +7,7 @@
 class CKelvraDoc;
 class CKelvraView;
 class Clock;
+class PeriodSink;
 class Profile;
 class QAction;
 
@@ -15,8 +16,9 @@ class QAction;
 class CMainFrame final : public QMainWindow {
     Q_OBJECT
 public:
+    // `sink` hears of every period and reset; nullptr records nothing.
     CMainFrame(std::shared_ptr<Profile> profile, const Clock& clock, CKelvraDoc& document,
-               QWidget* parent = nullptr);
+               PeriodSink* sink = nullptr);
     ~CMainFrame() override;
     Q_DISABLE_COPY_MOVE(CMainFrame)
 

@@ -33,9 +33,10 @@ constexpr int kShareOrder[10] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 6};
 
 } // namespace
 
-CKelvraView::CKelvraView(std::shared_ptr<Profile> profile, const Clock& clock, QWidget* parent)
-    : QWidget(parent), m_profile(std::move(profile)), m_clock(clock), m_ledger(*m_profile, m_clock, *this),
-      m_timers([this](int id) { OnTimer(id); }) {
+CKelvraView::CKelvraView(std::shared_ptr<Profile> profile, const Clock& clock, QWidget* parent,
+                         PeriodSink& sink)
+    : QWidget(parent), m_profile(std::move(profile)), m_clock(clock), m_sink(sink),
+      m_ledger(*m_profile, m_clock, *this, m_sink), m_timers([this](int id) { OnTimer(id); }) {
     // One palette for the form and every control: white on blue from the first paint on.
     QPalette palette = this->palette();
     for (QPalette::ColorRole role : {QPalette::Window, QPalette::Button}) {
@@ -107,6 +108,10 @@ void CKelvraView::ReadFields() {
     UpdateData(true);
 }
 
+void CKelvraView::ChargeOpenPeriod() {
+    m_ledger.SaveRunningTimer();
+}
+
 void CKelvraView::SelectRow(int selector) {
     m_nSelected = selector;
     UpdateData(false);
@@ -124,7 +129,7 @@ void CKelvraView::OnInitialUpdate() {
 
     UpdateData(false);
     ResizeParentToFit();
-    if (TimerStore::InitProfile(*m_profile, m_clock)) {
+    if (TimerStore::InitProfile(*m_profile, m_clock, m_sink)) {
         m_timers.SetTimer(ID_TIMER_LOOKUP, LOOKUP_DELAY_MS);
     }
     m_ledger.m_nRunning = 0;
@@ -186,13 +191,20 @@ void CKelvraView::ResetAllTimers() {
 }
 
 void CKelvraView::EditFieldNames() {
-    std::array<int, 10> resets{};
+    std::array<int, kTimers> resets{};
     {
         CFieldNamesDlg dialog(*m_profile, window());
+        const std::array<QString, kTimers> before = dialog.m_strField;
         dialog.exec();
         resets = dialog.m_nReset;
+        // The dialog stores every keystroke; the history keeps one rename per row that changed.
+        for (int i = 0; i < kTimers; ++i) {
+            if (dialog.m_strField[i] != before[i]) {
+                m_ledger.CommitName(i, dialog.m_strField[i]);
+            }
+        }
     }
-    TimerStore::ApplyFieldResets(m_ledger, *m_profile, resets);
+    TimerStore::ApplyFieldResets(m_ledger, resets);
 }
 
 void CKelvraView::OnFilePrint() {

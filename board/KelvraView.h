@@ -20,7 +20,8 @@ class CShadeButton;
 class CKelvraView final : public QWidget, public BoardDisplay {
     Q_OBJECT
 public:
-    CKelvraView(std::shared_ptr<Profile> profile, const Clock& clock, QWidget* parent = nullptr);
+    CKelvraView(std::shared_ptr<Profile> profile, const Clock& clock, QWidget* parent = nullptr,
+                PeriodSink& sink = PeriodSink::None());
     ~CKelvraView() override;
     Q_DISABLE_COPY_MOVE(CKelvraView)
 
@@ -31,6 +32,10 @@ public:
     void ReadFields() override;
 
     void OnTimer(int id);
+    // Checks the row of `selector` (0 = Stop) and switches to it, as a click on its name does.
+    void SelectRow(int selector);
+    // Charges and stores the open period now (the process is ending without closing the window).
+    void ChargeOpenPeriod();
     void ResetAllTimers();
     void EditFieldNames();
     void OnFilePrint();
@@ -52,12 +57,12 @@ Q_SIGNALS:
 private:
     void DoDataExchange(const DataExchange& dx);
     void UpdateData(bool saveAndValidate);
-    void SelectRow(int selector);
     void ResizeParentToFit();
     void StartCountryLookup();
 
     std::shared_ptr<Profile> m_profile;
     const Clock& m_clock;
+    PeriodSink& m_sink;
     CTimerLedger m_ledger;
     BuiltDialog m_form;
     CShadeButton* m_btnManual = nullptr;  // owned by the form

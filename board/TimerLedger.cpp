@@ -29,8 +29,12 @@ QString FormatShare(double percent) {
 
 } // namespace
 
-CTimerLedger::CTimerLedger(Profile& profile, const Clock& clock, BoardDisplay& display)
-    : m_profile(profile), m_clock(clock), m_display(display) {}
+CTimerLedger::CTimerLedger(Profile& profile, const Clock& clock, BoardDisplay& display, PeriodSink& sink)
+    : m_profile(profile), m_clock(clock), m_display(display), m_sink(sink) {}
+
+int CTimerLedger::AddSeconds(int seconds, qint64 elapsed) {
+    return Saturate(seconds + elapsed);
+}
 
 QString CTimerLedger::FormatSeconds(qint64 seconds) {
     // Hours right-aligned in at least three characters, then two-digit minutes and seconds. A negative
@@ -93,6 +97,7 @@ qint64 CTimerLedger::ChargeOpenPeriod() {
     const qint64 elapsed = now - m_timeStart;
     m_nSeconds[index] = Saturate(m_nSeconds[index] + elapsed);
     m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), m_nSeconds[index]);
+    m_sink.PeriodCharged(index, m_timeStart, now);
     return now;
 }
 
@@ -107,6 +112,9 @@ void CTimerLedger::SwitchTimer() {
     // A group with no checked button reads back as -1: that is Stop, never an index.
     const int selected = m_display.m_nSelected;
     m_nRunning = selected >= 0 && selected <= kTimers ? selected : 0;
+    if (m_nRunning > 0) {
+        m_sink.PeriodOpened(m_nRunning - 1, m_strName[m_nRunning - 1], m_timeStart);
+    }
 }
 
 void CTimerLedger::RefreshRunningTimer() {
@@ -135,4 +143,14 @@ void CTimerLedger::ClearAllSeconds() {
     for (int i = 0; i < kTimers; ++i) {
         m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(i), 0);
     }
+    m_sink.TimersReset(PeriodSink::Reset::All, -1, m_clock.Now());
+}
+
+void CTimerLedger::ClearSeconds(int index) {
+    m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), 0);
+    m_sink.TimersReset(PeriodSink::Reset::One, index, m_clock.Now());
+}
+
+void CTimerLedger::CommitName(int index, const QString& name) {
+    m_sink.NameCommitted(index, name, m_clock.Now());
 }

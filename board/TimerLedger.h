@@ -1,6 +1,7 @@
 #pragma once
 
 #include "board/BoardDisplay.h"
+#include "board/PeriodSink.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -20,9 +21,12 @@ public:
     static constexpr int kTimers = BoardDisplay::kTimers;
     static constexpr int kSlots = 15; // slots 10..14 exist and stay unused
 
-    CTimerLedger(Profile& profile, const Clock& clock, BoardDisplay& display);
+    CTimerLedger(Profile& profile, const Clock& clock, BoardDisplay& display,
+                 PeriodSink& sink = PeriodSink::None());
 
     static QString FormatSeconds(qint64 seconds);
+    // Stored seconds plus a charge, held within the 32-bit range.
+    static int AddSeconds(int seconds, qint64 elapsed);
 
     void LoadTimers();
     void ShowTimers();
@@ -30,6 +34,10 @@ public:
     void RefreshRunningTimer();
     void SaveRunningTimer();
     void ClearAllSeconds();
+    // One Reset box of the names dialog: 0 seconds for that timer.
+    void ClearSeconds(int index);
+    // A name the names dialog changed, once it has closed.
+    void CommitName(int index, const QString& name);
 
     std::array<int, kSlots> m_nSeconds{};
     int m_nTotalSeconds = 0;
@@ -48,4 +56,5 @@ private:
     Profile& m_profile;
     const Clock& m_clock;
     BoardDisplay& m_display;
+    PeriodSink& m_sink;
 };

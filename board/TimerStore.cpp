@@ -20,16 +20,18 @@ int InstallationNumber(qint64 now) {
     return ((local.tm_mday * 24 * 3600) + local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * 100 + 10;
 }
 
-bool InitProfile(Profile& profile, const Clock& clock) {
+bool InitProfile(Profile& profile, const Clock& clock, PeriodSink& sink) {
     using namespace ProfileLayout;
     if (profile.GetProfileInt(kTimer, kInit, 0) == 0) {
-        profile.WriteProfileInt(kTimer, kRandomId, InstallationNumber(clock.Now()));
+        const qint64 now = clock.Now();
+        profile.WriteProfileInt(kTimer, kRandomId, InstallationNumber(now));
         for (int i = 0; i < CTimerLedger::kTimers; ++i) {
             profile.WriteProfileInt(kTimerSec, IndexEntry(i), 0);
             profile.WriteProfileString(kTimerText, IndexEntry(i),
                                        QStringLiteral("My Project Text %1").arg(i + 1));
         }
         profile.WriteProfileInt(kTimer, kInit, 1);
+        sink.TimersReset(PeriodSink::Reset::FirstRun, -1, now);
     }
     return profile.GetProfileInt(kTimer, kCc, 0) == 0;
 }
@@ -47,10 +49,10 @@ void ResetAllTimers(CTimerLedger& ledger, BoardDisplay& display,
     ledger.ShowTimers();
 }
 
-void ApplyFieldResets(CTimerLedger& ledger, Profile& profile, const std::array<int, 10>& resetFlags) {
+void ApplyFieldResets(CTimerLedger& ledger, const std::array<int, 10>& resetFlags) {
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
         if (resetFlags[i] == 1) {
-            profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(i), 0);
+            ledger.ClearSeconds(i);
         }
     }
     ledger.LoadTimers();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "board/PeriodSink.h"
+
 #include <QString>
 #include <array>
 #include <functional>
@@ -20,8 +22,8 @@ inline const QString kResetAllQuestion =
 int InstallationNumber(qint64 now);
 
 // Writes the first-run defaults when "Timer"/"Init" is 0. Returns true when no country code is stored
-// yet, that is when the caller must arm the one-shot lookup timer.
-bool InitProfile(Profile& profile, const Clock& clock);
+// yet, that is when the caller must arm the one-shot lookup timer. The sink hears of a first-run set-up.
+bool InitProfile(Profile& profile, const Clock& clock, PeriodSink& sink = PeriodSink::None());
 
 // Asks `confirm` with the question; on Yes the running timer is charged and stopped and all ten timers
 // are set to 0 seconds. The names stay.
@@ -30,6 +32,6 @@ void ResetAllTimers(CTimerLedger& ledger, BoardDisplay& display,
 
 // What the names dialog leaves behind: timers whose flag is 1 go to 0 seconds, in index order; then
 // the board is reloaded and shown. The running state is not touched.
-void ApplyFieldResets(CTimerLedger& ledger, Profile& profile, const std::array<int, 10>& resetFlags);
+void ApplyFieldResets(CTimerLedger& ledger, const std::array<int, 10>& resetFlags);
 
 } // namespace TimerStore

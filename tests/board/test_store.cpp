@@ -93,7 +93,7 @@ private Q_SLOTS:
         std::array<int, 10> flags{};
         flags[0] = 1;
         flags[9] = 1;
-        TimerStore::ApplyFieldResets(ledger, *m_profile, flags);
+        TimerStore::ApplyFieldResets(ledger, flags);
         QCOMPARE(m_profile->GetProfileInt(kTimerSec, IndexEntry(0), -1), 0);
         QCOMPARE(m_profile->GetProfileInt(kTimerSec, IndexEntry(5), -1), 105);
         QCOMPARE(m_profile->GetProfileInt(kTimerSec, IndexEntry(9), -1), 0);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// What the ledger and the store operations just did, told at the same places where they write the
+// profile and from the same clock readings, so that a history kept beside the profile always agrees
+// with it. The board works the same with the sink that records nothing.
+class PeriodSink {
+public:
+    enum class Reset {
+        All,      // "Reset All Timers"
+        One,      // a Reset box of the names dialog
+        FirstRun, // the first-run set-up zeroed every timer and named them anew
+    };
+
+    virtual ~PeriodSink() = default;
+
+    // A timer started running at `start`.
+    virtual void PeriodOpened(int index, const QString& name, qint64 start) = 0;
+    // The open period of timer `index` was charged: start..end, the two readings the charge used.
+    virtual void PeriodCharged(int index, qint64 start, qint64 end) = 0;
+    // Seconds were set to 0: one timer (`index`), or every timer (index -1).
+    virtual void TimersReset(Reset kind, int index, qint64 at) = 0;
+    // A name was committed (the names dialog closed with a changed name).
+    virtual void NameCommitted(int index, const QString& name, qint64 at) = 0;
+
+    // The sink that records nothing.
+    static PeriodSink& None();
+};

@@ -1,0 +1,326 @@
+#include "journal/Journal.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// "KLVR": marks the file as ours, so that another program's database is never taken for a journal.
+constexpr qint64 kApplicationId = 0x4B4C5652;
+
+const char* const kSchema = R"(
+CREATE TABLE periods(
+    id INTEGER PRIMARY KEY,
+    timer INTEGER NOT NULL,
+    name TEXT NOT NULL,
+    start_utc INTEGER NOT NULL,
+    end_utc INTEGER,
+    seen_utc INTEGER NOT NULL,
+    utc_offset INTEGER NOT NULL,
+    close_seq INTEGER
+);
+CREATE INDEX periods_by_start ON periods(start_utc);
+CREATE INDEX periods_open ON periods(timer) WHERE end_utc IS NULL;
+CREATE TABLE events(
+    id INTEGER PRIMARY KEY,
+    at_utc INTEGER NOT NULL,
+    utc_offset INTEGER NOT NULL,
+    kind TEXT NOT NULL,
+    timer INTEGER,
+    name TEXT,
+    seconds INTEGER NOT NULL DEFAULT 0
+);
+)";
+
+quint32 BigEndian32(const QByteArray& bytes, int at) {
+    quint32 value = 0;
+    for (int i = 0; i < 4; ++i) {
+        value = value << 8 | static_cast<quint8>(bytes[at + i]);
+    }
+    return value;
+}
+
+struct Header {
+    bool bSqlite = false;
+    quint32 userVersion = 0;
+    qint64 expectedSize = 0; // 0 when the header does not say
+};
+
+Header ReadHeader(const QString& path) {
+    Header header;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return header;
+    }
+    const QByteArray bytes = file.read(100);
+    if (bytes.size() < 100 || !bytes.startsWith(QByteArrayLiteral("SQLite format 3\0"))) {
+        return header;
+    }
+    header.bSqlite = true;
+    header.userVersion = BigEndian32(bytes, 60);
+    const quint32 pageSize = static_cast<quint8>(bytes[16]) << 8 | static_cast<quint8>(bytes[17]);
+    // The page count is valid only when its change counter matches the one it was written with.
+    if (BigEndian32(bytes, 24) == BigEndian32(bytes, 92)) {
+        header.expectedSize =
+            static_cast<qint64>(BigEndian32(bytes, 28)) * (pageSize == 1 ? 65536 : pageSize);
+    }
+    return header;
+}
+
+Sql::Status Damage(const QString& what) {
+    return {11 /* SQLITE_CORRUPT */, what};
+}
+
+} // namespace
+
+Journal::Journal(QString path) : m_path(std::move(path)) {}
+
+Journal::~Journal() = default;
+
+int Journal::LocalOffset(qint64 utc) {
+    return QDateTime::fromSecsSinceEpoch(utc).offsetFromUtc();
+}
+
+QString Journal::AsideName(const QString& file) {
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 1;; ++n) {
+        const QString name = QStringLiteral("%1.corrupt-%2-%3").arg(file, stamp).arg(n);
+        if (!QFileInfo::exists(name) && !QFileInfo::exists(name + QStringLiteral("-wal")) &&
+            !QFileInfo::exists(name + QStringLiteral("-shm"))) {
+            return name;
+        }
+    }
+}
+
+bool Journal::MoveAside(QString& movedTo) {
+    movedTo = AsideName(m_path);
+    // QFile::rename never replaces an existing file. The WAL belongs with its database.
+    if (!QFile::rename(m_path, movedTo)) {
+        movedTo.clear();
+        return false;
+    }
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const QString from = m_path + QLatin1String(suffix);
+        if (QFileInfo::exists(from)) {
+            QFile::rename(from, movedTo + QLatin1String(suffix));
+        }
+    }
+    return true;
+}
+
+Sql::Status Journal::CheckWhole() {
+    const QFileInfo info(m_path);
+    if (!info.exists() || info.size() == 0) {
+        return {};
+    }
+    const Header header = ReadHeader(m_path);
+    if (!header.bSqlite) {
+        return {26 /* SQLITE_NOTADB */, QStringLiteral("file is not a database")};
+    }
+    if (header.expectedSize > info.size()) {
+        return Damage(QStringLiteral("file is truncated"));
+    }
+    return {};
+}
+
+Journal::Opened Journal::OpenForWriting() {
+    Opened opened;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (ReadHeader(m_path).userVersion > kSchemaVersion) {
+            opened.status = {1, QStringLiteral("written by a newer version of Kelvra")};
+            opened.problem =
+                QStringLiteral("The history journal %1 was written by a newer version of Kelvra and "
+                               "is left as it is. Times are still saved to the profile, but no "
+                               "history is recorded.")
+                    .arg(m_path);
+            return opened;
+        }
+        opened.status = CheckWhole();
+        if (opened.status.Ok()) {
+            opened.status = m_db.Open(m_path, Sql::Database::Mode::ReadWrite);
+        }
+        if (opened.status.Ok()) {
+            opened.status = Migrate(opened.bCreated);
+        }
+        if (opened.status.Ok()) {
+            opened.status = Prepare();
+        }
+        if (opened.status.Ok() || !opened.status.IsDamage() || attempt > 0) {
+            break;
+        }
+        m_db.Close();
+        const QString reason = opened.status.message;
+        if (!MoveAside(opened.movedAside)) {
+            opened.status = {10 /* SQLITE_IOERR */,
+                             QStringLiteral("damaged (%1) and cannot be moved aside").arg(reason)};
+            break;
+        }
+        opened.problem =
+            QStringLiteral("The history journal %1 was damaged (%2). It was moved aside as %3 and a "
+                           "new journal was started.")
+                .arg(m_path, reason, opened.movedAside);
+    }
+    if (!opened.status.Ok()) {
+        m_db.Close();
+        if (opened.problem.isEmpty() || !opened.movedAside.isEmpty()) {
+            opened.problem =
+                QStringLiteral("The history journal %1 cannot be used: %2. Times are still saved to "
+                               "the profile, but no history is recorded.")
+                    .arg(m_path, opened.status.message);
+        }
+    }
+    return opened;
+}
+
+Sql::Status Journal::OpenForReading() {
+    if (!QFileInfo::exists(m_path)) {
+        return {14 /* SQLITE_CANTOPEN */, QStringLiteral("no such file")};
+    }
+    Sql::Status status = CheckWhole();
+    if (status.Ok()) {
+        status = m_db.Open(m_path, Sql::Database::Mode::ReadOnly);
+    }
+    qint64 version = 0;
+    if (status.Ok()) {
+        status = m_db.QueryInt("PRAGMA user_version", version);
+    }
+    if (status.Ok() && version == 0) {
+        status = {26, QStringLiteral("not a Kelvra journal")};
+    }
+    if (!status.Ok()) {
+        m_db.Close();
+    }
+    return status;
+}
+
+Sql::Status Journal::Migrate(bool& created) {
+    qint64 version = 0;
+    qint64 applicationId = 0;
+    qint64 objects = 0;
+    Sql::Status status = m_db.QueryInt("PRAGMA user_version", version);
+    if (status.Ok()) {
+        status = m_db.QueryInt("PRAGMA application_id", applicationId);
+    }
+    if (status.Ok()) {
+        status = m_db.QueryInt("SELECT count(*) FROM sqlite_master", objects);
+    }
+    if (!status.Ok()) {
+        return status;
+    }
+    if (version > kSchemaVersion) {
+        return {1, QStringLiteral("written by a newer version of Kelvra")};
+    }
+    // Another program's database at this path is left alone.
+    if ((version == 0 && objects > 0) || (version > 0 && applicationId != kApplicationId)) {
+        return {1, QStringLiteral("not a Kelvra journal")};
+    }
+    status = m_db.Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+    if (!status.Ok() || version == kSchemaVersion) {
+        return status;
+    }
+    // Each step takes the schema one version further; later versions add theirs below.
+    Sql::Transaction transaction(m_db);
+    if (!transaction.Begun().Ok()) {
+        return transaction.Begun();
+    }
+    if (version < 1) {
+        status = m_db.Exec(kSchema);
+        created = true;
+    }
+    if (status.Ok()) {
+        status = m_db.Exec(QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2;")
+                               .arg(kApplicationId)
+                               .arg(kSchemaVersion)
+                               .toUtf8()
+                               .constData());
+    }
+    return status.Ok() ? transaction.Commit() : status;
+}
+
+Sql::Status Journal::Prepare() {
+    const std::pair<Sql::Statement*, const char*> statements[] = {
+        {&m_begin,
+         "INSERT INTO periods(timer, name, start_utc, seen_utc, utc_offset) VALUES(?1, ?2, ?3, ?3, ?4)"},
+        {&m_end,
+         "UPDATE periods SET end_utc = ?2, seen_utc = ?2, "
+         "close_seq = (SELECT coalesce(max(id), 0) FROM events) WHERE end_utc IS NULL AND timer = ?1"},
+        {&m_endMissing,
+         "INSERT INTO periods(timer, name, start_utc, end_utc, seen_utc, utc_offset, close_seq) "
+         "VALUES(?1, ?2, ?3, ?4, ?4, ?5, (SELECT coalesce(max(id), 0) FROM events))"},
+        {&m_touch, "UPDATE periods SET seen_utc = ?1 WHERE end_utc IS NULL"},
+        {&m_event,
+         "INSERT INTO events(at_utc, utc_offset, kind, timer, name, seconds) VALUES(?1, ?2, ?3, ?4, ?5, ?6)"},
+        {&m_rename, "UPDATE periods SET name = ?2 WHERE end_utc IS NULL AND timer = ?1"},
+        {&m_findOpen, "SELECT id, timer, name, start_utc, seen_utc FROM periods WHERE end_utc IS NULL "
+                      "ORDER BY id LIMIT 1"},
+        {&m_closeLeft, "UPDATE periods SET end_utc = ?2, seen_utc = ?2, "
+                       "close_seq = (SELECT coalesce(max(id), 0) FROM events) WHERE id = ?1"},
+    };
+    for (const auto& [statement, sql] : statements) {
+        Sql::Status status = m_db.Prepare(sql, *statement);
+        if (!status.Ok()) {
+            return status;
+        }
+    }
+    return {};
+}
+
+Sql::Status Journal::BeginPeriod(int index, const QString& name, qint64 start) {
+    return m_begin.Bind(1, index).Bind(2, name).Bind(3, start).Bind(4, LocalOffset(start)).Run();
+}
+
+Sql::Status Journal::EndPeriod(int index, const QString& name, qint64 start, qint64 end) {
+    Sql::Status status = m_end.Bind(1, index).Bind(2, end).Run();
+    if (status.Ok() && m_db.Changes() == 0) {
+        status = m_endMissing.Bind(1, index)
+                     .Bind(2, name)
+                     .Bind(3, start)
+                     .Bind(4, end)
+                     .Bind(5, LocalOffset(start))
+                     .Run();
+    }
+    return status;
+}
+
+Sql::Status Journal::Touch(qint64 now) {
+    return m_touch.Bind(1, now).Run();
+}
+
+Sql::Status Journal::AddEvent(const QString& kind, qint64 at, int index, const QString& name,
+                              qint64 seconds) {
+    m_event.Bind(1, at).Bind(2, LocalOffset(at)).Bind(3, kind).Bind(6, seconds);
+    if (index >= 0) {
+        m_event.Bind(4, index);
+    }
+    if (!name.isNull()) {
+        m_event.Bind(5, name);
+    }
+    return m_event.Run();
+}
+
+Sql::Status Journal::RenameOpenPeriod(int index, const QString& name) {
+    return m_rename.Bind(1, index).Bind(2, name).Run();
+}
+
+std::optional<Journal::OpenPeriod> Journal::FindOpenPeriod() {
+    std::optional<OpenPeriod> found;
+    if (m_findOpen.Next()) {
+        found = OpenPeriod{m_findOpen.Int(0), static_cast<int>(m_findOpen.Int(1)), m_findOpen.Text(2),
+                           m_findOpen.Int(3), m_findOpen.Int(4)};
+    }
+    m_findOpen.Finish();
+    return found;
+}
+
+Sql::Status Journal::CloseLeftOpen(const OpenPeriod& period, qint64 end, qint64 now) {
+    Sql::Transaction transaction(m_db);
+    Sql::Status status = transaction.Begun();
+    if (status.Ok()) {
+        status = m_closeLeft.Bind(1, period.id).Bind(2, end).Run();
+    }
+    if (status.Ok()) {
+        status = AddEvent(QStringLiteral("recovery"), now, period.index, period.name, end - period.start);
+    }
+    return status.Ok() ? transaction.Commit() : status;
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "journal/Sqlite.h"
+
+#include <QString>
+#include <optional>
+
+// The journal of periods: every period a timer ran (timer index, its name then, start, end, last seen,
+// the local UTC offset at its start) and every event that changed the totals, in one SQLite file in
+// WAL mode with synchronous=FULL, so each call that returns success is on disk.
+//
+// One writer: the board that holds the profile's instance lock. Reports open it read-only, also while
+// a board writes. A file that is damaged or not a journal is moved aside, never written over; one from
+// a newer version of the program is left untouched.
+class Journal final {
+public:
+    static constexpr int kSchemaVersion = 1;
+
+    struct Opened {
+        Sql::Status status;    // failure: the journal is closed and must not be used
+        bool bCreated = false; // a new, empty journal (first use, or after a damaged one)
+        QString movedAside;    // where a damaged file went, empty if none
+        QString problem;       // what to tell the user, empty if nothing
+    };
+
+    struct OpenPeriod {
+        qint64 id = 0;
+        int index = 0;
+        QString name;
+        qint64 start = 0;
+        qint64 lastSeen = 0;
+    };
+
+    explicit Journal(QString path);
+    ~Journal();
+    Q_DISABLE_COPY_MOVE(Journal)
+
+    const QString& Path() const { return m_path; }
+    Opened OpenForWriting();
+    // Fails for a missing file; accepts a newer schema, whose tables it only reads.
+    Sql::Status OpenForReading();
+    bool IsOpen() const { return m_db.IsOpen(); }
+    Sql::Database& Database() { return m_db; }
+
+    Sql::Status BeginPeriod(int index, const QString& name, qint64 start);
+    // Closes the open period of `index` at `end`; records a closed one when none was open.
+    Sql::Status EndPeriod(int index, const QString& name, qint64 start, qint64 end);
+    Sql::Status Touch(qint64 now);
+    // Kinds: "reset_all", "reset", "first_run", "rename", "recovery", "balance".
+    Sql::Status AddEvent(const QString& kind, qint64 at, int index, const QString& name, qint64 seconds);
+    Sql::Status RenameOpenPeriod(int index, const QString& name);
+
+    std::optional<OpenPeriod> FindOpenPeriod();
+    // Closes a period left open by a board that died, and records the recovery, in one transaction.
+    Sql::Status CloseLeftOpen(const OpenPeriod& period, qint64 end, qint64 now);
+
+    // Seconds east of UTC in the local zone at `utc`.
+    static int LocalOffset(qint64 utc);
+    // `file.corrupt-<UTC time>-<n>` with the first n that names no file yet.
+    static QString AsideName(const QString& file);
+
+private:
+    Sql::Status Migrate(bool& created);
+    Sql::Status CheckWhole();
+    Sql::Status Prepare();
+    bool MoveAside(QString& movedTo);
+
+    const QString m_path;
+    Sql::Database m_db;
+    Sql::Statement m_begin, m_end, m_endMissing, m_touch, m_event, m_rename, m_findOpen, m_closeLeft;
+};

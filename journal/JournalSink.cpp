@@ -1,0 +1,134 @@
+#include "journal/JournalSink.h"
+
+#include "board/TimerLedger.h"
+#include "platform/Clock.h"
+#include "platform/Profile.h"
+#include "platform/ProfileLayout.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+JournalSink::JournalSink(const QString& path, const Clock& clock) : m_journal(path), m_clock(clock) {
+    m_heartbeat.setInterval(kHeartbeatSeconds * 1000);
+    // Precise, so that the period is seen every 60 s and a kill loses at most that.
+    m_heartbeat.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_heartbeat, &QTimer::timeout, [this] { Beat(); });
+}
+
+JournalSink::~JournalSink() = default;
+
+QString JournalSink::PathFor(const QString& profileFile) {
+    if (!profileFile.isEmpty()) {
+        return profileFile + QStringLiteral(".journal");
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Kelvra/Kelvra.journal");
+}
+
+JournalSink::Attached JournalSink::Attach(Profile& profile) {
+    using namespace ProfileLayout;
+    Attached attached;
+    QDir().mkpath(QFileInfo(m_journal.Path()).absolutePath());
+    const Journal::Opened opened = m_journal.OpenForWriting();
+    attached.problem = opened.problem;
+    m_bRecording = opened.status.Ok();
+    if (!m_bRecording) {
+        return attached;
+    }
+    const qint64 now = m_clock.Now();
+    if (opened.bCreated) {
+        // Totals from before the journal existed, so that its sums agree with the profile from the start.
+        for (int i = 0; i < CTimerLedger::kTimers && m_bRecording; ++i) {
+            const int seconds = profile.GetProfileInt(kTimerSec, IndexEntry(i), 0);
+            if (seconds != 0) {
+                Check(m_journal.AddEvent(QStringLiteral("balance"), now, i, {}, seconds));
+            }
+        }
+    }
+    // Only a board that died leaves a period open: we hold the instance lock.
+    while (m_bRecording) {
+        const std::optional<Journal::OpenPeriod> open = m_journal.FindOpenPeriod();
+        if (!open || open->index < 0 || open->index >= CTimerLedger::kTimers) {
+            break;
+        }
+        const qint64 end = std::max(open->start, std::min(open->lastSeen, now));
+        Check(m_journal.CloseLeftOpen(*open, end, now));
+        if (!m_bRecording) {
+            break;
+        }
+        const QString entry = IndexEntry(open->index);
+        profile.WriteProfileInt(
+            kTimerSec, entry,
+            CTimerLedger::AddSeconds(profile.GetProfileInt(kTimerSec, entry, 0), end - open->start));
+        attached.recovered = Recovered{open->index, open->name, open->start, end};
+    }
+    if (!m_bRecording && attached.problem.isEmpty()) {
+        attached.problem =
+            QStringLiteral("The history journal %1 cannot be written. Times are still saved to "
+                           "the profile, but no history is recorded.")
+                .arg(m_journal.Path());
+    }
+    return attached;
+}
+
+void JournalSink::Check(const Sql::Status& status) {
+    if (status.Ok() || !m_bRecording) {
+        return;
+    }
+    m_bRecording = false;
+    m_heartbeat.stop();
+    if (m_onProblem) {
+        m_onProblem(
+            QStringLiteral("The history journal %1 cannot be written (%2). Times are still saved to the "
+                           "profile, but no more history is recorded in this session.")
+                .arg(m_journal.Path(), status.message));
+    }
+}
+
+void JournalSink::PeriodOpened(int index, const QString& name, qint64 start) {
+    if (!m_bRecording) {
+        return;
+    }
+    m_openName = name;
+    Check(m_journal.BeginPeriod(index, name, start));
+    m_heartbeat.start();
+}
+
+void JournalSink::PeriodCharged(int index, qint64 start, qint64 end) {
+    m_heartbeat.stop();
+    if (m_bRecording) {
+        Check(m_journal.EndPeriod(index, m_openName, start, end));
+    }
+}
+
+void JournalSink::TimersReset(Reset kind, int index, qint64 at) {
+    if (!m_bRecording) {
+        return;
+    }
+    const QString names[] = {QStringLiteral("reset_all"), QStringLiteral("reset"),
+                             QStringLiteral("first_run")};
+    Check(m_journal.AddEvent(names[static_cast<int>(kind)], at, kind == Reset::One ? index : -1, {}, 0));
+}
+
+void JournalSink::NameCommitted(int index, const QString& name, qint64 at) {
+    if (!m_bRecording) {
+        return;
+    }
+    // The open period takes the new name: a timer renamed while it runs is reported under that name.
+    Sql::Transaction transaction(m_journal.Database());
+    Sql::Status status = transaction.Begun();
+    if (status.Ok()) {
+        status = m_journal.AddEvent(QStringLiteral("rename"), at, index, name, 0);
+    }
+    if (status.Ok()) {
+        status = m_journal.RenameOpenPeriod(index, name);
+    }
+    Check(status.Ok() ? transaction.Commit() : status);
+}
+
+void JournalSink::Beat() {
+    if (m_bRecording) {
+        Check(m_journal.Touch(m_clock.Now()));
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "board/PeriodSink.h"
+#include "journal/Journal.h"
+
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+class Clock;
+class Profile;
+
+// Records what the board does into the journal. While a period is open, a heartbeat marks it as seen
+// once a minute, so a board that dies (a crash, a kill, a power cut) loses at most that minute: the
+// next start closes the period at its last sighting and charges it.
+//
+// A journal that cannot be opened or written never stops the board: the first failure is reported once
+// and the board carries on with the profile alone.
+class JournalSink final : public PeriodSink {
+public:
+    static constexpr int kHeartbeatSeconds = 60;
+
+    struct Recovered {
+        int index = 0;
+        QString name;
+        qint64 start = 0;
+        qint64 end = 0;
+    };
+    struct Attached {
+        QString problem; // to tell the user; empty if none
+        std::optional<Recovered> recovered;
+    };
+
+    JournalSink(const QString& path, const Clock& clock);
+    ~JournalSink() override;
+    Q_DISABLE_COPY_MOVE(JournalSink)
+
+    // `<profile>.journal` beside an explicit profile file; for the user's own profile `Kelvra.journal` in
+    // the Kelvra folder of the user's data location.
+    static QString PathFor(const QString& profileFile);
+
+    // Opens the journal. A new one takes the profile's seconds as its starting balance; a period left
+    // open by a board that died is closed at its last sighting (never before its start nor after now)
+    // and charged to its timer in the profile.
+    Attached Attach(Profile& profile);
+    bool IsRecording() const { return m_bRecording; }
+    const Journal& GetJournal() const { return m_journal; }
+    // Called with the message of the first failure after Attach.
+    void SetProblemHandler(std::function<void(const QString&)> handler) { m_onProblem = std::move(handler); }
+
+    void PeriodOpened(int index, const QString& name, qint64 start) override;
+    void PeriodCharged(int index, qint64 start, qint64 end) override;
+    void TimersReset(Reset kind, int index, qint64 at) override;
+    void NameCommitted(int index, const QString& name, qint64 at) override;
+    // Marks the open period as seen now; the heartbeat timer calls it.
+    void Beat();
+
+private:
+    void Check(const Sql::Status& status);
+
+    Journal m_journal;
+    const Clock& m_clock;
+    QTimer m_heartbeat;
+    bool m_bRecording = false;
+    QString m_openName;
+    std::function<void(const QString&)> m_onProblem;
+};
