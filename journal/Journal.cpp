@@ -263,6 +263,16 @@ Sql::Status Journal::Prepare() {
             return status;
         }
     }
+    // Reads the pages that the next writes touch (the newest rows and the open-period index): damage
+    // there shows now, while the file can still be moved aside, rather than at the first switch.
+    qint64 unused = 0;
+    for (const char* probe : {"SELECT max(id) FROM periods", "SELECT max(id) FROM events",
+                              "SELECT count(*) FROM periods WHERE end_utc IS NULL"}) {
+        Sql::Status status = m_db.QueryInt(probe, unused);
+        if (!status.Ok()) {
+            return status;
+        }
+    }
     return {};
 }
 
