@@ -3,6 +3,68 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+namespace {
+
+struct DatedOptions {
+    const QCommandLineOption& by;
+    const QCommandLineOption& periods;
+    const QCommandLineOption& from;
+    const QCommandLineOption& to;
+};
+
+// Strictly YYYY-MM-DD; an invalid date stays invalid.
+QDate ParseDate(const QString& text) {
+    return text.size() == 10 ? QDate::fromString(text, Qt::ISODate) : QDate();
+}
+
+// Fills in the dated report's options; returns what is wrong with them, or nothing.
+QString ParseDatedReport(const QCommandLineParser& parser, const DatedOptions& options, bool reporting,
+                         CommandLine& result) {
+    const bool bBy = parser.isSet(options.by);
+    const bool bPeriods = parser.isSet(options.periods);
+    const bool bRange = parser.isSet(options.from) || parser.isSet(options.to);
+    if (!reporting && (bBy || bPeriods || bRange)) {
+        return QStringLiteral("--by, --periods, --from and --to go with --report");
+    }
+    if (bBy && bPeriods) {
+        return QStringLiteral("--by and --periods cannot be given together");
+    }
+    if (bRange && !bBy && !bPeriods) {
+        return QStringLiteral("--from and --to go with --by or --periods");
+    }
+    if (bPeriods) {
+        result.reportUnit = JournalReport::Unit::Period;
+    } else if (bBy) {
+        const QString unit = parser.value(options.by);
+        if (unit == QStringLiteral("day")) {
+            result.reportUnit = JournalReport::Unit::Day;
+        } else if (unit == QStringLiteral("week")) {
+            result.reportUnit = JournalReport::Unit::Week;
+        } else if (unit == QStringLiteral("month")) {
+            result.reportUnit = JournalReport::Unit::Month;
+        } else {
+            return QStringLiteral("unknown unit '%1' for --by (day, week or month)").arg(unit);
+        }
+    }
+    for (const auto& [option, date] :
+         {std::pair{&options.from, &result.reportFrom}, std::pair{&options.to, &result.reportTo}}) {
+        if (parser.isSet(*option)) {
+            *date = ParseDate(parser.value(*option));
+            if (!date->isValid()) {
+                return QStringLiteral("invalid date '%1' for --%2 (YYYY-MM-DD)")
+                    .arg(parser.value(*option), option->names().constFirst());
+            }
+        }
+    }
+    if (result.reportFrom.isValid() && result.reportTo.isValid() && result.reportFrom > result.reportTo) {
+        return QStringLiteral("--from %1 comes after --to %2")
+            .arg(result.reportFrom.toString(Qt::ISODate), result.reportTo.toString(Qt::ISODate));
+    }
+    return {};
+}
+
+} // namespace
+
 CommandLine CommandLine::Parse(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -26,11 +88,32 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         QStringLiteral("Print the board from the profile and exit, without a window and "
                        "without writing anything. FORMAT: text (default), csv or json."),
         QStringLiteral("FORMAT"));
+    const QCommandLineOption by(
+        QStringLiteral("by"),
+        QStringLiteral("With --report: the time of each timer from the journal by local day, ISO week or "
+                       "month, with a total for each. UNIT: day, week or month."),
+        QStringLiteral("UNIT"));
+    const QCommandLineOption periods(
+        QStringLiteral("periods"),
+        QStringLiteral("With --report: every period from the journal, with its start and end."));
+    const QCommandLineOption from(
+        QStringLiteral("from"),
+        QStringLiteral("With --by or --periods: begin at the local day DATE (YYYY-MM-DD; default: the "
+                       "day of the first period)."),
+        QStringLiteral("DATE"));
+    const QCommandLineOption to(
+        QStringLiteral("to"),
+        QStringLiteral("With --by or --periods: end with the local day DATE, included (default: today)."),
+        QStringLiteral("DATE"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(profile);
     parser.addOption(journal);
     parser.addOption(report);
+    parser.addOption(by);
+    parser.addOption(periods);
+    parser.addOption(from);
+    parser.addOption(to);
     parser.addPositionalArgument(QStringLiteral("document"),
                                  QStringLiteral("A document to open (it holds no data)."),
                                  QStringLiteral("[document]"));
@@ -92,6 +175,12 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         result.journalFile = QFileInfo(parser.value(journal)).absoluteFilePath();
     }
     result.document = parser.positionalArguments().value(0);
+    const QString problem = ParseDatedReport(parser, {by, periods, from, to}, reporting, result);
+    if (!problem.isEmpty()) {
+        result.action = Action::Error;
+        result.text = problem;
+        return result;
+    }
     if (reporting) {
         result.action = Action::Report;
     }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "board/BoardReport.h"
+#include "journal/JournalReport.h"
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // What the command line asks for. Parsed before any window system is touched, so that --help and
 // --version work without a display.
@@ -15,7 +17,11 @@ struct CommandLine {
     QString journalFile; // empty: beside the profile
     QString document;    // empty: a new document
     BoardReport::Format reportFormat = BoardReport::Format::Text;
-    QString text; // the help text, or the error message
+    // Set: a dated report from the journal (--by or --periods) instead of the board's totals.
+    std::optional<JournalReport::Unit> reportUnit;
+    QDate reportFrom; // invalid: from the first period
+    QDate reportTo;   // invalid: through today
+    QString text;     // the help text, or the error message
 
     static CommandLine Parse(const QStringList& arguments);
 };

@@ -1,12 +1,48 @@
 #include "app/CommandLine.h"
 #include "app/KelvraApp.h"
 #include "board/BoardReport.h"
+#include "journal/JournalQuery.h"
+#include "journal/JournalReport.h"
+#include "journal/JournalSink.h"
 #include "platform/Profile.h"
 #include "res/config.h"
 
 #include <QApplication>
+#include <QDate>
 #include <cstdio>
 #include <memory>
+
+namespace {
+
+// The whole text, NUL characters and all: a name may hold any character.
+void Write(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+}
+
+// A dated report reads the journal only; a journal it cannot read is a failure, never an empty report.
+int ReportFromJournal(const CommandLine& commandLine) {
+    const QString path = commandLine.journalFile.isEmpty() ? JournalSink::PathFor(commandLine.profileFile)
+                                                           : commandLine.journalFile;
+    Journal journal(path);
+    Sql::Status status = journal.OpenForReading();
+    QString out;
+    if (status.Ok()) {
+        JournalQuery query(journal);
+        const JournalReport::Request request{*commandLine.reportUnit, commandLine.reportFormat,
+                                             commandLine.reportFrom, commandLine.reportTo};
+        status = JournalReport::Render(query, request, QDate::currentDate(), out);
+    }
+    if (!status.Ok()) {
+        std::fprintf(stderr, "kelvra: cannot read the journal %s: %s\n", qPrintable(path),
+                     qPrintable(status.message));
+        return 1;
+    }
+    Write(out);
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QStringList arguments;
@@ -23,11 +59,14 @@ int main(int argc, char** argv) {
         return 0;
     case CommandLine::Action::Report: {
         QCoreApplication core(argc, argv);
+        if (commandLine.reportUnit) {
+            return ReportFromJournal(commandLine);
+        }
         const auto access = Profile::Access::ReadOnly;
         const auto profile = commandLine.profileFile.isEmpty()
                                  ? std::make_unique<Profile>(access)
                                  : std::make_unique<Profile>(commandLine.profileFile, access);
-        std::fputs(BoardReport::Render(*profile, commandLine.reportFormat).toUtf8().constData(), stdout);
+        Write(BoardReport::Render(*profile, commandLine.reportFormat));
         return 0;
     }
     case CommandLine::Action::Error:

@@ -1,0 +1,67 @@
+#include "journal/JournalQuery.h"
+
+#include <QDateTime>
+
+JournalQuery::JournalQuery(Journal& journal) : m_journal(journal) {}
+
+Sql::Status JournalQuery::Periods(qint64 from, qint64 to, std::vector<Period>& periods) {
+    periods.clear();
+    Sql::Statement statement;
+    // An open period lasts until its last heartbeat; a negative one is taken at its start.
+    Sql::Status status = m_journal.Database().Prepare(
+        "SELECT id, timer, name, start_utc, coalesce(end_utc, seen_utc), utc_offset, end_utc IS NULL "
+        "FROM periods WHERE start_utc < ?2 AND (start_utc >= ?1 OR coalesce(end_utc, seen_utc) > ?1) "
+        "ORDER BY start_utc, id",
+        statement);
+    if (!status.Ok()) {
+        return status;
+    }
+    statement.Bind(1, from).Bind(2, to);
+    while (statement.Next()) {
+        periods.push_back(Period{statement.Int(0), static_cast<int>(statement.Int(1)), statement.Text(2),
+                                 statement.Int(3), statement.Int(4), static_cast<int>(statement.Int(5)),
+                                 statement.Int(6) != 0});
+    }
+    return statement.Finish();
+}
+
+Sql::Status JournalQuery::FirstDay(std::optional<QDate>& day) {
+    day.reset();
+    Sql::Statement statement;
+    Sql::Status status =
+        m_journal.Database().Prepare("SELECT min(start_utc + utc_offset) FROM periods", statement);
+    if (!status.Ok()) {
+        return status;
+    }
+    if (statement.Next() && !statement.IsNull(0)) {
+        day = QDateTime::fromSecsSinceEpoch(statement.Int(0), Qt::UTC).date();
+    }
+    return statement.Finish();
+}
+
+Sql::Status JournalQuery::SecondsSinceReset(std::array<qint64, kTimers>& seconds) {
+    seconds.fill(0);
+    Sql::Statement statement;
+    // A period counts when it was closed after the reset, even if it was opened before: the board
+    // charges a running period whole when it stops.
+    Sql::Status status = m_journal.Database().Prepare(
+        "WITH RECURSIVE timers(timer) AS (SELECT 0 UNION ALL SELECT timer + 1 FROM timers WHERE timer < 9), "
+        "resets(timer, seq) AS (SELECT timer, max("
+        "  (SELECT coalesce(max(id), 0) FROM events WHERE kind IN ('reset_all', 'first_run')), "
+        "  (SELECT coalesce(max(id), 0) FROM events e WHERE e.kind = 'reset' AND e.timer = timers.timer)) "
+        "  FROM timers) "
+        "SELECT r.timer, "
+        "  (SELECT coalesce(sum(p.end_utc - p.start_utc), 0) FROM periods p "
+        "   WHERE p.timer = r.timer AND p.end_utc IS NOT NULL AND p.close_seq >= r.seq) + "
+        "  (SELECT coalesce(sum(e.seconds), 0) FROM events e "
+        "   WHERE e.kind = 'balance' AND e.timer = r.timer AND e.id > r.seq) "
+        "FROM resets r",
+        statement);
+    if (!status.Ok()) {
+        return status;
+    }
+    while (statement.Next()) {
+        seconds[static_cast<size_t>(statement.Int(0))] = statement.Int(1);
+    }
+    return statement.Finish();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "journal/Journal.h"
+
+#include <QDate>
+#include <QString>
+#include <array>
+#include <optional>
+#include <vector>
+
+// What the journal says about the past, read through one open journal: the periods of a time range, the
+// first period, and each timer's seconds since its last reset. Reports and the history read only this.
+class JournalQuery final {
+public:
+    static constexpr int kTimers = 10;
+
+    struct Period {
+        qint64 id = 0;
+        int index = 0;
+        QString name;
+        qint64 start = 0;
+        qint64 end = 0;        // for the running period: its last heartbeat
+        int utcOffset = 0;     // seconds east of UTC where it was recorded
+        bool bRunning = false; // still open on a live board
+    };
+
+    explicit JournalQuery(Journal& journal);
+    Q_DISABLE_COPY_MOVE(JournalQuery)
+
+    // The periods overlapping [from, to) in start order; one that ends before it starts (the clock was
+    // set back) belongs to the instant it started.
+    Sql::Status Periods(qint64 from, qint64 to, std::vector<Period>& periods);
+    // The day the earliest period started, on the clock of the place where it was recorded; empty for a
+    // journal without periods.
+    Sql::Status FirstDay(std::optional<QDate>& day);
+    // For each timer, the seconds it has gathered since it was last reset: closed periods and balances
+    // recorded after that reset. The profile's seconds must equal these.
+    Sql::Status SecondsSinceReset(std::array<qint64, kTimers>& seconds);
+
+private:
+    Journal& m_journal;
+};
