@@ -1,0 +1,403 @@
+#include "../board/RecordingDisplay.h"
+#include "app/CommandLine.h"
+#include "app/KelvraApp.h"
+#include "app/KelvraDoc.h"
+#include "app/MainFrame.h"
+#include "board/KelvraView.h"
+#include "board/TimerLedger.h"
+#include "board/TimerStore.h"
+#include "dialogs/FieldNamesDlg.h"
+#include "journal/JournalQuery.h"
+#include "journal/JournalSink.h"
+#include "platform/Clock.h"
+#include "platform/Profile.h"
+#include "platform/ProfileLayout.h"
+#include "res/resource.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <signal.h>
+
+using namespace ProfileLayout;
+
+namespace {
+
+QByteArray FileBytes(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString& file, const QByteArray& bytes) {
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// One query of the journal, read through a second connection: what is on disk, not what one object holds.
+qint64 QueryOne(const QString& journal, const char* sql) {
+    Journal reader(journal);
+    qint64 value = -1;
+    if (reader.OpenForReading().Ok()) {
+        reader.Database().QueryInt(sql, value);
+    }
+    return value;
+}
+
+std::array<qint64, 10> JournalSeconds(const QString& journal) {
+    std::array<qint64, 10> seconds{};
+    Journal reader(journal);
+    if (reader.OpenForReading().Ok()) {
+        JournalQuery(reader).SecondsSinceReset(seconds);
+    }
+    return seconds;
+}
+
+std::array<qint64, 10> ProfileSeconds(const QString& profileFile) {
+    Profile profile(profileFile, Profile::Access::ReadOnly);
+    std::array<qint64, 10> seconds{};
+    for (int i = 0; i < 10; ++i) {
+        seconds[i] = profile.GetProfileInt(kTimerSec, IndexEntry(i), 0);
+    }
+    return seconds;
+}
+
+QStringList AsideFiles(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("*.corrupt-*")}, QDir::Files, QDir::Name);
+}
+
+// A board's ledger on real files and a settable clock, recording into a real journal.
+struct Board {
+    explicit Board(const QString& folder)
+        : profileFile(folder + QStringLiteral("/p.conf")),
+          journalFile(profileFile + QStringLiteral(".journal")), profile(profileFile),
+          sink(journalFile, clock), ledger(profile, clock, display, sink) {}
+
+    void Start() {
+        attached = sink.Attach(profile);
+        TimerStore::InitProfile(profile, clock, sink);
+        ledger.LoadTimers();
+        ledger.ShowTimers();
+        ledger.m_timeStart = clock.Now();
+    }
+    void Switch(int selector) {
+        display.m_checkedRadio = selector;
+        ledger.SwitchTimer();
+    }
+
+    QString profileFile, journalFile;
+    SettableClock clock;
+    Profile profile;
+    RecordingDisplay display;
+    JournalSink sink;
+    CTimerLedger ledger;
+    JournalSink::Attached attached;
+};
+
+QPushButton* FindButton(QWidget* root, const QString& prefix) {
+    const QList<QPushButton*> buttons = root->findChildren<QPushButton*>();
+    const auto it = std::find_if(buttons.begin(), buttons.end(),
+                                 [&](QPushButton* b) { return b->text().startsWith(prefix); });
+    return it == buttons.end() ? nullptr : *it;
+}
+
+QString BoardChild() {
+    return qEnvironmentVariable("KELVRA_BOARD_CHILD");
+}
+
+} // namespace
+
+class JournalTest final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void journalAndProfileAgreeAfterRandomUse() {
+        QTemporaryDir dir;
+        // Totals from before the journal existed become its starting balance.
+        {
+            Profile old(dir.filePath(QStringLiteral("p.conf")));
+            old.WriteProfileInt(kTimer, kInit, 1);
+            old.WriteProfileInt(kTimerSec, IndexEntry(3), 5000);
+        }
+        Board board(dir.path());
+        board.Start();
+        QVERIFY(board.sink.IsRecording());
+        QCOMPARE(JournalSeconds(board.journalFile), ProfileSeconds(board.profileFile));
+
+        QRandomGenerator random(20261207);
+        for (int step = 0; step < 300; ++step) {
+            // Now and then the clock goes back a little, as when it is corrected.
+            board.clock.Advance(random.bounded(100) < 5 ? -random.bounded(60) : random.bounded(4000));
+            const int action = random.bounded(100);
+            if (action < 65) {
+                board.Switch(random.bounded(11));
+            } else if (action < 72) {
+                TimerStore::ResetAllTimers(board.ledger, board.display, [](const QString&) { return true; });
+            } else if (action < 85) {
+                std::array<int, 10> flags{};
+                flags[random.bounded(10)] = 1;
+                TimerStore::ApplyFieldResets(board.ledger, flags);
+            } else if (action < 95) {
+                const int index = random.bounded(10);
+                const QString name = QStringLiteral("Renamed %1").arg(step);
+                board.profile.WriteProfileString(kTimerText, IndexEntry(index), name);
+                board.ledger.CommitName(index, name);
+            } else {
+                board.sink.Beat();
+            }
+            if (step % 50 == 49) {
+                board.ledger.SaveRunningTimer();
+                QCOMPARE(JournalSeconds(board.journalFile), ProfileSeconds(board.profileFile));
+            }
+        }
+        board.ledger.SaveRunningTimer();
+        QCOMPARE(JournalSeconds(board.journalFile), ProfileSeconds(board.profileFile));
+        QCOMPARE(QueryOne(board.journalFile, "SELECT count(*) FROM periods WHERE end_utc IS NULL"), 0);
+    }
+
+    void leftOpenPeriodIsChargedOnceWithinLimits_data() {
+        QTest::addColumn<qint64>("seen"); // relative to the period's start
+        QTest::addColumn<qint64>("now");
+        QTest::addColumn<qint64>("charged");
+        QTest::newRow("last seen") << qint64(120) << qint64(500) << qint64(120);
+        QTest::newRow("seen after now") << qint64(900) << qint64(500) << qint64(500);
+        QTest::newRow("seen before start") << qint64(-100) << qint64(500) << qint64(0);
+        QTest::newRow("start after now") << qint64(60) << qint64(-300) << qint64(0);
+    }
+    void leftOpenPeriodIsChargedOnceWithinLimits() {
+        QFETCH(qint64, seen);
+        QFETCH(qint64, now);
+        QFETCH(qint64, charged);
+        QTemporaryDir dir;
+        const qint64 start = 1'800'000'000;
+        {
+            Board dead(dir.path());
+            dead.clock.Set(start - 1000);
+            dead.Start();
+            dead.Switch(4);
+            dead.clock.Set(start);
+            dead.Switch(4); // charges 1000 s and opens the period that is left open
+            dead.clock.Set(start + seen);
+            dead.sink.Beat();
+        } // dies without charging: the destructors run no ledger operation
+
+        Board next(dir.path());
+        next.clock.Set(start + now);
+        next.Start();
+        QVERIFY(next.attached.recovered.has_value());
+        QCOMPARE(next.attached.recovered->index, 3);
+        QCOMPARE(next.attached.recovered->end - next.attached.recovered->start, charged);
+        QCOMPARE(ProfileSeconds(next.profileFile)[3], 1000 + charged);
+        QCOMPARE(JournalSeconds(next.journalFile), ProfileSeconds(next.profileFile));
+        QCOMPARE(QueryOne(next.journalFile, "SELECT seconds FROM events WHERE kind = 'recovery'"), charged);
+
+        Board third(dir.path());
+        third.Start();
+        QVERIFY(!third.attached.recovered.has_value());
+        QCOMPARE(ProfileSeconds(third.profileFile)[3], 1000 + charged);
+    }
+
+    void damagedJournalIsMovedAsideAndNeverWritten_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("not a database") << QStringLiteral("garbage");
+        QTest::newRow("truncated") << QStringLiteral("truncate");
+        QTest::newRow("broken schema page") << QStringLiteral("page");
+    }
+    void damagedJournalIsMovedAsideAndNeverWritten() {
+        QFETCH(QString, damage);
+        QTemporaryDir dir;
+        const QString journal = dir.filePath(QStringLiteral("p.conf.journal"));
+        for (int round = 1; round <= 2; ++round) {
+            {
+                Board board(dir.path());
+                board.Start();
+                for (int i = 0; i < 200; ++i) {
+                    board.Switch(1 + i % 10);
+                    board.clock.Advance(60);
+                }
+                board.Switch(0);
+            }
+            QByteArray bytes = FileBytes(journal);
+            if (damage == QStringLiteral("garbage")) {
+                bytes = QByteArray(5000, 'x');
+            } else if (damage == QStringLiteral("truncate")) {
+                bytes.truncate(bytes.size() / 2);
+            } else {
+                bytes.replace(100, 3000, QByteArray(3000, '\xff'));
+            }
+            WriteBytes(journal, bytes);
+
+            const QStringList before = AsideFiles(dir.path());
+            Board board(dir.path());
+            board.Start();
+            QVERIFY2(board.attached.problem.contains(journal), qPrintable(board.attached.problem));
+            QStringList aside = AsideFiles(dir.path());
+            QCOMPARE(aside.size(), round); // a second damage never takes the first one's name
+            for (const QString& old : before) {
+                aside.removeOne(old);
+            }
+            QCOMPARE(FileBytes(dir.filePath(aside.value(0))), bytes); // kept byte for byte
+            QVERIFY(board.sink.IsRecording());
+            board.Switch(2);
+            board.clock.Advance(30);
+            board.Switch(0);
+            QCOMPARE(QueryOne(journal, "SELECT sum(end_utc - start_utc) FROM periods"), 30);
+        }
+    }
+
+    void newerOrForeignJournalIsLeftAlone() {
+        QTemporaryDir dir;
+        const QString journal = dir.filePath(QStringLiteral("p.conf.journal"));
+        {
+            Board board(dir.path());
+            board.Start();
+            board.Switch(1);
+            board.clock.Advance(90);
+            board.Switch(0);
+        }
+        {
+            Sql::Database db;
+            QVERIFY(db.Open(journal, Sql::Database::Mode::ReadWrite).Ok());
+            QVERIFY(db.Exec("PRAGMA user_version = 99").Ok());
+        }
+        const QByteArray before = FileBytes(journal);
+
+        Board board(dir.path());
+        board.Start();
+        QVERIFY(!board.sink.IsRecording());
+        QVERIFY(board.attached.problem.contains(QStringLiteral("newer version")));
+        board.Switch(1);
+        board.clock.Advance(10);
+        board.Switch(0);
+        QCOMPARE(ProfileSeconds(board.profileFile)[0], 100); // the profile still gets every charge
+        QCOMPARE(FileBytes(journal), before);
+        QVERIFY(AsideFiles(dir.path()).isEmpty());
+        QCOMPARE(QueryOne(journal, "SELECT sum(end_utc - start_utc) FROM periods"),
+                 90); // reports still read it
+    }
+
+    // The names dialog stores every keystroke; the journal gets one rename per changed row, and its
+    // Reset boxes one reset each.
+    void namesDialogCommitsOneRenamePerChangedRow() {
+        QTemporaryDir dir;
+        Board board(dir.path());
+        board.Start();
+        CKelvraDoc document;
+        auto profile = std::make_shared<Profile>(board.profileFile);
+        CMainFrame frame(profile, board.clock, document, &board.sink);
+        frame.View()->OnInitialUpdate();
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<CFieldNamesDlg*>(QApplication::activeModalWidget());
+            auto* edit = qobject_cast<QLineEdit*>(dialog->Form().Control(IDC_FIELD_1));
+            edit->selectAll();
+            QTest::keyClicks(edit, QStringLiteral("abc"));
+            qobject_cast<QCheckBox*>(dialog->Form().Control(IDC_RESET_2))->click();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        frame.View()->EditFieldNames();
+        QCOMPARE(QueryOne(board.journalFile, "SELECT count(*) FROM events WHERE kind = 'rename'"), 1);
+        QCOMPARE(
+            QueryOne(board.journalFile, "SELECT timer FROM events WHERE kind = 'rename' AND name = 'abc'"),
+            0);
+        QCOMPARE(QueryOne(board.journalFile, "SELECT timer FROM events WHERE kind = 'reset'"), 1);
+    }
+
+    void unusableJournalNeverStopsTheBoard() {
+        QTemporaryDir dir;
+        // A journal path below a plain file can be neither created nor opened.
+        WriteBytes(dir.filePath(QStringLiteral("file")), "x");
+        CommandLine commandLine;
+        commandLine.profileFile = dir.filePath(QStringLiteral("p.conf"));
+        commandLine.journalFile = dir.filePath(QStringLiteral("file/j.journal"));
+        CKelvraApp kelvra;
+        QCOMPARE(kelvra.InitInstance(commandLine), CKelvraApp::Start::Running);
+        QMessageBox* notice = nullptr;
+        QTRY_VERIFY((notice = kelvra.MainFrame()->findChild<QMessageBox*>()) != nullptr);
+        QVERIFY(notice->isVisible() && !notice->isModal());
+        QVERIFY(notice->text().contains(commandLine.journalFile));
+        CKelvraView* view = kelvra.MainFrame()->View();
+        view->SelectRow(2);
+        QTest::qWait(1100); // the charge is in whole seconds of the real clock
+        view->SelectRow(0);
+        QVERIFY(ProfileSeconds(commandLine.profileFile)[1] >= 1);
+    }
+
+    // A board killed while a timer runs: the next start charges what the heartbeat saw, at most a
+    // minute short, and offers to resume the timer.
+    void killedBoardLosesAtMostAMinute() {
+        QTemporaryDir dir;
+        const QString profileFile = dir.filePath(QStringLiteral("p.conf"));
+        QProcess child;
+        child.start(BoardChild(), {profileFile});
+        QVERIFY(child.waitForReadyRead(20000));
+        QCOMPARE(child.readAllStandardOutput().trimmed(), QByteArray("running"));
+        QTest::qWait(90'000);
+        ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(ProfileSeconds(profileFile)[2], 0);
+
+        CommandLine commandLine;
+        commandLine.profileFile = profileFile;
+        CKelvraApp kelvra;
+        QCOMPARE(kelvra.InitInstance(commandLine), CKelvraApp::Start::Running);
+        const qint64 charged = ProfileSeconds(profileFile)[2];
+        QVERIFY2(charged >= 60 && charged <= 90, qPrintable(QString::number(charged)));
+        QCOMPARE(kelvra.MainFrame()->View()->Ledger().m_nRunning, 0);
+        QPushButton* resume = nullptr;
+        QTRY_VERIFY((resume = FindButton(kelvra.MainFrame(), QStringLiteral("Resume"))) != nullptr);
+        resume->click();
+        QCOMPARE(kelvra.MainFrame()->View()->Ledger().m_nRunning, 3);
+    }
+
+    // The X server goes away while a timer runs: Qt ends the process from inside the event loop, and
+    // the open period is still stored.
+    void brokenDisplayStillStoresTheOpenPeriod() {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+            QSKIP("needs Xvfb");
+        }
+        QTemporaryDir dir;
+        const QString display = QStringLiteral(":%1").arg(300 + QRandomGenerator::global()->bounded(600));
+        QProcess xvfb;
+        xvfb.start(QStringLiteral("Xvfb"), {display, QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QVERIFY(xvfb.waitForStarted());
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        child.setProcessEnvironment(environment);
+        const QString profileFile = dir.filePath(QStringLiteral("p.conf"));
+        // The server may need a moment before it takes connections: retry until the board is up.
+        for (int attempt = 0; attempt < 50 && child.state() != QProcess::Running; ++attempt) {
+            child.start(BoardChild(), {profileFile});
+            if (!child.waitForReadyRead(5000)) {
+                child.waitForFinished(1000);
+                QTest::qWait(100);
+            }
+        }
+        QVERIFY(child.state() == QProcess::Running);
+        QTest::qWait(2500); // time for the timer to run
+        xvfb.kill();
+        xvfb.waitForFinished();
+        QVERIFY(child.waitForFinished(10000));
+        QVERIFY(ProfileSeconds(profileFile)[2] >= 2);
+        QCOMPARE(JournalSeconds(profileFile + QStringLiteral(".journal")), ProfileSeconds(profileFile));
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    JournalTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_journal.moc"
