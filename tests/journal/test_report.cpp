@@ -1,0 +1,329 @@
+// Dated reports from real journal files, through the built program; the query behind them.
+#include "board/BoardReport.h"
+#include "journal/JournalQuery.h"
+#include "platform/Profile.h"
+#include "platform/ProfileLayout.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <ctime>
+
+namespace {
+
+// Central European time by its POSIX rule: needs no time zone database, and children inherit it.
+const QByteArray kLocalZone = QByteArrayLiteral("CET-1CEST,M3.5.0,M10.5.0/3");
+
+void UseZone(const QByteArray& zone) {
+    qputenv("TZ", zone);
+    tzset();
+}
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct Run {
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// The built program; `options` are split at spaces.
+Run Kelvra(const QString& options, const QStringList& more) {
+    QProcess child;
+    child.start(qEnvironmentVariable("KELVRA_EXE"), options.split(QLatin1Char(' ')) + more);
+    child.waitForFinished(30000);
+    return {child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1, child.readAllStandardOutput(),
+            child.readAllStandardError()};
+}
+
+Run Report(const QString& options, const QString& journal) {
+    return Kelvra(options, {QStringLiteral("--journal"), journal});
+}
+
+// Strict RFC 4180: CRLF ends a record; CR, LF and other controls only inside quotes. Empty when malformed.
+QList<QStringList> ParseCsv(const QString& text) {
+    QList<QStringList> records;
+    QStringList record;
+    QString field;
+    bool bQuoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
+        if (bQuoted && c == QLatin1Char('"') && next != QLatin1Char('"')) {
+            bQuoted = false;
+        } else if (bQuoted) {
+            field += c;
+            i += c == QLatin1Char('"') ? 1 : 0;
+        } else if (c == QLatin1Char('"') && field.isEmpty()) {
+            bQuoted = true;
+        } else if (c == QLatin1Char(',') || (c == QLatin1Char('\r') && next == QLatin1Char('\n'))) {
+            record << std::exchange(field, QString());
+            if (c == QLatin1Char('\r')) {
+                records << std::exchange(record, QStringList());
+                ++i;
+            }
+        } else if (c == QLatin1Char('"') || c.unicode() < 0x20) {
+            return {};
+        } else {
+            field += c;
+        }
+    }
+    return bQuoted || !record.isEmpty() || !field.isEmpty() ? QList<QStringList>() : records;
+}
+
+qint64 Utc(const QString& isoWithOffset) {
+    return QDateTime::fromString(isoWithOffset, Qt::ISODate).toSecsSinceEpoch();
+}
+
+using Span = std::tuple<int, QString, QString, QString>; // index, name, start, end (ISO with offset)
+
+} // namespace
+
+class TestReport final : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    // A journal of closed periods recorded in `zone`, through the board's own write calls.
+    QString Write(const QString& name, const QList<Span>& periods, const QByteArray& zone = kLocalZone) {
+        UseZone(zone);
+        Journal journal(m_dir.filePath(name));
+        bool bWritten = journal.OpenForWriting().status.Ok();
+        Sql::Transaction transaction(journal.Database());
+        for (const auto& [index, timer, start, end] : periods) {
+            bWritten = bWritten && journal.EndPeriod(index, timer, Utc(start), Utc(end)).Ok();
+        }
+        bWritten = bWritten && transaction.Commit().Ok();
+        UseZone(kLocalZone);
+        return bWritten ? journal.Path() : QString();
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        UseZone(kLocalZone);
+        QVERIFY(m_dir.isValid());
+    }
+
+    // Each piece of a period lands in the local day, week or month it was lived in, and no second is
+    // lost or doubled where the clock jumps.
+    void splitsAtLocalBoundaries_data() {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QString>("period"); // start and end
+        QTest::addColumn<QStringList>("buckets");
+        const auto row = [](const char* tag, const char* unit, const char* start, const char* end,
+                            QStringList buckets, const QByteArray& zone = kLocalZone) {
+            QTest::newRow(tag) << unit << zone << QStringLiteral("%1 %2").arg(start, end) << buckets;
+        };
+        row("midnight", "day", "2026-12-07T22:00:00+01:00", "2026-12-08T02:00:00+01:00",
+            {"2026-12-07=7200", "2026-12-08=7200"});
+        row("spring forward: 23 h", "day", "2026-03-28T22:00:00+01:00", "2026-03-30T02:00:00+02:00",
+            {"2026-03-28=7200", "2026-03-29=82800", "2026-03-30=7200"});
+        row("fall back: 25 h", "day", "2026-10-24T22:00:00+02:00", "2026-10-26T02:00:00+01:00",
+            {"2026-10-24=7200", "2026-10-25=90000", "2026-10-26=7200"});
+        row("week", "week", "2027-01-03T23:00:00+01:00", "2027-01-04T01:00:00+01:00",
+            {"2026-W53=3600", "2027-W01=3600"});
+        row("month", "month", "2026-11-30T23:30:00+01:00", "2026-12-01T00:30:00+01:00",
+            {"2026-11=1800", "2026-12=1800"});
+        // Recorded in Tokyo: cut at Tokyo's midnight, as it was lived, not at ours.
+        row("another zone", "day", "2026-12-07T23:00:00+09:00", "2026-12-08T01:00:00+09:00",
+            {"2026-12-07=3600", "2026-12-08=3600"}, "JST-9");
+    }
+    void splitsAtLocalBoundaries() {
+        QFETCH(QString, unit);
+        QFETCH(QByteArray, zone);
+        QFETCH(QString, period);
+        QFETCH(QStringList, buckets);
+        const QStringList span = period.split(QLatin1Char(' '));
+        const QString journal =
+            Write(QTest::currentDataTag(), {{4, QStringLiteral("Work"), span[0], span[1]}}, zone);
+        const Run run =
+            Report(QStringLiteral("--report=json --from=2026-01-01 --to=2027-12-31 --by=") + unit, journal);
+        QCOMPARE(run.code, 0);
+        QStringList found;
+        for (const QJsonValue bucket :
+             QJsonDocument::fromJson(run.out)[QStringLiteral("buckets")].toArray()) {
+            const QJsonArray timers = bucket[QStringLiteral("timers")].toArray();
+            QCOMPARE(timers.size(), 1);
+            QCOMPARE(timers[0][QStringLiteral("seconds")],
+                     bucket[QStringLiteral("total")][QStringLiteral("seconds")]);
+            found << bucket[QStringLiteral("bucket")].toString() + QLatin1Char('=') +
+                         QString::number(timers[0][QStringLiteral("seconds")].toInteger());
+        }
+        QCOMPARE(found, buckets);
+    }
+
+    // The open period of a live board counts up to its last heartbeat and is marked running. The report
+    // reads while the board writes, and reads a journal of a newer version without changing it.
+    void runningPeriodUpToItsHeartbeat() {
+        Journal journal(m_dir.filePath(QStringLiteral("running")));
+        QVERIFY(journal.OpenForWriting().status.Ok());
+        journal.EndPeriod(1, QStringLiteral("Done"), Utc(QStringLiteral("2026-12-07T09:00:00+01:00")),
+                          Utc(QStringLiteral("2026-12-07T09:10:00+01:00")));
+        journal.BeginPeriod(2, QStringLiteral("Now"), Utc(QStringLiteral("2026-12-07T09:10:00+01:00")));
+        QVERIFY(journal.Touch(Utc(QStringLiteral("2026-12-07T09:35:00+01:00"))).Ok());
+        QVERIFY(journal.Database().Exec("PRAGMA user_version = 2; PRAGMA wal_checkpoint(TRUNCATE);").Ok());
+        const QByteArray bytes = FileBytes(journal.Path());
+
+        const Run csv = Report(QStringLiteral("--report=csv --periods"), journal.Path());
+        QCOMPARE(csv.code, 0);
+        QCOMPARE(
+            csv.out,
+            QByteArray("id,start,end,index,name,seconds,time,running\r\n"
+                       "1,2026-12-07T09:00:00+01:00,2026-12-07T09:10:00+01:00,1,Done,600,0:10:00,false\r\n"
+                       "2,2026-12-07T09:10:00+01:00,2026-12-07T09:35:00+01:00,2,Now,1500,0:25:00,true\r\n"));
+        const Run text = Report(QStringLiteral("--report --by=day --from=2026-12-07"), journal.Path());
+        const QList<QByteArray> lines = text.out.split('\n');
+        QCOMPARE(lines.size(), 5); // the header, two timers, the total, and after the last newline
+        QVERIFY(lines[1].contains("Done") && !lines[1].contains("(running)"));
+        QVERIFY(lines[2].contains("Now") && lines[2].endsWith(" 0:25:00  (running)"));
+        QVERIFY(lines[3].contains("Total") && lines[3].endsWith(" 0:35:00"));
+        QCOMPARE(FileBytes(journal.Path()), bytes);
+    }
+
+    // Whatever a name holds comes out whole in every form, and a timer named "Total" or with no name is
+    // never taken for a total.
+    void hostileNamesComeOutWhole_data() {
+        QTest::addColumn<QString>("unit");
+        QTest::newRow("by day") << "--by=day";
+        QTest::newRow("periods") << "--periods";
+    }
+    void hostileNamesComeOutWhole() {
+        QFETCH(QString, unit);
+        const QStringList names = QStringLiteral("say \"hi\"|a,b|two\r\nlines|nul%1inside|%2|Total|")
+                                      .arg(QChar(0))
+                                      .arg(QString(10000, QLatin1Char('x')))
+                                      .split(QLatin1Char('|'));
+        QList<Span> periods;
+        for (int i = 0; i < names.size(); ++i) {
+            periods.append({i, names[i], QStringLiteral("2026-12-07T1%1:00:00Z").arg(i),
+                            QStringLiteral("2026-12-07T1%1:30:00Z").arg(i)});
+        }
+        const QString journal = Write(QTest::currentDataTag(), periods);
+        const auto report = [&](const char* format) {
+            return QString::fromUtf8(Report(QStringLiteral("--report=%1 ").arg(format) + unit, journal).out);
+        };
+        const QString text = report("text");
+        QVERIFY(std::all_of(names.begin(), names.end(),
+                            [&](const QString& name) { return text.contains(name); }));
+
+        const QList<QStringList> csv = ParseCsv(report("csv"));
+        QVERIFY(!csv.isEmpty());
+        const qsizetype row = csv[0].indexOf(QStringLiteral("row")); // only by day has totals
+        QStringList found;
+        QStringList totals;
+        for (const QStringList& record : csv.mid(1)) {
+            QCOMPARE(record.size(), csv[0].size());
+            (row >= 0 && record[row] == QStringLiteral("total") ? totals : found)
+                << record[csv[0].indexOf(QStringLiteral("name"))];
+        }
+        QCOMPARE(found, names);
+        QCOMPARE(totals.size(), row >= 0 ? 1 : 0);
+
+        const QJsonObject json = QJsonDocument::fromJson(report("json").toUtf8()).object();
+        found.clear();
+        for (const QJsonValue timer :
+             row >= 0 ? json[QStringLiteral("buckets")][0][QStringLiteral("timers")].toArray()
+                      : json[QStringLiteral("periods")].toArray()) {
+            found << timer[QStringLiteral("name")].toString();
+        }
+        QCOMPARE(found, names);
+    }
+
+    // A journal that cannot be read is a failure that names the file and the reason, never an empty report.
+    void unreadableJournalFails_data() {
+        QTest::addColumn<QByteArray>("content"); // empty: no file
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << QByteArray() << "no such file";
+        QTest::newRow("garbage") << QByteArray(5000, 'g') << "not a database";
+        QTest::newRow("truncated") << QByteArray("half") << "truncated";
+    }
+    void unreadableJournalFails() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        QString path = m_dir.filePath(QTest::currentDataTag());
+        QFile file(path);
+        if (content == "half") { // a new journal has a page for each table and index
+            file.setFileName(path = Write(QTest::currentDataTag(), {}));
+            QVERIFY(file.resize(file.size() / 2));
+        } else if (!content.isEmpty()) {
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+            file.close();
+        }
+        const Run run = Report(QStringLiteral("--report=csv --by=week"), path);
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, QByteArray());
+        QVERIFY2(
+            run.err.startsWith(QStringLiteral("kelvra: cannot read the journal %1: ").arg(path).toUtf8()) &&
+                run.err.contains(reason.toUtf8()),
+            run.err.constData());
+    }
+
+    void optionErrors_data() {
+        QTest::addColumn<QString>("options");
+        QTest::newRow("range without a unit") << "--report --from=2026-01-01";
+        QTest::newRow("by and periods") << "--report --by=day --periods";
+        QTest::newRow("by without report") << "--by=day";
+        QTest::newRow("periods without report") << "--periods --to=2026-01-01";
+        QTest::newRow("unknown unit") << "--report --by=year";
+        QTest::newRow("no such date") << "--report --periods --from=2026-02-30";
+        QTest::newRow("not ISO") << "--report --periods --to=7.12.2026";
+        QTest::newRow("from after to") << "--report=json --by=month --from=2026-12-08 --to=2026-12-07";
+    }
+    void optionErrors() {
+        QFETCH(QString, options);
+        const Run run = Report(options, m_dir.filePath(QStringLiteral("running")));
+        QCOMPARE(run.code, 2);
+        QCOMPARE(run.out, QByteArray());
+        QVERIFY(run.err.startsWith("kelvra: ") && run.err.endsWith("\nTry 'kelvra --help'.\n"));
+    }
+
+    // Without --by or --periods, --report is still the board's totals from the profile.
+    void plainReportIsTheBoard() {
+        const QString file = m_dir.filePath(QStringLiteral("board.conf"));
+        Profile(file).WriteProfileString(ProfileLayout::kTimerText, ProfileLayout::IndexEntry(2),
+                                         QStringLiteral("x,y"));
+        Profile(file).WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(2), 3725);
+        Profile profile(file, Profile::Access::ReadOnly);
+        for (const auto& [format, name] : {std::pair{BoardReport::Format::Text, "text"},
+                                           {BoardReport::Format::Csv, "csv"},
+                                           {BoardReport::Format::Json, "json"}}) {
+            const Run run = Kelvra(QStringLiteral("--report=%1 --profile").arg(name), {file});
+            QCOMPARE(run.code, 0);
+            QCOMPARE(run.out, BoardReport::Render(profile, format).toUtf8());
+        }
+    }
+
+    // A period counts when it was closed after its timer's last reset, even if it began before; a
+    // balance counts when it was recorded after it.
+    void secondsSinceReset() {
+        using Seconds = std::array<qint64, JournalQuery::kTimers>;
+        Journal journal(m_dir.filePath(QStringLiteral("resets")));
+        const auto seconds = [&journal] {
+            Seconds result{};
+            return JournalQuery(journal).SecondsSinceReset(result).Ok() ? result : Seconds{-1};
+        };
+        QVERIFY(journal.OpenForWriting().status.Ok());
+        journal.AddEvent(QStringLiteral("balance"), 1000, 0, {}, 100);
+        journal.AddEvent(QStringLiteral("balance"), 1000, 1, {}, 50);
+        journal.EndPeriod(1, QStringLiteral("B"), 1000, 1030);
+        journal.BeginPeriod(0, QStringLiteral("A"), 1100);
+        journal.AddEvent(QStringLiteral("reset"), 1110, 0, {}, 0);
+        journal.EndPeriod(0, QStringLiteral("A"), 1100, 1160);
+        QCOMPARE(seconds(), (Seconds{60, 80}));
+        journal.AddEvent(QStringLiteral("reset_all"), 1200, -1, {}, 0);
+        journal.EndPeriod(2, QStringLiteral("C"), 1300, 1345);
+        QCOMPARE(seconds(), (Seconds{0, 0, 45}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReport)
+#include "test_report.moc"
