@@ -1,38 +1,32 @@
-// A second process for the profile tests: reads or writes one entry of a profile file.
-//   profile_tool read FILE SECTION ENTRY          prints the integer
-//   profile_tool readstr FILE SECTION ENTRY       prints the string (UTF-8)
-//   profile_tool write FILE SECTION ENTRY VALUE   writes it, prints "written", then waits to be killed
+// A second process for the profile tests: in one process all settings objects share a cache, which
+// proves nothing about the disk.
+//   profile_tool read FILE SECTION ENTRY [SECTION ENTRY]...  prints each entry (UTF-8), one a line
+//   profile_tool write FILE SECTION ENTRY VALUE              writes it, prints "written", waits to be killed
 #include "platform/Profile.h"
 
 #include <QCoreApplication>
 #include <cstdio>
-#include <cstring>
-#include <thread>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc == 5 && std::strcmp(argv[1], "read") == 0) {
-        Profile profile(QString::fromLocal8Bit(argv[2]));
-        std::printf("%d\n", profile.GetProfileInt(QString::fromLocal8Bit(argv[3]),
-                                                  QString::fromLocal8Bit(argv[4]), -1));
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() >= 5 && args.size() % 2 == 1 && args[1] == u"read"_s) {
+        const Profile profile(args[2], Profile::Access::ReadOnly);
+        for (qsizetype i = 3; i < args.size(); i += 2) {
+            std::printf("%s\n", profile.GetProfileString(args[i], args[i + 1]).toUtf8().constData());
+        }
         return 0;
     }
-    if (argc == 5 && std::strcmp(argv[1], "readstr") == 0) {
-        Profile profile(QString::fromLocal8Bit(argv[2]));
-        std::printf("%s\n",
-                    profile.GetProfileString(QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]))
-                        .toUtf8()
-                        .constData());
-        return 0;
-    }
-    if (argc == 6 && std::strcmp(argv[1], "write") == 0) {
-        Profile profile(QString::fromLocal8Bit(argv[2]));
-        profile.WriteProfileInt(QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]),
-                                std::atoi(argv[5]));
+    if (args.size() == 6 && args[1] == u"write"_s) {
+        Profile profile(args[2]);
+        profile.WriteProfileInt(args[3], args[4], args[5].toInt());
         std::printf("written\n");
         std::fflush(stdout);
         for (;;) {
-            std::this_thread::sleep_for(std::chrono::seconds(1));
+            ::pause();
         }
     }
     return 2;

@@ -4,9 +4,6 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    int failures = 0;
-    failures += RunLedgerTests(argc, argv);
-    failures += RunStoreTests(argc, argv);
-    failures += RunProfileTests(argc, argv);
+    const int failures = RunLedgerTests(argc, argv) + RunProfileTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -33,8 +33,10 @@ LoopbackServer::LoopbackServer(ScriptedReply reply) : m_reply(std::move(reply)) 
             if (const int connection =
                     Readable(m_nListen) ? ::accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC) : -1;
                 connection >= 0) {
+                m_bServing = true;
                 Serve(connection);
                 ::close(connection);
+                m_bServing = false;
             }
         }
     });

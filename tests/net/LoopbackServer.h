@@ -30,6 +30,8 @@ public:
     std::string Address() const { return "127.0.0.1:" + std::to_string(m_nPort); }
     // The first request received; waits up to 10 seconds for it.
     std::string WaitForRequest();
+    // Whether a connection is open at this moment: its client has neither been answered in full nor let go.
+    bool Serving() const { return m_bServing; }
 
 private:
     void Serve(int connection);
@@ -38,6 +40,7 @@ private:
     int m_nListen = -1;
     std::uint16_t m_nPort = 0;
     std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bServing{false};
     std::promise<std::string> m_request;
     std::shared_future<std::string> m_firstRequest = m_request.get_future().share();
     std::thread m_thread;
