@@ -22,6 +22,8 @@ using BoardReport::Format;
 constexpr qint64 kShiftMargin = 2 * 86400;
 // Text columns grow up to this width; a longer name is printed whole and pushes its row out.
 constexpr qsizetype kTextColumnWidth = 40;
+constexpr size_t kWeek = 7;
+constexpr qint64 kEpochJulianDay = 2440588; // 1970-01-01
 
 // Where each local day of the range begins in UTC and where the local offset changes inside it, built
 // once for the report: a few conversions per day instead of several per period.
@@ -46,15 +48,40 @@ private:
 };
 
 LocalDays::LocalDays(QDate from, QDate to) : m_from(from) {
-    const qint64 count = from.daysTo(to) + 1;
+    const size_t count = static_cast<size_t>(from.daysTo(to)) + 1;
     std::vector<int> offsets;
-    m_bounds.reserve(static_cast<size_t>(count) + 1);
-    offsets.reserve(static_cast<size_t>(count) + 1);
-    for (qint64 day = 0; day <= count; ++day) {
-        // A day that daylight saving shortens or lengthens has 23 or 25 hours between these.
-        const QDateTime start = from.addDays(day).startOfDay(Qt::LocalTime);
-        m_bounds.push_back(start.toSecsSinceEpoch());
-        offsets.push_back(start.offsetFromUtc());
+    m_bounds.reserve(count + 1);
+    offsets.reserve(count + 1);
+    // Midnight of the day `day` of the range on a clock that keeps `offset`.
+    const auto midnight = [&](size_t day, int offset) {
+        return (from.toJulianDay() + static_cast<qint64>(day) - kEpochJulianDay) * 86400 - offset;
+    };
+    const auto addDay = [&](size_t day) {
+        // A day that daylight saving shortens or lengthens has 23 or 25 hours up to the next.
+        const QDateTime start = from.addDays(static_cast<qint64>(day)).startOfDay(Qt::LocalTime);
+        // A day that the zone skipped whole (a move across the date line) lasts no time at all.
+        const int before = offsets.empty() ? Journal::LocalOffset(midnight(day, 0)) : offsets.back();
+        const qint64 at = start.isValid() ? start.toSecsSinceEpoch() : midnight(day, before);
+        m_bounds.push_back(at);
+        offsets.push_back(start.isValid() ? start.offsetFromUtc() : Journal::LocalOffset(at));
+    };
+    addDay(0);
+    while (m_bounds.size() <= count) {
+        // Where a week on the offset is still the one of the last day's start, the days between begin
+        // at their midnights on that clock: one conversion a week instead of several a day. (Zones
+        // change their offset a few times a year at most.)
+        const size_t next = m_bounds.size();
+        const size_t last = std::min(next + kWeek - 1, count);
+        const int offset = offsets.back();
+        const bool bSteady = Journal::LocalOffset(midnight(last, offset)) == offset;
+        for (size_t day = next; day <= last; ++day) {
+            if (bSteady) {
+                m_bounds.push_back(midnight(day, offset));
+                offsets.push_back(offset);
+            } else {
+                addDay(day);
+            }
+        }
     }
     m_offsets.emplace_back(m_bounds.front(), offsets.front());
     for (size_t day = 0; day + 1 < offsets.size(); ++day) {
@@ -154,15 +181,37 @@ QString Label(Unit unit, QDate day) {
     return day.toString(unit == Unit::Month ? QStringLiteral("yyyy-MM") : QStringLiteral("yyyy-MM-dd"));
 }
 
-// ISO 8601 with the offset where the period was recorded, "+00:00" rather than "Z" for UTC itself.
+void AppendTwoDigits(QString& text, qint64 value) {
+    text += QLatin1Char(static_cast<char>('0' + value / 10));
+    text += QLatin1Char(static_cast<char>('0' + value % 10));
+}
+
+// ISO 8601 with the given offset, "+00:00" rather than "Z" for UTC itself. Composed by hand: a report of
+// every period writes hundreds of thousands of these.
 QString Stamp(qint64 utc, int offset) {
+    const qint64 local = utc + offset;
+    const qint64 days = (local >= 0 ? local : local - 86399) / 86400;
+    const qint64 second = local - days * 86400;
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    QDate::fromJulianDay(kEpochJulianDay + days).getDate(&year, &month, &day);
+    QString text = QString::number(year).rightJustified(4, QLatin1Char('0'));
+    for (const auto& [separator, value] : {std::pair{'-', month}, {'-', day}}) {
+        text += QLatin1Char(separator);
+        AppendTwoDigits(text, value);
+    }
+    for (const auto& [separator, value] :
+         {std::pair{'T', second / 3600}, {':', second / 60 % 60}, {':', second % 60}}) {
+        text += QLatin1Char(separator);
+        AppendTwoDigits(text, value);
+    }
     const int minutes = std::abs(offset) / 60;
-    return QDateTime::fromSecsSinceEpoch(utc + offset, Qt::UTC)
-               .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
-           QStringLiteral("%1%2:%3")
-               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    text += QLatin1Char(offset < 0 ? '-' : '+');
+    AppendTwoDigits(text, minutes / 60);
+    text += QLatin1Char(':');
+    AppendTwoDigits(text, minutes % 60);
+    return text;
 }
 
 QString Flag(bool value) {
@@ -203,9 +252,14 @@ QString TextTable(const std::vector<QStringList>& rows, const std::vector<bool>&
     for (size_t r = 0; r < rows.size(); ++r) {
         const QStringList& row = rows[r];
         for (qsizetype column = 0; column + 1 < row.size(); ++column) {
-            out += row[column].leftJustified(widths[static_cast<size_t>(column)]) + QStringLiteral("  ");
+            out += row[column];
+            out.resize(out.size() +
+                           std::max<qsizetype>(widths[static_cast<size_t>(column)] - row[column].size(), 0) +
+                           2,
+                       QLatin1Char(' '));
         }
-        out += row.back().rightJustified(widths.back());
+        out.resize(out.size() + std::max<qsizetype>(widths.back() - row.back().size(), 0), QLatin1Char(' '));
+        out += row.back();
         if (running[r]) {
             out += QStringLiteral("  (running)");
         }
@@ -221,7 +275,7 @@ QJsonObject JsonHead(Unit unit, QDate from, QDate to) {
 }
 
 QString JsonText(const QJsonObject& root) {
-    return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
+    return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact));
 }
 
 std::vector<Bucket> Gather(Unit unit, const LocalDays& days, const std::vector<Period>& periods) {
@@ -364,11 +418,15 @@ QString RenderPieces(const Request& request, QDate from, QDate to, const std::ve
 
 QString Duration(qint64 seconds) {
     const qint64 magnitude = seconds < 0 ? -seconds : seconds;
-    return QStringLiteral("%1%2:%3:%4")
-        .arg(seconds < 0 ? QStringLiteral("-") : QString())
-        .arg(magnitude / 3600)
-        .arg(magnitude / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(magnitude % 60, 2, 10, QLatin1Char('0'));
+    QString text = QString::number(magnitude / 3600);
+    if (seconds < 0) {
+        text.prepend(QLatin1Char('-'));
+    }
+    for (const qint64 part : {magnitude / 60 % 60, magnitude % 60}) {
+        text += QLatin1Char(':');
+        AppendTwoDigits(text, part);
+    }
+    return text;
 }
 
 Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out) {

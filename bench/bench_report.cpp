@@ -1,0 +1,97 @@
+// Dated reports over ten years of heavy use: 200,000 periods, read and rendered from the journal file.
+#include "journal/JournalQuery.h"
+#include "journal/JournalReport.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int kPeriods = 200000;
+const QDate kFirstDay(2016, 12, 1);
+const QDate kLastDay(2026, 11, 30);
+
+// Written once through the board's own calls, in one transaction, and shared by every benchmark.
+class History final {
+public:
+    History() {
+        Journal journal(Path());
+        bool bWritten = journal.OpenForWriting().status.Ok();
+        Sql::Transaction transaction(journal.Database());
+        QRandomGenerator random(1312);
+        const qint64 days = kFirstDay.daysTo(kLastDay) + 1;
+        // About 55 periods a working day, between eight in the morning and six in the evening.
+        for (int n = 0; n < kPeriods && bWritten; ++n) {
+            const qint64 day = n * days / kPeriods;
+            const qint64 start = kFirstDay.addDays(day).startOfDay().toSecsSinceEpoch() + 8 * 3600 +
+                                 (n % 55) * 600 + random.bounded(60);
+            const int timer = static_cast<int>(random.bounded(10));
+            const QString name = QStringLiteral("Project %1 of year %2").arg(timer).arg(2016 + day / 365);
+            bWritten = journal.EndPeriod(timer, name, start, start + 60 + random.bounded(480)).Ok();
+        }
+        m_bReady = bWritten && transaction.Commit().Ok();
+    }
+    Q_DISABLE_COPY_MOVE(History)
+
+    QString Path() const { return m_dir.filePath(QStringLiteral("Kelvra.journal")); }
+    bool Ready() const { return m_bReady; }
+
+    static History& Shared() {
+        static History history;
+        return history;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_bReady = false;
+};
+
+void Render(benchmark::State& state, JournalReport::Unit unit, BoardReport::Format format) {
+    const History& history = History::Shared();
+    if (!history.Ready()) {
+        state.SkipWithError("the journal could not be written");
+        return;
+    }
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        Journal journal(history.Path());
+        QString out;
+        Sql::Status status = journal.OpenForReading();
+        if (status.Ok()) {
+            JournalQuery query(journal);
+            status = JournalReport::Render(query, {unit, format, {}, kLastDay}, kLastDay, out);
+        }
+        if (!status.Ok()) {
+            state.SkipWithError("the report failed");
+            return;
+        }
+        bytes = out.size();
+        benchmark::DoNotOptimize(out);
+    }
+    state.counters["characters"] = static_cast<double>(bytes);
+}
+
+void BM_ByDayText(benchmark::State& state) {
+    Render(state, JournalReport::Unit::Day, BoardReport::Format::Text);
+}
+void BM_ByDayJson(benchmark::State& state) {
+    Render(state, JournalReport::Unit::Day, BoardReport::Format::Json);
+}
+void BM_ByMonthCsv(benchmark::State& state) {
+    Render(state, JournalReport::Unit::Month, BoardReport::Format::Csv);
+}
+void BM_PeriodsCsv(benchmark::State& state) {
+    Render(state, JournalReport::Unit::Period, BoardReport::Format::Csv);
+}
+
+// Repeated, so that the median is what counts.
+BENCHMARK(BM_ByDayText)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
+BENCHMARK(BM_ByDayJson)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
+BENCHMARK(BM_ByMonthCsv)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
+BENCHMARK(BM_PeriodsCsv)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
+
+} // namespace
+
+BENCHMARK_MAIN();
