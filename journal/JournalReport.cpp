@@ -129,7 +129,9 @@ template <typename Take> qint64 Split(const LocalDays& days, const Period& perio
     start = std::max(start, days.Begin());
     for (int day = start < last ? days.DayOf(start) : 0; start < last; ++day) {
         const qint64 cut = std::min(last, days.EndOf(day));
-        take(day, start, cut);
+        if (cut > start) { // a day that the zone skipped has nothing
+            take(day, start, cut);
+        }
         start = cut;
     }
     return shift;
@@ -219,7 +221,9 @@ QString Flag(bool value) {
 }
 
 QString CsvField(const QString& value) {
-    const bool bPlain = value.trimmed() == value && std::none_of(value.begin(), value.end(), [](QChar c) {
+    // Spaces at either end are quoted too, so that no reader trims them away.
+    const bool bPlain = (value.isEmpty() || (!value.front().isSpace() && !value.back().isSpace())) &&
+                        std::none_of(value.begin(), value.end(), [](QChar c) {
                             return c == QLatin1Char(',') || c == QLatin1Char('"') || c.unicode() < 0x20 ||
                                    c.unicode() == 0x7f;
                         });
@@ -249,16 +253,16 @@ QString TextTable(const std::vector<QStringList>& rows, const std::vector<bool>&
         }
     }
     QString out;
+    const auto pad = [&out](qsizetype spaces) {
+        out.resize(out.size() + std::max<qsizetype>(spaces, 0), QLatin1Char(' '));
+    };
     for (size_t r = 0; r < rows.size(); ++r) {
         const QStringList& row = rows[r];
         for (qsizetype column = 0; column + 1 < row.size(); ++column) {
             out += row[column];
-            out.resize(out.size() +
-                           std::max<qsizetype>(widths[static_cast<size_t>(column)] - row[column].size(), 0) +
-                           2,
-                       QLatin1Char(' '));
+            pad(widths[static_cast<size_t>(column)] - row[column].size() + 2);
         }
-        out.resize(out.size() + std::max<qsizetype>(widths.back() - row.back().size(), 0), QLatin1Char(' '));
+        pad(widths.back() - row.back().size());
         out += row.back();
         if (running[r]) {
             out += QStringLiteral("  (running)");
