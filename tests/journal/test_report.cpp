@@ -35,17 +35,13 @@ struct Run {
     QByteArray err;
 };
 
-// The built program; `options` are split at spaces.
-Run Kelvra(const QString& options, const QStringList& more) {
+// The built program on a journal (or another file option); `options` are split at spaces.
+Run Report(const QString& options, const QString& file, const QString& option = QStringLiteral("--journal")) {
     QProcess child;
-    child.start(qEnvironmentVariable("KELVRA_EXE"), options.split(QLatin1Char(' ')) + more);
+    child.start(qEnvironmentVariable("KELVRA_EXE"), options.split(QLatin1Char(' ')) << option << file);
     child.waitForFinished(30000);
     return {child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1, child.readAllStandardOutput(),
             child.readAllStandardError()};
-}
-
-Run Report(const QString& options, const QString& journal) {
-    return Kelvra(options, {QStringLiteral("--journal"), journal});
 }
 
 // Strict RFC 4180: CRLF ends a record; CR, LF and other controls only inside quotes. Empty when malformed.
@@ -296,7 +292,8 @@ private Q_SLOTS:
         for (const auto& [format, name] : {std::pair{BoardReport::Format::Text, "text"},
                                            {BoardReport::Format::Csv, "csv"},
                                            {BoardReport::Format::Json, "json"}}) {
-            const Run run = Kelvra(QStringLiteral("--report=%1 --profile").arg(name), {file});
+            const Run run =
+                Report(QStringLiteral("--report=") + QLatin1String(name), file, QStringLiteral("--profile"));
             QCOMPARE(run.code, 0);
             QCOMPARE(run.out, BoardReport::Render(profile, format).toUtf8());
         }
