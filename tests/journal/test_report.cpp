@@ -1,8 +1,5 @@
 // Dated reports from real journal files, through the built program; the query behind them.
-#include "board/BoardReport.h"
 #include "journal/JournalQuery.h"
-#include "platform/Profile.h"
-#include "platform/ProfileLayout.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -266,12 +263,9 @@ private Q_SLOTS:
     void optionErrors_data() {
         QTest::addColumn<QString>("options");
         QTest::newRow("range without a unit") << "--report --from=2026-01-01";
-        QTest::newRow("by and periods") << "--report --by=day --periods";
         QTest::newRow("by without report") << "--by=day";
-        QTest::newRow("periods without report") << "--periods --to=2026-01-01";
         QTest::newRow("unknown unit") << "--report --by=year";
         QTest::newRow("no such date") << "--report --periods --from=2026-02-30";
-        QTest::newRow("not ISO") << "--report --periods --to=7.12.2026";
         QTest::newRow("from after to") << "--report=json --by=month --from=2026-12-08 --to=2026-12-07";
     }
     void optionErrors() {
@@ -280,45 +274,6 @@ private Q_SLOTS:
         QCOMPARE(run.code, 2);
         QCOMPARE(run.out, QByteArray());
         QVERIFY(run.err.startsWith("kelvra: ") && run.err.endsWith("\nTry 'kelvra --help'.\n"));
-    }
-
-    // Without --by or --periods, --report is still the board's totals from the profile.
-    void plainReportIsTheBoard() {
-        const QString file = m_dir.filePath(QStringLiteral("board.conf"));
-        Profile(file).WriteProfileString(ProfileLayout::kTimerText, ProfileLayout::IndexEntry(2),
-                                         QStringLiteral("x,y"));
-        Profile(file).WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(2), 3725);
-        Profile profile(file, Profile::Access::ReadOnly);
-        for (const auto& [format, name] : {std::pair{BoardReport::Format::Text, "text"},
-                                           {BoardReport::Format::Csv, "csv"},
-                                           {BoardReport::Format::Json, "json"}}) {
-            const Run run =
-                Report(QStringLiteral("--report=") + QLatin1String(name), file, QStringLiteral("--profile"));
-            QCOMPARE(run.code, 0);
-            QCOMPARE(run.out, BoardReport::Render(profile, format).toUtf8());
-        }
-    }
-
-    // A period counts when it was closed after its timer's last reset, even if it began before; a
-    // balance counts when it was recorded after it.
-    void secondsSinceReset() {
-        using Seconds = std::array<qint64, JournalQuery::kTimers>;
-        Journal journal(m_dir.filePath(QStringLiteral("resets")));
-        const auto seconds = [&journal] {
-            Seconds result{};
-            return JournalQuery(journal).SecondsSinceReset(result).Ok() ? result : Seconds{-1};
-        };
-        QVERIFY(journal.OpenForWriting().status.Ok());
-        journal.AddEvent(QStringLiteral("balance"), 1000, 0, {}, 100);
-        journal.AddEvent(QStringLiteral("balance"), 1000, 1, {}, 50);
-        journal.EndPeriod(1, QStringLiteral("B"), 1000, 1030);
-        journal.BeginPeriod(0, QStringLiteral("A"), 1100);
-        journal.AddEvent(QStringLiteral("reset"), 1110, 0, {}, 0);
-        journal.EndPeriod(0, QStringLiteral("A"), 1100, 1160);
-        QCOMPARE(seconds(), (Seconds{60, 80}));
-        journal.AddEvent(QStringLiteral("reset_all"), 1200, -1, {}, 0);
-        journal.EndPeriod(2, QStringLiteral("C"), 1300, 1345);
-        QCOMPARE(seconds(), (Seconds{0, 0, 45}));
     }
 };
 
