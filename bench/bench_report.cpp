@@ -1,8 +1,12 @@
 // Dated reports over ten years of heavy use: 200,000 periods, read and rendered from the journal file.
 #include "journal/JournalQuery.h"
 #include "journal/JournalReport.h"
+#include "journal/JournalSink.h"
+#include "platform/Clock.h"
+#include "platform/Profile.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -75,6 +79,9 @@ void Render(benchmark::State& state, JournalReport::Unit unit, BoardReport::Form
 
 void BM_ByDayText(benchmark::State& state) {
     Render(state, JournalReport::Unit::Day, BoardReport::Format::Text);
+    // Closed and checkpointed: the whole history is the one file.
+    state.counters["journal_bytes_per_period"] =
+        static_cast<double>(QFileInfo(History::Shared().Path()).size()) / kPeriods;
 }
 void BM_ByDayJson(benchmark::State& state) {
     Render(state, JournalReport::Unit::Day, BoardReport::Format::Json);
@@ -86,11 +93,23 @@ void BM_PeriodsCsv(benchmark::State& state) {
     Render(state, JournalReport::Unit::Period, BoardReport::Format::Csv);
 }
 
+// What a board's start adds with ten years of history: open, check and look for a period left open.
+void BM_AttachAtStart(benchmark::State& state) {
+    QTemporaryDir dir;
+    Profile profile(dir.filePath(QStringLiteral("Kelvra.conf")));
+    SettableClock clock;
+    for (auto _ : state) {
+        JournalSink sink(History::Shared().Path(), clock);
+        benchmark::DoNotOptimize(sink.Attach(profile));
+    }
+}
+
 // Repeated, so that the median is what counts.
 BENCHMARK(BM_ByDayText)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 BENCHMARK(BM_ByDayJson)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 BENCHMARK(BM_ByMonthCsv)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 BENCHMARK(BM_PeriodsCsv)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
+BENCHMARK(BM_AttachAtStart)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 
 } // namespace
 

@@ -252,8 +252,9 @@ Sql::Status Journal::Prepare() {
         {&m_event,
          "INSERT INTO events(at_utc, utc_offset, kind, timer, name, seconds) VALUES(?1, ?2, ?3, ?4, ?5, ?6)"},
         {&m_rename, "UPDATE periods SET name = ?2 WHERE end_utc IS NULL AND timer = ?1"},
-        {&m_findOpen, "SELECT id, timer, name, start_utc, seen_utc FROM periods WHERE end_utc IS NULL "
-                      "ORDER BY id LIMIT 1"},
+        // Through the open-period index: ordered by id alone, the planner would walk every period.
+        {&m_findOpen, "SELECT id, timer, name, start_utc, seen_utc FROM periods INDEXED BY periods_open "
+                      "WHERE end_utc IS NULL ORDER BY id LIMIT 1"},
         {&m_closeLeft, "UPDATE periods SET end_utc = ?2, seen_utc = ?2, "
                        "close_seq = (SELECT coalesce(max(id), 0) FROM events) WHERE id = ?1"},
     };
