@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <initializer_list>
 
 namespace {
 
@@ -11,6 +12,18 @@ struct DatedOptions {
     const QCommandLineOption& from;
     const QCommandLineOption& to;
 };
+
+// The value that `word` names among `choices`, if any.
+template <typename Value>
+std::optional<Value> Choose(const QString& word,
+                            std::initializer_list<std::pair<QLatin1String, Value>> choices) {
+    for (const auto& [name, value] : choices) {
+        if (word == name) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
 
 // Strictly YYYY-MM-DD; an invalid date stays invalid.
 QDate ParseDate(const QString& text) {
@@ -35,14 +48,12 @@ QString ParseDatedReport(const QCommandLineParser& parser, const DatedOptions& o
     if (bPeriods) {
         result.reportUnit = JournalReport::Unit::Period;
     } else if (bBy) {
+        using Unit = JournalReport::Unit;
         const QString unit = parser.value(options.by);
-        if (unit == QStringLiteral("day")) {
-            result.reportUnit = JournalReport::Unit::Day;
-        } else if (unit == QStringLiteral("week")) {
-            result.reportUnit = JournalReport::Unit::Week;
-        } else if (unit == QStringLiteral("month")) {
-            result.reportUnit = JournalReport::Unit::Month;
-        } else {
+        result.reportUnit = Choose<Unit>(unit, {{QLatin1String("day"), Unit::Day},
+                                                {QLatin1String("week"), Unit::Week},
+                                                {QLatin1String("month"), Unit::Month}});
+        if (!result.reportUnit) {
             return QStringLiteral("unknown unit '%1' for --by (day, week or month)").arg(unit);
         }
     }
@@ -131,12 +142,14 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
                 formats.contains(arguments[i + 1])) {
                 format = arguments[++i];
             }
-            if (format.isEmpty() || format == QStringLiteral("text")) {
-                result.reportFormat = BoardReport::Format::Text;
-            } else if (format == QStringLiteral("csv")) {
-                result.reportFormat = BoardReport::Format::Csv;
-            } else if (format == QStringLiteral("json")) {
-                result.reportFormat = BoardReport::Format::Json;
+            using Format = BoardReport::Format;
+            const std::optional<Format> chosen =
+                Choose<Format>(format, {{QLatin1String(""), Format::Text},
+                                        {QLatin1String("text"), Format::Text},
+                                        {QLatin1String("csv"), Format::Csv},
+                                        {QLatin1String("json"), Format::Json}});
+            if (chosen) {
+                result.reportFormat = *chosen;
             } else {
                 result.action = Action::Error;
                 result.text = QStringLiteral("unknown report format '%1' (text, csv or json)").arg(format);
