@@ -6,6 +6,7 @@
 #include "board/KelvraView.h"
 #include "board/TimerLedger.h"
 #include "journal/JournalSink.h"
+#include "platform/AfterFirstPaint.h"
 #include "platform/Clock.h"
 #include "platform/DialogBuilder.h"
 #include "platform/ExitHook.h"
@@ -62,13 +63,12 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
         return Start::AlreadyRunning;
     }
     m_clock = std::make_unique<SystemClock>();
-    // The journal is attached before the board loads the profile: a period that a dead board left open
-    // is charged first, so the board shows it from its first paint.
+    // Opened after the first paint (or by the first thing the board records, if that comes earlier): the
+    // board is on the screen a few milliseconds sooner.
     m_journal = std::make_unique<JournalSink>(commandLine.journalFile.isEmpty()
                                                   ? JournalSink::PathFor(commandLine.profileFile)
                                                   : commandLine.journalFile,
-                                              *m_clock);
-    const JournalSink::Attached attached = m_journal->Attach(*m_profile);
+                                              *m_clock, *m_profile);
     m_journal->SetProblemHandler([this](const QString& problem) { ShowNotice(problem); });
     m_document = std::make_unique<CKelvraDoc>();
     // The menu takes the form's font family: one face to load instead of two, and a board that looks
@@ -93,11 +93,14 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     // its open period.
     m_exitHook = std::make_unique<ExitHook>([frame] { frame->View()->ChargeOpenPeriod(); });
     m_frame->show();
-    QTimer::singleShot(0, frame, [this, attached] {
+    AfterFirstPaint(frame->View(), [this] {
+        const JournalSink::Attached& attached = m_journal->Attach();
         if (!attached.problem.isEmpty()) {
             ShowNotice(attached.problem);
         }
         if (attached.recovered) {
+            // The time a dead board left open is now in the profile: show it.
+            m_frame->View()->ReloadTimers();
             const JournalSink::Recovered& r = *attached.recovered;
             ShowRecovered(r.index, r.name, r.start, r.end);
         }

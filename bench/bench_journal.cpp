@@ -21,9 +21,9 @@ public:
 struct Board {
     Board()
         : profile(dir.filePath(QStringLiteral("Kelvra.conf"))),
-          sink(dir.filePath(QStringLiteral("Kelvra.conf.journal")), clock),
+          sink(dir.filePath(QStringLiteral("Kelvra.conf.journal")), clock, profile),
           ledger(profile, clock, display, sink) {
-        sink.Attach(profile);
+        sink.Attach();
         ledger.LoadTimers();
         ledger.m_timeStart = clock.Now();
     }

@@ -93,14 +93,15 @@ void BM_PeriodsCsv(benchmark::State& state) {
     Render(state, JournalReport::Unit::Period, BoardReport::Format::Csv);
 }
 
-// What a board's start adds with ten years of history: open, check and look for a period left open.
+// What a board adds right after its first paint with ten years of history: open, check and look for a
+// period left open.
 void BM_AttachAtStart(benchmark::State& state) {
     QTemporaryDir dir;
     Profile profile(dir.filePath(QStringLiteral("Kelvra.conf")));
     SettableClock clock;
     for (auto _ : state) {
-        JournalSink sink(History::Shared().Path(), clock);
-        benchmark::DoNotOptimize(sink.Attach(profile));
+        JournalSink sink(History::Shared().Path(), clock, profile);
+        benchmark::DoNotOptimize(sink.Attach());
     }
 }
 

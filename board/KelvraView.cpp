@@ -108,6 +108,11 @@ void CKelvraView::ReadFields() {
     UpdateData(true);
 }
 
+void CKelvraView::ReloadTimers() {
+    m_ledger.LoadTimers();
+    m_ledger.ShowTimers();
+}
+
 void CKelvraView::ChargeOpenPeriod() {
     m_ledger.SaveRunningTimer();
 }

@@ -34,6 +34,8 @@ public:
     void OnTimer(int id);
     // Checks the row of `selector` (0 = Stop) and switches to it, as a click on its name does.
     void SelectRow(int selector);
+    // Shows what the profile holds now (another part of the program changed it); a running timer runs on.
+    void ReloadTimers();
     // Charges and stores the open period now (the process is ending without closing the window).
     void ChargeOpenPeriod();
     void ResetAllTimers();

@@ -9,7 +9,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-JournalSink::JournalSink(const QString& path, const Clock& clock) : m_journal(path), m_clock(clock) {
+JournalSink::JournalSink(const QString& path, const Clock& clock, Profile& profile)
+    : m_journal(path), m_clock(clock), m_profile(profile) {
     m_heartbeat.setInterval(kHeartbeatSeconds * 1000);
     // Precise, so that the period is seen every 60 s and a kill loses at most that.
     m_heartbeat.setTimerType(Qt::PreciseTimer);
@@ -26,7 +27,19 @@ QString JournalSink::PathFor(const QString& profileFile) {
            QStringLiteral("/Kelvra/Kelvra.journal");
 }
 
-JournalSink::Attached JournalSink::Attach(Profile& profile) {
+const JournalSink::Attached& JournalSink::Attach() {
+    if (!m_attached) {
+        m_attached = Open();
+    }
+    return *m_attached;
+}
+
+bool JournalSink::Ready() {
+    Attach();
+    return m_bRecording;
+}
+
+JournalSink::Attached JournalSink::Open() {
     using namespace ProfileLayout;
     Attached attached;
     QDir().mkpath(QFileInfo(m_journal.Path()).absolutePath());
@@ -40,7 +53,7 @@ JournalSink::Attached JournalSink::Attach(Profile& profile) {
     if (opened.bCreated) {
         // Totals from before the journal existed, so that its sums agree with the profile from the start.
         for (int i = 0; i < CTimerLedger::kTimers && m_bRecording; ++i) {
-            const int seconds = profile.GetProfileInt(kTimerSec, IndexEntry(i), 0);
+            const int seconds = m_profile.GetProfileInt(kTimerSec, IndexEntry(i), 0);
             if (seconds != 0) {
                 Check(m_journal.AddEvent(QStringLiteral("balance"), now, i, {}, seconds));
             }
@@ -58,9 +71,9 @@ JournalSink::Attached JournalSink::Attach(Profile& profile) {
             break;
         }
         const QString entry = IndexEntry(open->index);
-        profile.WriteProfileInt(
+        m_profile.WriteProfileInt(
             kTimerSec, entry,
-            CTimerLedger::AddSeconds(profile.GetProfileInt(kTimerSec, entry, 0), end - open->start));
+            CTimerLedger::AddSeconds(m_profile.GetProfileInt(kTimerSec, entry, 0), end - open->start));
         attached.recovered = Recovered{open->index, open->name, open->start, end};
     }
     if (!m_bRecording && attached.problem.isEmpty()) {
@@ -78,7 +91,8 @@ void JournalSink::Check(const Sql::Status& status) {
     }
     m_bRecording = false;
     m_heartbeat.stop();
-    if (m_onProblem) {
+    // While opening, the failure is told with what Attach returns.
+    if (m_attached && m_onProblem) {
         m_onProblem(
             QStringLiteral("The history journal %1 cannot be written (%2). Times are still saved to the "
                            "profile, but no more history is recorded in this session.")
@@ -87,7 +101,7 @@ void JournalSink::Check(const Sql::Status& status) {
 }
 
 void JournalSink::PeriodOpened(int index, const QString& name, qint64 start) {
-    if (!m_bRecording) {
+    if (!Ready()) {
         return;
     }
     m_openName = name;
@@ -97,13 +111,13 @@ void JournalSink::PeriodOpened(int index, const QString& name, qint64 start) {
 
 void JournalSink::PeriodCharged(int index, qint64 start, qint64 end) {
     m_heartbeat.stop();
-    if (m_bRecording) {
+    if (Ready()) {
         Check(m_journal.EndPeriod(index, m_openName, start, end));
     }
 }
 
 void JournalSink::TimersReset(Reset kind, int index, qint64 at) {
-    if (!m_bRecording) {
+    if (!Ready()) {
         return;
     }
     const QString names[] = {QStringLiteral("reset_all"), QStringLiteral("reset"),
@@ -112,7 +126,7 @@ void JournalSink::TimersReset(Reset kind, int index, qint64 at) {
 }
 
 void JournalSink::NameCommitted(int index, const QString& name, qint64 at) {
-    if (!m_bRecording) {
+    if (!Ready()) {
         return;
     }
     // The open period takes the new name: a timer renamed while it runs is reported under that name.

@@ -31,7 +31,7 @@ public:
         std::optional<Recovered> recovered;
     };
 
-    JournalSink(const QString& path, const Clock& clock);
+    JournalSink(const QString& path, const Clock& clock, Profile& profile);
     ~JournalSink() override;
     Q_DISABLE_COPY_MOVE(JournalSink)
 
@@ -39,12 +39,12 @@ public:
     // the Kelvra folder of the user's data location.
     static QString PathFor(const QString& profileFile);
 
-    // Opens the journal. A new one takes the profile's seconds as its starting balance; a period left
-    // open by a board that died is closed at its last sighting (never before its start nor after now)
-    // and charged to its timer in the profile.
-    Attached Attach(Profile& profile);
+    // Opens the journal, once: the board calls it after its first paint, and the first thing it records
+    // calls it if that comes earlier. A new journal takes the profile's seconds as its starting balance;
+    // a period left open by a board that died is closed at its last sighting (never before its start nor
+    // after now) and charged to its timer in the profile, which the board must then reload.
+    const Attached& Attach();
     bool IsRecording() const { return m_bRecording; }
-    const Journal& GetJournal() const { return m_journal; }
     // Called with the message of the first failure after Attach.
     void SetProblemHandler(std::function<void(const QString&)> handler) { m_onProblem = std::move(handler); }
 
@@ -56,11 +56,15 @@ public:
     void Beat();
 
 private:
+    Attached Open();
+    bool Ready(); // attached and recording
     void Check(const Sql::Status& status);
 
     Journal m_journal;
     const Clock& m_clock;
+    Profile& m_profile;
     QTimer m_heartbeat;
+    std::optional<Attached> m_attached;
     bool m_bRecording = false;
     QString m_openName;
     std::function<void(const QString&)> m_onProblem;

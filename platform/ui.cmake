@@ -1,6 +1,7 @@
 target_sources(kelvra_ui PRIVATE
   platform/DataExchange.cpp platform/DataExchange.h
   platform/DialogBuilder.cpp platform/DialogBuilder.h platform/DialogTemplate.h
+  platform/AfterFirstPaint.cpp platform/AfterFirstPaint.h
   platform/FormLabel.cpp platform/FormLabel.h
   platform/Prompt.cpp platform/Prompt.h
   platform/Shell.cpp platform/Shell.h

@@ -81,10 +81,10 @@ struct Board {
     explicit Board(const QString& folder)
         : profileFile(folder + QStringLiteral("/p.conf")),
           journalFile(profileFile + QStringLiteral(".journal")), profile(profileFile),
-          sink(journalFile, clock), ledger(profile, clock, display, sink) {}
+          sink(journalFile, clock, profile), ledger(profile, clock, display, sink) {}
 
     void Start() {
-        attached = sink.Attach(profile);
+        attached = sink.Attach();
         TimerStore::InitProfile(profile, clock, sink);
         ledger.LoadTimers();
         ledger.ShowTimers();
@@ -340,6 +340,7 @@ private Q_SLOTS:
         commandLine.profileFile = profileFile;
         CKelvraApp kelvra;
         QCOMPARE(kelvra.InitInstance(commandLine), CKelvraApp::Start::Running);
+        QTRY_VERIFY(kelvra.MainFrame()->View()->Ledger().m_nSeconds[2] > 0); // shown once it is charged
         const qint64 charged = ProfileSeconds(profileFile)[2];
         QVERIFY2(charged >= 60 && charged <= 90, qPrintable(QString::number(charged)));
         QCOMPARE(kelvra.MainFrame()->View()->Ledger().m_nRunning, 0);
