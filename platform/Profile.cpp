@@ -3,19 +3,52 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QStringList>
+#include <QTemporaryFile>
+#include <algorithm>
 #include <limits>
+#include <optional>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
 
 namespace {
 
+// Where the store is an INI file we can read line by line ourselves.
+#if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
+constexpr bool kNativeIsIni = false;
+#else
+constexpr bool kNativeIsIni = true;
+#endif
+
 QString Key(const QString& section, const QString& entry) {
     return section + QLatin1Char('/') + entry;
+}
+
+// The file a write really replaces: QSaveFile follows symbolic links the same way.
+QString Target(const QString& fileName) {
+    QFileInfo info(fileName);
+    for (int depth = 0; depth < 40 && info.isSymLink(); ++depth) {
+        info.setFile(info.symLinkTarget());
+    }
+    return info.absoluteFilePath();
+}
+
+bool NamesAFile(const QString& name) {
+    const QFileInfo info(name);
+    return info.exists() || info.isSymLink();
+}
+
+QString Stamp() {
+    return QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
 }
 
 // QSettings renames its temporary file over the old one but leaves the folder entry unsynced; without
@@ -31,6 +64,207 @@ void SyncFolder(const QString& fileName) {
 #else
     Q_UNUSED(fileName);
 #endif
+}
+
+#ifdef Q_OS_UNIX
+QString ErrnoText(int err) {
+    switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("no space left on the device");
+    case EROFS:
+        return QStringLiteral("read-only file system");
+    case EACCES:
+        return QStringLiteral("permission denied");
+    case EISDIR:
+        return QStringLiteral("is a directory");
+    case ENOTDIR:
+        return QStringLiteral("not a directory");
+    case ENOENT:
+        return QStringLiteral("no such file or directory");
+    default:
+        return QString::fromLocal8Bit(std::strerror(err)).toLower();
+    }
+}
+
+bool WriteAll(int fd, const QByteArray& bytes) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+#endif
+
+QString WhyNotRead(const QString& target) {
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return ErrnoText(errno);
+    }
+    ::close(fd);
+#else
+    Q_UNUSED(target);
+#endif
+    return QStringLiteral("it could not be opened");
+}
+
+// QSettings only says that a write failed. Retrace its steps (the file opened for writing, a lock file
+// and a temporary file in the folder, as many bytes as the file needs) to tell the user why.
+QString WhyNotWritten(const QString& target) {
+    const QFileInfo info(target);
+    if (info.isDir()) {
+        return QStringLiteral("is a directory");
+    }
+#ifdef Q_OS_UNIX
+    if (info.exists()) {
+        const QByteArray path = QFile::encodeName(target);
+        int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return QStringLiteral("the file cannot be read (%1)").arg(ErrnoText(errno));
+        }
+        ::close(fd);
+        fd = ::open(path.constData(), O_WRONLY | O_CLOEXEC); // no O_TRUNC: opening changes nothing
+        if (fd < 0) {
+            const int err = errno;
+            const auto writeBits =
+                QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+            if (err == EPERM || (err == EACCES && !(info.permissions() & writeBits))) {
+                return QStringLiteral("read-only file");
+            }
+            return ErrnoText(err);
+        }
+        ::close(fd);
+    }
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == EPERM) {
+            return QStringLiteral("read-only folder");
+        }
+        if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL) { // EISDIR, EINVAL: no O_TMPFILE here
+            return ErrnoText(err);
+        }
+    } else {
+        const QByteArray block(static_cast<qsizetype>(info.size()) + 4096, '\0');
+        const bool ok = WriteAll(fd, block) && ::fsync(fd) == 0;
+        const int err = errno;
+        ::close(fd);
+        if (!ok) {
+            return ErrnoText(err);
+        }
+    }
+#endif
+    return QStringLiteral("the file could not be written");
+}
+
+// A line QSettings can read the way it was meant: UTF-8 text, a section, a comment or key=value.
+bool Readable(QByteArrayView line) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(line);
+    if (utf8.hasError() || std::any_of(line.begin(), line.end(), [](char c) {
+            const auto u = static_cast<uchar>(c);
+            return (u < 0x20 && c != '\t' && c != '\r' && c != '\n') || u == 0x7F;
+        })) {
+        return false;
+    }
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.startsWith(QLatin1Char(';'))) {
+        return true;
+    }
+    if (t.startsWith(QLatin1Char('['))) {
+        return t.contains(QLatin1Char(']'));
+    }
+    return t.indexOf(QLatin1Char('=')) > 0;
+}
+
+// The readable lines of an INI file, without a byte-order mark. A backslash before a line break
+// continues the line, as QSettings reads it.
+QByteArray Clean(QByteArrayView data, int& dropped) {
+    if (data.startsWith("\xEF\xBB\xBF")) {
+        data = data.sliced(3);
+    }
+    QByteArray cleaned;
+    const auto breakAt = [&](qsizetype i) { return i < data.size() && (data[i] == '\n' || data[i] == '\r'); };
+    for (qsizetype pos = 0; pos < data.size();) {
+        qsizetype end = pos;
+        while (end < data.size() && !breakAt(end)) {
+            if (data[end] == '\\' && end + 1 < data.size()) {
+                ++end; // the escaped character; an escaped \r\n continues the line as a whole
+                if (breakAt(end) && breakAt(end + 1) && data[end + 1] != data[end]) {
+                    ++end;
+                }
+            }
+            ++end;
+        }
+        const QByteArrayView line = data.sliced(pos, end - pos);
+        if (Readable(line)) {
+            cleaned += line;
+            cleaned += '\n';
+        } else {
+            ++dropped;
+        }
+        pos = end + 1;
+    }
+    return cleaned;
+}
+
+// The entries of an INI text, read by QSettings itself so that its escaping is honoured; nothing when
+// they cannot be read cleanly.
+std::optional<QVariantMap> ParseIni(const QByteArray& text) {
+    QTemporaryFile file;
+    if (!file.open() || file.write(text) != text.size() || !file.flush()) {
+        return std::nullopt;
+    }
+    const QSettings settings(file.fileName(), QSettings::IniFormat);
+    QVariantMap values;
+    for (const QString& key : settings.allKeys()) {
+        values.insert(key, settings.value(key));
+    }
+    if (settings.status() != QSettings::NoError) {
+        return std::nullopt;
+    }
+    return values;
+}
+
+// Renames `file` to "<file>.corrupt-<UTC time>-<n>" without ever replacing another file.
+QString MoveAside(const QString& file, QString& why) {
+    const QString stamp = Stamp();
+    for (int n = 1; n < 10000; ++n) {
+        const QString name = QStringLiteral("%1.corrupt-%2-%3").arg(file, stamp).arg(n);
+#ifdef Q_OS_UNIX
+        if (::renameat2(AT_FDCWD, QFile::encodeName(file).constData(), AT_FDCWD,
+                        QFile::encodeName(name).constData(), RENAME_NOREPLACE) == 0) {
+            SyncFolder(name);
+            return name;
+        }
+        if (errno == EEXIST) {
+            continue;
+        }
+        if (errno != EINVAL && errno != ENOSYS) { // else a file system that cannot refuse to replace
+            why = errno == EPERM ? QStringLiteral("read-only folder") : ErrnoText(errno);
+            return {};
+        }
+#endif
+        if (NamesAFile(name)) {
+            continue;
+        }
+        if (QFile::rename(file, name)) {
+            SyncFolder(name);
+            return name;
+        }
+        why = QStringLiteral("it could not be renamed");
+        return {};
+    }
+    why = QStringLiteral("no free name");
+    return {};
 }
 
 } // namespace
@@ -55,49 +289,210 @@ std::unique_ptr<QSettings> Profile::MakeSettings() const {
 
 void Profile::Open() {
     m_settings = MakeSettings();
-    m_bWritable = m_access == Access::ReadWrite;
-    m_bIgnoreContent = false;
+    if (m_access == Access::ReadOnly) {
+        m_refusal = QStringLiteral("opened for reading only");
+    }
     // The file is parsed on first access; only then does status() tell how that went.
     m_settings->allKeys();
+    const QString name = m_settings->fileName();
+    const QString target = Target(name);
+    const bool ini = !m_fileName.isEmpty() || kNativeIsIni;
     switch (m_settings->status()) {
     case QSettings::NoError:
+        if (ini && m_access == Access::ReadOnly && !QFileInfo::exists(target)) {
+            m_readProblem = name + QStringLiteral(": no such file");
+        }
         break;
-    case QSettings::FormatError: {
-        if (!m_bWritable) {
-            m_bIgnoreContent = true; // reads as empty, and the file stays as it is
+    case QSettings::FormatError:
+        Salvage(ini ? target : QString());
+        break;
+    case QSettings::AccessError: {
+        if (QFileInfo(target).isDir()) {
+            m_readProblem = name + QStringLiteral(": is a directory"); // writes fail, but harm nothing
             break;
         }
-        // A damaged file reads as empty. It is moved aside rather than overwritten by the next write,
-        // so that whatever can still be saved from it by hand is not lost.
-        const QString name = m_settings->fileName();
-        const QString aside = name + QStringLiteral(".corrupt-") +
-                              QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss"));
-        m_settings.reset();
-        QFile::rename(name, aside);
-        m_settings = MakeSettings();
+        const QString why = WhyNotRead(target);
+        m_readProblem = QStringLiteral("%1: cannot be read (%2)").arg(name, why);
+        if (m_access == Access::ReadWrite) {
+            // Reads give the defaults. Replacing a file we could not read would throw away all in it.
+            Refuse(QStringLiteral("the file could not be read (%1), so it is kept as it is").arg(why));
+        }
         break;
     }
-    case QSettings::AccessError:
-        // Reads give the defaults. Writes are refused: replacing a file we could not read would
-        // throw away everything in it.
-        m_bWritable = false;
-        break;
     }
 }
 
-bool Profile::Commit() {
+// QSettings reads what it can of a malformed file but would write back lines it misread, and a
+// byte-order mark alone is enough for it to report the file as malformed. The lines that are readable
+// are read again on their own; only a file with none is taken as damaged.
+void Profile::Salvage(const QString& target) {
+    QByteArray cleaned;
+    QVariantMap values;
+    int dropped = 0;
+    std::optional<QVariantMap> parsed;
+    if (QFile file(target); !target.isEmpty() && file.open(QIODevice::ReadOnly)) {
+        cleaned = Clean(file.readAll(), dropped);
+        parsed = ParseIni(cleaned);
+        values = parsed.value_or(QVariantMap());
+        if (!parsed) { // keep what QSettings made of it; the original is copied aside all the same
+            for (const QString& key : m_settings->allKeys()) {
+                values.insert(key, m_settings->value(key));
+            }
+        }
+    }
+    if (!values.isEmpty()) {
+        m_bSalvaged = true;
+        m_salvaged = values;
+        m_cleaned = cleaned;
+        m_bKeepOriginal = dropped > 0 || !parsed;
+        return;
+    }
+    const QString name = m_settings->fileName();
+    m_readProblem = name + QStringLiteral(": damaged, nothing in it can be read");
+    m_bIgnoreContent = true;
+    if (m_access == Access::ReadOnly) {
+        return; // the file stays as it is
+    }
+    // Moved aside rather than overwritten by the next write, so that whatever can still be saved from
+    // it by hand is not lost. If it cannot be moved, nothing may be written over it.
+    m_settings.reset();
+    QString why;
+    const QString aside = MoveAside(Target(name), why);
+    m_settings = MakeSettings();
+    if (aside.isEmpty()) {
+        Refuse(QStringLiteral("the damaged file could not be moved aside (%1), so it is kept as it is")
+                   .arg(why));
+        return;
+    }
+    m_bIgnoreContent = false;
+    m_readProblem += QStringLiteral(", moved aside as ") + aside;
+}
+
+void Profile::Refuse(const QString& reason) {
+    m_refusal = reason;
+    m_saveProblem = QStringLiteral("cannot save to %1: %2").arg(m_settings->fileName(), reason);
+}
+
+QVariant Profile::Value(const QString& key) const {
+    if (const auto it = m_unsaved.constFind(key); it != m_unsaved.cend()) {
+        return *it;
+    }
+    if (m_bIgnoreContent) {
+        return {};
+    }
+    return m_bSalvaged ? m_salvaged.value(key) : m_settings->value(key);
+}
+
+bool Profile::Store(const QString& key, const QVariant& value) {
+    std::scoped_lock lock(m_mutex);
+    // Kept until it is on disk: the board reloads after each charge and must never show less.
+    m_unsaved.insert(key, value);
+    const QString why = m_refusal.isEmpty() ? Save() : m_refusal;
+    m_saveProblem =
+        why.isEmpty() ? QString() : QStringLiteral("cannot save to %1: %2").arg(m_settings->fileName(), why);
+    return why.isEmpty();
+}
+
+// Writes every value not yet on disk; the reason it failed, or empty.
+QString Profile::Save() {
+    const QString name = m_settings->fileName();
+    const QString target = Target(name);
+    if (m_bSalvaged) {
+        if (m_bKeepOriginal && m_originalCopy.isEmpty()) {
+            QString why;
+            m_originalCopy = CopyAside(QStringLiteral("unreadable-lines"), why);
+            if (m_originalCopy.isEmpty()) {
+                return QStringLiteral("a copy of the lines it cannot read could not be kept (%1)").arg(why);
+            }
+        }
+        // The readable lines go back first, so that QSettings never writes out what it misread.
+        QSaveFile file(name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(m_cleaned) != m_cleaned.size() || !file.commit()) {
+            return WhyNotWritten(target);
+        }
+        SyncFolder(target);
+        // A new object reads them: the file has changed size, so its cached reading is dropped.
+        m_settings.reset();
+        m_settings = MakeSettings();
+        m_bSalvaged = false;
+        m_salvaged.clear();
+        m_cleaned.clear();
+    }
+    if (m_settings->status() != QSettings::NoError) {
+        // QSettings keeps an error status for good; only a new object tells whether this try works.
+        m_settings = MakeSettings();
+    }
+    for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it) {
+        m_settings->setValue(it.key(), it.value());
+    }
     m_settings->sync();
     if (m_settings->status() != QSettings::NoError) {
-        return false;
+        return WhyNotWritten(target);
     }
-    SyncFolder(m_settings->fileName());
-    return true;
+    m_unsaved.clear();
+    SyncFolder(target); // the folder of the file renamed, also when reached through a link
+    return {};
+}
+
+QString Profile::CopyAside(const QString& tag, QString& why) const {
+    const QString name = m_settings->fileName();
+    QFile source(name);
+    if (!QFileInfo(name).isFile() || !source.open(QIODevice::ReadOnly)) {
+        why = QStringLiteral("no file to copy");
+        return {};
+    }
+    const QByteArray bytes = source.readAll();
+    if (source.error() != QFileDevice::NoError) {
+        why = source.errorString();
+        return {};
+    }
+    const QString stamp = Stamp();
+    for (int n = 1; n < 10000; ++n) {
+        const QString copy = QStringLiteral("%1.%2-%3-%4").arg(name, tag, stamp).arg(n);
+#ifdef Q_OS_UNIX
+        const QByteArray path = QFile::encodeName(copy);
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST) {
+            continue;
+        }
+        const bool ok = fd >= 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+        const int err = errno;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        if (!ok) {
+            if (fd >= 0) {
+                ::unlink(path.constData());
+            }
+            why = err == EPERM ? QStringLiteral("read-only folder") : ErrnoText(err);
+            return {};
+        }
+#else
+        QFile out(copy);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (NamesAFile(copy)) {
+                continue;
+            }
+            why = out.errorString();
+            return {};
+        }
+        if (out.write(bytes) != bytes.size() || !out.flush()) {
+            why = out.errorString();
+            out.remove();
+            return {};
+        }
+#endif
+        SyncFolder(copy);
+        return copy;
+    }
+    why = QStringLiteral("no free name");
+    return {};
 }
 
 int Profile::GetProfileInt(const QString& section, const QString& entry, int defaultValue) const {
     m_nReads.fetch_add(1, std::memory_order_relaxed);
     std::scoped_lock lock(m_mutex);
-    const QVariant value = m_bIgnoreContent ? QVariant() : m_settings->value(Key(section, entry));
+    const QVariant value = Value(Key(section, entry));
     if (!value.isValid()) {
         return defaultValue;
     }
@@ -113,7 +508,7 @@ QString Profile::GetProfileString(const QString& section, const QString& entry,
                                   const QString& defaultValue) const {
     m_nReads.fetch_add(1, std::memory_order_relaxed);
     std::scoped_lock lock(m_mutex);
-    const QVariant value = m_bIgnoreContent ? QVariant() : m_settings->value(Key(section, entry));
+    const QVariant value = Value(Key(section, entry));
     if (!value.isValid()) {
         return defaultValue;
     }
@@ -125,24 +520,30 @@ QString Profile::GetProfileString(const QString& section, const QString& entry,
 }
 
 bool Profile::WriteProfileInt(const QString& section, const QString& entry, int value) {
-    std::scoped_lock lock(m_mutex);
-    if (!m_bWritable) {
-        return false;
-    }
-    m_settings->setValue(Key(section, entry), value);
-    return Commit();
+    return Store(Key(section, entry), value);
 }
 
 bool Profile::WriteProfileString(const QString& section, const QString& entry, const QString& value) {
-    std::scoped_lock lock(m_mutex);
-    if (!m_bWritable) {
-        return false;
-    }
-    m_settings->setValue(Key(section, entry), value);
-    return Commit();
+    return Store(Key(section, entry), value);
 }
 
 QString Profile::Location() const {
     std::scoped_lock lock(m_mutex);
     return m_settings->fileName();
+}
+
+QString Profile::SaveProblem() const {
+    std::scoped_lock lock(m_mutex);
+    return m_saveProblem;
+}
+
+QString Profile::ReadProblem() const {
+    std::scoped_lock lock(m_mutex);
+    return m_readProblem;
+}
+
+QString Profile::KeepCopy(const QString& tag) {
+    std::scoped_lock lock(m_mutex);
+    QString why;
+    return CopyAside(tag, why);
 }

@@ -2,6 +2,8 @@
 // proves nothing about the disk.
 //   profile_tool read FILE SECTION ENTRY [SECTION ENTRY]...  prints each entry (UTF-8), one a line
 //   profile_tool write FILE SECTION ENTRY VALUE              writes it, prints "written", waits to be killed
+//   profile_tool try FILE SECTION ENTRY VALUE                writes it, prints the read problem, 1 or 0 for
+//                                                            the write, the save problem, the value read back
 #include "platform/Profile.h"
 
 #include <QCoreApplication>
@@ -28,6 +30,13 @@ int main(int argc, char** argv) {
         for (;;) {
             ::pause();
         }
+    }
+    if (args.size() == 6 && args[1] == u"try"_s) {
+        Profile profile(args[2]);
+        const bool written = profile.WriteProfileInt(args[3], args[4], args[5].toInt());
+        std::printf("%s\n%d\n%s\n%d\n", profile.ReadProblem().toUtf8().constData(), written ? 1 : 0,
+                    profile.SaveProblem().toUtf8().constData(), profile.GetProfileInt(args[3], args[4], -1));
+        return 0;
     }
     return 2;
 }

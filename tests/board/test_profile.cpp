@@ -1,12 +1,16 @@
 #include "TestSuites.h"
 #include "platform/Profile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <signal.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace Qt::Literals::StringLiterals;
@@ -34,6 +38,28 @@ void WriteRaw(const QString& file, const QByteArray& bytes) {
     f.write(bytes);
 }
 
+QByteArray ReadRaw(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Root ignores file modes and may write anywhere: such cases run the tool as nobody.
+QStringList RunAsNobody(const QStringList& args, int* exitCode = nullptr) {
+    QProcess p;
+    p.start(u"setpriv"_s,
+            QStringList{u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s, Tool()} + args);
+    p.waitForFinished(10000);
+    if (exitCode) {
+        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).split(u'\n');
+}
+
+// chattr +i makes a file or folder unchangeable even for root; not every file system has it.
+bool SetImmutable(const QString& path, bool on) {
+    return QProcess::execute(u"chattr"_s, {on ? u"+i"_s : u"-i"_s, path}) == 0;
+}
+
 } // namespace
 
 class TestProfile : public QObject {
@@ -54,31 +80,156 @@ private Q_SLOTS:
         QCOMPARE(profile.GetProfileString(u"TimerText"_s, u"0"_s), u"a, b"_s);
     }
 
-    void corruptFileReadsAsEmptyAndIsKept() {
-        const QString file = File("corrupt.conf");
-        QByteArray garbage(4096, '\0');
+    void writesThatCannotBeStoredAreToldAndKeptForReading_data() {
+        QTest::addColumn<QByteArray>("content"); // null: a folder in place of the file
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("readProblem");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("read-only") << QByteArray("[TimerSec]\n0=5\n") << 0444 << QString()
+                                   << u"read-only file"_s;
+        QTest::newRow("unreadable") << QByteArray("[TimerSec]\n0=5\n") << 0200
+                                    << u"cannot be read (permission denied)"_s
+                                    << u"could not be read (permission denied), so it is kept as it is"_s;
+        QTest::newRow("folder") << QByteArray() << 0755 << u"is a directory"_s << u"is a directory"_s;
+    }
+
+    void writesThatCannotBeStoredAreToldAndKeptForReading() {
+        QFETCH(QByteArray, content);
+        QFETCH(int, mode);
+        QFETCH(QString, readProblem);
+        QFETCH(QString, reason);
+        int probe = 0;
+        if (QStandardPaths::findExecutable(u"setpriv"_s).isEmpty() || (RunAsNobody({}, &probe), probe != 2)) {
+            QSKIP("cannot run the tool as an unprivileged user");
+        }
+        QCOMPARE(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755), 0);
+        const QString file = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".conf"_s);
+        if (content.isNull()) {
+            QVERIFY(QDir().mkpath(file));
+        } else {
+            WriteRaw(file, content);
+        }
+        QCOMPARE(::chmod(QFile::encodeName(file).constData(), static_cast<mode_t>(mode)), 0);
+        const QStringList out = RunAsNobody({u"try"_s, file, u"TimerSec"_s, u"0"_s, u"77"_s});
+        QCOMPARE(out.value(0), readProblem.isEmpty() ? QString() : file + u": "_s + readProblem);
+        QCOMPARE(out.value(1), u"0"_s);
+        QVERIFY2(out.value(2).startsWith(u"cannot save to "_s + file + u": "_s) &&
+                     out.value(2).contains(reason),
+                 qPrintable(out.value(2)));
+        QCOMPARE(out.value(3), u"77"_s); // what was charged stays on the screen
+        QVERIFY(content.isNull() ? QFileInfo(file).isDir() : ReadRaw(file) == content);
+    }
+
+    void aWriteFailsOnAFullDiskAndTheNextOneStoresEverything() {
+        const QString disk = File("small-disk");
+        QVERIFY(QDir().mkpath(disk));
+        if (QProcess::execute(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=64k"_s, u"tmpfs"_s, disk}) !=
+            0) {
+            QSKIP("cannot mount a tmpfs here");
+        }
+        const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_s, {u"-l"_s, disk}); });
+        const QString file = disk + u"/p.conf"_s;
+        Profile profile(file);
+        QVERIFY(profile.WriteProfileInt(u"TimerSec"_s, u"0"_s, 1));
+        QFile filler(disk + u"/filler"_s);
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'x')) > 0 && filler.flush()) {
+        }
+        filler.close();
+        QVERIFY(!profile.WriteProfileInt(u"TimerSec"_s, u"0"_s, 2));
+        QCOMPARE(profile.SaveProblem(), u"cannot save to "_s + file + u": no space left on the device"_s);
+        QCOMPARE(profile.GetProfileInt(u"TimerSec"_s, u"0"_s, 0), 2);
+        QCOMPARE(ReadElsewhere(file, {u"TimerSec"_s, u"0"_s}), QStringList{u"1"_s});
+        QVERIFY(filler.remove());
+        QVERIFY(profile.WriteProfileInt(u"Timer"_s, u"Init"_s, 1));
+        QCOMPARE(profile.SaveProblem(), QString());
+        QCOMPARE(ReadElsewhere(file, {u"TimerSec"_s, u"0"_s, u"Timer"_s, u"Init"_s}),
+                 (QStringList{u"2"_s, u"1"_s}));
+    }
+
+    void damagedFilesKeepWhatCanBeRead_data() {
+        QByteArray garbage(2048, '\0');
         for (int i = 0; i < garbage.size(); ++i) {
             garbage[i] = static_cast<char>((i * 7919) & 0xFF);
         }
-        WriteRaw(file, "[TimerSec]\n0=5\n" + garbage);
-        Profile profile(file);
-        QCOMPARE(profile.GetProfileInt(u"TimerSec"_s, u"0"_s, -1), -1);
-        QVERIFY(profile.WriteProfileInt(u"Timer"_s, u"Init"_s, 1));
-        QCOMPARE(ReadElsewhere(file, {u"Timer"_s, u"Init"_s}), QStringList{u"1"_s});
-        QCOMPARE(QDir(m_dir.path()).entryList({u"corrupt.conf.corrupt-*"_s}).size(), 1);
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("kept"); // TimerSec/0 and TimerText/0
+        QTest::addColumn<QString>("aside");    // the kind of copy of the original made beside it
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[TimerSec]\n0=5\n[TimerText]\n0=Work\n")
+                                         << QStringList{u"5"_s, u"Work"_s} << QString();
+        QTest::newRow("malformed line") << QByteArray("[TimerSec]\n0=5\nnot an entry\n[TimerText]\n0=Work\n")
+                                        << QStringList{u"5"_s, u"Work"_s} << u"unreadable-lines"_s;
+        QTest::newRow("nothing readable") << garbage << QStringList{QString(), QString()} << u"corrupt"_s;
     }
 
-    void unreadableOrUnwritableStoresFailQuietly() {
-        const QString folder = File("is-a-folder.conf");
-        QVERIFY(QDir().mkpath(folder));
-        Profile unreadable(folder);
-        QCOMPARE(unreadable.GetProfileInt(u"Timer"_s, u"CC"_s, 3), 3);
-        QVERIFY(!unreadable.WriteProfileInt(u"Timer"_s, u"CC"_s, 1));
-        QVERIFY(QFileInfo(folder).isDir());
+    void damagedFilesKeepWhatCanBeRead() {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, kept);
+        QFETCH(QString, aside);
+        const QString file = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".conf"_s);
+        // Names the copy could take in this second or the next are in use already: they must stay.
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        QStringList taken;
+        for (const QDateTime& t : {now, now.addSecs(1)}) {
+            taken << u"%1.%2-%3-1"_s.arg(file, aside, t.toString(u"yyyyMMdd-HHmmss"_s));
+            WriteRaw(taken.last(), "older");
+        }
+        for (int round = 0; round < 2; ++round) {
+            WriteRaw(file, content);
+            Profile profile(file);
+            QCOMPARE(profile.GetProfileString(u"TimerSec"_s, u"0"_s), kept[0]);
+            QCOMPARE(profile.GetProfileString(u"TimerText"_s, u"0"_s), kept[1]);
+            QCOMPARE(profile.ReadProblem().isEmpty(), aside != u"corrupt"_s);
+            QVERIFY(profile.WriteProfileInt(u"Timer"_s, u"Init"_s, 1));
+            QCOMPARE(
+                ReadElsewhere(file, {u"TimerSec"_s, u"0"_s, u"TimerText"_s, u"0"_s, u"Timer"_s, u"Init"_s}),
+                kept + QStringList{u"1"_s});
+        }
+        QStringList copies;
+        for (const QString& name : QDir(m_dir.path()).entryList({QFileInfo(file).fileName() + u".*"_s})) {
+            if (ReadRaw(m_dir.filePath(name)) == content) {
+                copies << name;
+            }
+        }
+        QCOMPARE(copies.size(), aside.isEmpty() ? 0 : 2);
+        for (const QString& name : copies) {
+            QVERIFY2(name.contains(u'.' + aside + u'-'), qPrintable(name));
+        }
+        for (const QString& name : taken) {
+            QCOMPARE(ReadRaw(name), QByteArray("older"));
+        }
+    }
 
-        Profile unwritable(u"/dev/null/Kelvra.conf"_s);
-        QVERIFY(!unwritable.WriteProfileString(u"TimerText"_s, u"0"_s, u"x"_s));
-        QCOMPARE(unwritable.GetProfileInt(u"TimerSec"_s, u"0"_s, 0), 0);
+    void aDamagedFileThatCannotBeMovedAsideIsNeverWritten() {
+        const QString folder = File("fixed");
+        const QString file = folder + u"/p.conf"_s;
+        QVERIFY(QDir().mkpath(folder));
+        WriteRaw(file, "\x01\x02");
+        if (!SetImmutable(folder, true)) {
+            QSKIP("chattr +i does not work here");
+        }
+        const auto release = qScopeGuard([&] { SetImmutable(folder, false); });
+        Profile profile(file);
+        QVERIFY(profile.SaveProblem().contains(u"could not be moved aside"_s));
+        QVERIFY(!profile.WriteProfileInt(u"TimerSec"_s, u"0"_s, 3));
+        QCOMPARE(profile.GetProfileInt(u"TimerSec"_s, u"0"_s, 0), 3);
+        QVERIFY(profile.SaveProblem().startsWith(u"cannot save to "_s + file));
+        QVERIFY(SetImmutable(folder, false));
+        QVERIFY(!profile.WriteProfileInt(u"TimerSec"_s, u"0"_s, 4)); // refused for the whole session
+        QCOMPARE(ReadRaw(file), QByteArray("\x01\x02"));
+    }
+
+    void aProfileReachedThroughALinkIsWrittenToItsTarget() {
+        QVERIFY(QDir().mkpath(File("real")) && QDir().mkpath(File("links")));
+        const QString target = File("real/p.conf");
+        const QString link = File("links/p.conf");
+        WriteRaw(target, "[TimerSec]\n0=5\n");
+        QVERIFY(QFile::link(target, link));
+        Profile profile(link);
+        QVERIFY(profile.WriteProfileInt(u"TimerSec"_s, u"1"_s, 9));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(ReadElsewhere(target, {u"TimerSec"_s, u"0"_s, u"TimerSec"_s, u"1"_s}),
+                 (QStringList{u"5"_s, u"9"_s}));
     }
 
     void twoThreadsWritingDifferentEntriesLoseNothingAndNamesSurviveTheFile() {
