@@ -101,6 +101,7 @@ void CHttpClient::Request(const char* host, std::uint16_t port, const char* requ
         return;
     }
     CHttpSocket socket;
+    socket.SetLimits(std::chrono::steady_clock::now() + m_exchangeTimeLimit, m_nExchangeByteLimit);
     SystemTime started;
     SystemTime connected;
     bool bConnected = false;

@@ -2,6 +2,7 @@
 
 #include "net/HttpResult.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -11,14 +12,23 @@ class CMySocket;
 // One HTTP/1.1 exchange over a fresh TCP connection: resolve, connect, send the caller's request
 // verbatim, read the status line, the header lines and a body of the announced length, close. No
 // chunked coding, redirects, reuse or proxies. It blocks its thread; every wait is bounded by the
-// time-out, resolving and connecting are not. Socket failures never leave it: the result tells.
+// time-out, resolving and connecting are not. The exchange as a whole fails once its time limit
+// (counted from the start, resolving included) is spent or its byte limit has been received: a peer
+// that keeps sending, however slowly, must not hold the thread for ever. Socket failures never leave
+// it: the result tells.
 class CHttpClient final {
 public:
     static constexpr int kTimeoutSec = 10;
     static constexpr int kLineSize = 200;
     static constexpr int kValueSize = 100;
+    static constexpr std::chrono::seconds kExchangeTimeLimit{30};
+    static constexpr int kExchangeByteLimit = 64 * 1024;
 
-    explicit CHttpClient(int timeoutSec = kTimeoutSec) : m_nTimeoutSec(timeoutSec) {}
+    explicit CHttpClient(int timeoutSec = kTimeoutSec,
+                         std::chrono::milliseconds exchangeTimeLimit = kExchangeTimeLimit,
+                         int exchangeByteLimit = kExchangeByteLimit)
+        : m_nTimeoutSec(timeoutSec), m_exchangeTimeLimit(exchangeTimeLimit),
+          m_nExchangeByteLimit(exchangeByteLimit) {}
 
     // Fills `result`, and `body` with at most bodySize - 1 body bytes and a terminating zero. A failed
     // exchange leaves nStatus as far as it got (0 before the status line), nBodyLength 0, bComplete
@@ -35,5 +45,7 @@ public:
 
 private:
     int m_nTimeoutSec = kTimeoutSec;
+    std::chrono::milliseconds m_exchangeTimeLimit = kExchangeTimeLimit;
+    int m_nExchangeByteLimit = kExchangeByteLimit;
     std::function<void(const CMySocket&)> m_beforeClose;
 };

@@ -45,6 +45,15 @@ Readiness WaitFor(int descriptor, short events, SteadyClock::time_point deadline
     }
 }
 
+// The wait's own time-out cut to the exchange's deadline. Once that has passed nothing more is waited
+// for, not even a zero-length poll: a peer that always has data ready would never be stopped otherwise.
+SteadyClock::time_point WaitDeadline(int timeoutSec, SteadyClock::time_point overall, const char* operation) {
+    if (SteadyClock::now() >= overall) {
+        throw CSocketException(operation, 0);
+    }
+    return std::min(DeadlineAfter(timeoutSec), overall);
+}
+
 bool WouldBlockOrInterrupted(int error) {
     return error == EINTR || error == EAGAIN || error == EWOULDBLOCK;
 }
@@ -118,7 +127,7 @@ int CMySocket::Connect(const sockaddr* address) {
 
 int CMySocket::Send(const char* data, int length, int timeoutSec) {
     RequireSocket(m_hSocket, "Send");
-    const auto deadline = DeadlineAfter(timeoutSec);
+    const auto deadline = WaitDeadline(timeoutSec, m_deadline, "Send timeout");
     for (;;) {
         switch (WaitFor(m_hSocket, POLLOUT, deadline)) {
         case Readiness::TimedOut:
@@ -144,7 +153,10 @@ int CMySocket::Send(const char* data, int length, int timeoutSec) {
 
 int CMySocket::Receive(char* buffer, int size, int timeoutSec) {
     RequireSocket(m_hSocket, "Receive");
-    const auto deadline = DeadlineAfter(timeoutSec);
+    if (m_nReceiveBudget == 0) {
+        throw CSocketException("Receive limit", 0);
+    }
+    const auto deadline = WaitDeadline(timeoutSec, m_deadline, "Receive timeout");
     for (;;) {
         switch (WaitFor(m_hSocket, POLLIN, deadline)) {
         case Readiness::TimedOut:
@@ -154,15 +166,21 @@ int CMySocket::Receive(char* buffer, int size, int timeoutSec) {
         case Readiness::Ready:
             break;
         }
-        const ssize_t received =
-            ::recv(m_hSocket, buffer, static_cast<size_t>(std::max(size, 0)), MSG_DONTWAIT);
+        const ssize_t received = ::recv(
+            m_hSocket, buffer, static_cast<size_t>(std::clamp(size, 0, m_nReceiveBudget)), MSG_DONTWAIT);
         if (received >= 0) {
+            m_nReceiveBudget -= static_cast<int>(received);
             return static_cast<int>(received);
         }
         if (!WouldBlockOrInterrupted(errno)) {
             throw CSocketException("Receive");
         }
     }
+}
+
+void CMySocket::SetLimits(SteadyClock::time_point deadline, int receiveBudget) {
+    m_deadline = deadline;
+    m_nReceiveBudget = std::max(receiveBudget, 0);
 }
 
 int CMySocket::Write(const char* data, int length, int timeoutSec) {

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <limits>
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
 
 // A blocking TCP client socket with time-outs: create, connect, send, receive, close, and IPv4 name
-// resolution. Every failure throws CSocketException naming the operation. It keeps no state beyond
-// the descriptor and never retries. One object belongs to one thread at a time.
+// resolution. Every failure throws CSocketException naming the operation. Beyond the descriptor it keeps
+// only the limits of the exchange as a whole, and it never retries. One object belongs to one thread at
+// a time.
 //
 // Where the old socket interface had hazards this one does not: sending to a closed peer returns an
 // error instead of raising SIGPIPE, the readiness wait works for any descriptor number, a signal
@@ -36,6 +39,10 @@ public:
     // One receive of at most `size` bytes once the socket is readable within timeoutSec; 0 means
     // that the peer closed the connection.
     int Receive(char* buffer, int size, int timeoutSec);
+    // Bounds the exchange as a whole, on top of each wait's own time-out: no wait lasts past `deadline`
+    // (none starts once it has passed), and at most `receiveBudget` bytes are received in all; a
+    // receive once they are spent fails with "Receive limit". Unbounded until set.
+    void SetLimits(std::chrono::steady_clock::time_point deadline, int receiveBudget);
     // Sends all of `data` by repeated Send, at least one even for length 0; each waits the full
     // time-out anew. Returns the total sent.
     int Write(const char* data, int length, int timeoutSec);
@@ -52,4 +59,8 @@ public:
 protected:
     // -1, not 0, marks "no socket": 0 is a valid descriptor here.
     int m_hSocket = kNoSocket;
+
+private:
+    std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
+    int m_nReceiveBudget = std::numeric_limits<int>::max();
 };

@@ -1,6 +1,7 @@
 #include "LoopbackServer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -80,6 +81,19 @@ void LoopbackServer::Serve(int connection) {
             ::send(connection, text.data() + at, piece, MSG_NOSIGNAL);
             std::this_thread::sleep_for(m_reply.bSplit ? 1ms : 0ms);
         }
+    }
+    // Longer than any test waits for a client to give up, so that a client without limits shows.
+    const auto repeatUntil = std::chrono::steady_clock::now() + 20s;
+    while (!m_reply.repeat.empty() && !m_bStop && std::chrono::steady_clock::now() < repeatUntil) {
+        pollfd entry{connection, POLLOUT, 0};
+        const ssize_t sent = ::poll(&entry, 1, 20) > 0
+                                 ? ::send(connection, m_reply.repeat.data(), m_reply.repeat.size(),
+                                          MSG_NOSIGNAL | MSG_DONTWAIT)
+                                 : 0;
+        if (sent < 0 && errno != EAGAIN) {
+            break; // the client has let go
+        }
+        std::this_thread::sleep_for(m_reply.pause);
     }
     for (std::string ignored; m_reply.bHoldOpen && receive(ignored);) {
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <future>
 #include <string>
@@ -15,6 +16,10 @@ struct ScriptedReply {
     bool bSplit = false;
     // After the chunks, keep the connection open and silent until the client or the server ends it.
     bool bHoldOpen = false;
+    // After the chunks, send this again and again, `pause` apart, until the client lets go, the server
+    // stops or 20 seconds have passed: a reply that never ends, flooding or dripping.
+    std::string repeat{};
+    std::chrono::milliseconds pause{0};
 };
 
 // An HTTP peer on 127.0.0.1, on a port the system picks. It serves connections one after another:

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 using namespace ProfileLayout;
+using namespace std::chrono_literals;
 using namespace std::string_literals;
 
 Q_DECLARE_METATYPE(ScriptedReply)
@@ -31,11 +32,12 @@ template <typename Operation> CSocketException Thrown(Operation operation) {
     return CSocketException("<nothing thrown>", -1);
 }
 
-// One exchange into a 16-byte body buffer that holds "untouched" before. Every final close fails on
-// purpose: the outcome must stand all the same.
-std::pair<HttpResult, QByteArray> Run(const char* host, std::uint16_t port) {
+// One exchange into a 16-byte body buffer that holds "untouched" before, each wait bounded by a second.
+// Every final close fails on purpose: the outcome must stand all the same.
+std::pair<HttpResult, QByteArray> Run(const char* host, std::uint16_t port,
+                                      std::chrono::milliseconds timeLimit = CHttpClient::kExchangeTimeLimit) {
     char body[16] = "untouched";
-    CHttpClient client(1);
+    CHttpClient client(1, timeLimit);
     client.SetBeforeClose([](const CMySocket& socket) { ::close(socket.Handle()); });
     HttpResult result;
     client.Request(host, port, "GET / HTTP/1.1\r\n\r\n", body, sizeof body, result);
@@ -87,6 +89,27 @@ private Q_SLOTS:
         }
     }
 
+    // A reply that never ends fails all the same, while either server would go on for 20 s: a flood of
+    // header lines at the byte limit, long before the 30 s time limit; a byte every 50 ms, well within
+    // each wait's second, at the time limit (1.5 s here).
+    void endlessReplies() {
+        LoopbackServer flood({.repeat = "X-Filler: 0123456789\r\n"});
+        LoopbackServer drip({.repeat = "x", .pause = 50ms});
+        for (const bool flooding : {true, false}) {
+            QElapsedTimer timer;
+            timer.start();
+            const auto [result, body] =
+                flooding ? Run("127.0.0.1", flood.Port()) : Run("127.0.0.1", drip.Port(), 1500ms);
+            QCOMPARE(result.nStatus, 0);
+            QVERIFY(!result.bComplete);
+            QCOMPARE(body, "untouched");
+            QCOMPARE(QByteArray(result.szHeader.data()).left(22),
+                     flooding ? "X-Filler: 0123456789\r\n" : "empty");
+            QVERIFY(flooding || timer.elapsed() >= 1500);
+            QVERIFY(timer.elapsed() < 8000);
+        }
+    }
+
     void responses_data() {
         QTest::addColumn<ScriptedReply>("reply");
         QTest::addColumn<int>("status");
@@ -135,12 +158,12 @@ private Q_SLOTS:
     }
 
     void lookup_data() {
-        QTest::addColumn<std::string>("reply");
+        QTest::addColumn<ScriptedReply>("reply");
         QTest::addColumn<int>("randomId"); // 0: no entry, so the request says 0
         QTest::addColumn<QString>("code"); // empty: nothing stored
         const auto reply = [](int status, const std::string& body) {
-            return "HTTP/1.1 " + std::to_string(status) +
-                   " X\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+            return ScriptedReply{{"HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " +
+                                  std::to_string(body.size()) + "\r\n\r\n" + body}};
         };
         QTest::newRow("200 stores DE")
             << reply(200, "<x><CountryCode>DE</CountryCode></x>") << 8640010 << "DE";
@@ -149,10 +172,13 @@ private Q_SLOTS:
         QTest::newRow("nothing after the marker") << reply(200, "<CountryCode>") << 0 << "";
         QTest::newRow("no marker") << reply(200, "Germany") << 0 << "";
         QTest::newRow("200, then closed before the body")
-            << "HTTP/1.1 200 OK\r\nContent-Length: 20\r\n"s << 0 << "";
+            << ScriptedReply{{"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n"}} << 0 << "";
+        QTest::newRow("200, then header lines for ever")
+            << ScriptedReply{.chunks = {"HTTP/1.1 200 OK\r\n"}, .repeat = "X-Filler: 0123456789\r\n"} << 0
+            << "";
     }
     void lookup() {
-        QFETCH(std::string, reply);
+        QFETCH(ScriptedReply, reply);
         QFETCH(int, randomId);
         QFETCH(QString, code);
         QTemporaryDir dir;
@@ -160,7 +186,7 @@ private Q_SLOTS:
         if (randomId != 0) {
             profile->WriteProfileInt(kTimer, kRandomId, randomId);
         }
-        LoopbackServer server({.chunks = {reply}});
+        LoopbackServer server(reply);
         qputenv("KELVRA_MAKER_HOST", QByteArray::fromStdString(server.Address()));
         const qsizetype before = QCoreApplication::instance()->children().size();
         StartCountryLookup(profile);
