@@ -33,6 +33,17 @@ CKelvraApp::~CKelvraApp() {
     m_exitHook.reset();
     m_frame.reset();
     m_signals.reset();
+    // The charge at closing could not be stored: say so before the process ends. The box waits for the
+    // user only when the user closed the board; a signal or the session's end must not hang on it.
+    const QString problem = m_profile ? m_profile->SaveProblem() : QString();
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "kelvra: %s; the times of this session are lost.\n", qPrintable(problem));
+        if (!m_bEndedByRequest) {
+            QMessageBox::warning(
+                nullptr, QStringLiteral("Kelvra"),
+                QStringLiteral("Kelvra %1.\nThe times of this session could not be saved.").arg(problem));
+        }
+    }
 }
 
 CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
@@ -40,6 +51,7 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     // at once, and an uncaught SIGUSR1 would end it. The handlers run from the event loop, by when the
     // window exists.
     const auto close = [this] {
+        m_bEndedByRequest = true;
         if (m_frame) {
             m_frame->close();
         }
@@ -58,9 +70,19 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     m_profile = commandLine.profileFile.isEmpty() ? std::make_shared<Profile>()
                                                   : std::make_shared<Profile>(commandLine.profileFile);
     m_guard = std::make_unique<InstanceGuard>(m_profile->Location());
-    if (!m_guard->TryAcquire()) {
+    QString startProblem;
+    switch (m_guard->TryAcquire()) {
+    case InstanceGuard::Result::Acquired:
+        break;
+    case InstanceGuard::Result::Held:
         m_guard->NotifyOwner();
         return Start::AlreadyRunning;
+    case InstanceGuard::Result::Unavailable:
+        // Only a live board means "already running"; anything else must not keep the user from working.
+        startProblem =
+            QStringLiteral("Times cannot be saved to %1: %2.").arg(m_profile->Location(), m_guard->Problem());
+        std::fprintf(stderr, "kelvra: %s\n", qPrintable(startProblem));
+        break;
     }
     m_clock = std::make_unique<SystemClock>();
     // Opened after the first paint (or by the first thing the board records, if that comes earlier): the
@@ -88,12 +110,18 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     }
 
     CMainFrame* frame = m_frame.get();
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, frame, [frame] { frame->close(); });
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, frame, [this, frame] {
+        m_bEndedByRequest = true;
+        frame->close();
+    });
     // A process ended by exit() from inside the event loop (a broken display connection) still stores
     // its open period.
     m_exitHook = std::make_unique<ExitHook>([frame] { frame->View()->ChargeOpenPeriod(); });
     m_frame->show();
-    AfterFirstPaint(frame->View(), [this] {
+    AfterFirstPaint(frame->View(), [this, startProblem] {
+        if (!startProblem.isEmpty()) {
+            ShowNotice(startProblem, false);
+        }
         const JournalSink::Attached& attached = m_journal->Attach();
         if (!attached.problem.isEmpty()) {
             ShowNotice(attached.problem);
@@ -116,8 +144,10 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     return Start::Running;
 }
 
-void CKelvraApp::ShowNotice(const QString& text) {
-    std::fprintf(stderr, "kelvra: %s\n", qPrintable(text));
+void CKelvraApp::ShowNotice(const QString& text, bool toStderr) {
+    if (toStderr) {
+        std::fprintf(stderr, "kelvra: %s\n", qPrintable(text));
+    }
     auto* box =
         new QMessageBox(QMessageBox::Warning, QStringLiteral("Kelvra"), text, QMessageBox::Ok, m_frame.get());
     box->setAttribute(Qt::WA_DeleteOnClose);

@@ -38,7 +38,7 @@ public:
 
 private:
     // Non-modal, so that neither start-up nor the tick waits on the user.
-    void ShowNotice(const QString& text);
+    void ShowNotice(const QString& text, bool toStderr = true);
     void ShowRecovered(int index, const QString& name, qint64 start, qint64 end);
 
     std::shared_ptr<Profile> m_profile;
@@ -47,6 +47,7 @@ private:
     std::unique_ptr<CKelvraDoc> m_document;
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<ExitHook> m_exitHook;
+    bool m_bEndedByRequest = false; // by a signal or the end of the desktop session, not by the user
     std::unique_ptr<InstanceGuard> m_guard;
     std::unique_ptr<SignalBridge> m_signals;
 };

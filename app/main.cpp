@@ -66,6 +66,11 @@ int main(int argc, char** argv) {
         const auto profile = commandLine.profileFile.isEmpty()
                                  ? std::make_unique<Profile>(access)
                                  : std::make_unique<Profile>(commandLine.profileFile, access);
+        // A profile that cannot be read is a failure, never a board of zeros.
+        if (const QString problem = profile->ReadProblem(); !problem.isEmpty()) {
+            std::fprintf(stderr, "kelvra: cannot read the profile %s\n", qPrintable(problem));
+            return 1;
+        }
         Write(BoardReport::Render(*profile, commandLine.reportFormat));
         return 0;
     }

@@ -18,6 +18,7 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QLayout>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -30,6 +31,12 @@ const QColor kBoardText(255, 255, 255);
 
 // Share field 1033 + i shows timer index i; the exchange visits them in this order.
 constexpr int kShareOrder[10] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 6};
+
+QString SaveNoticeText(const QString& problem) {
+    return QStringLiteral("Kelvra %1.\nThe board keeps every second in memory and tries again at every "
+                          "change; this notice goes away once saving works.")
+        .arg(problem);
+}
 
 } // namespace
 
@@ -170,6 +177,27 @@ void CKelvraView::OnTimer(int id) {
     } else if (id == ID_TIMER_TICK) {
         UpdateData(true);
         m_ledger.RefreshRunningTimer();
+        ShowSaving();
+    }
+}
+
+void CKelvraView::ShowSaving() {
+    const QString problem = m_profile->SaveProblem();
+    if (problem.isEmpty()) {
+        m_bSaveFailing = false;
+        if (m_saveNotice) {
+            m_saveNotice->close();
+        }
+    } else if (m_saveNotice) {
+        m_saveNotice->setText(SaveNoticeText(problem));
+    } else if (!m_bSaveFailing) {
+        // Once per spell and not modal: the board goes on, and every later change tries to save again.
+        m_bSaveFailing = true;
+        m_saveNotice = new QMessageBox(QMessageBox::Warning, QStringLiteral("Kelvra"),
+                                       SaveNoticeText(problem), QMessageBox::Ok, this);
+        m_saveNotice->setAttribute(Qt::WA_DeleteOnClose);
+        m_saveNotice->setWindowModality(Qt::NonModal);
+        m_saveNotice->show();
     }
 }
 

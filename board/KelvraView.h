@@ -6,6 +6,7 @@
 #include "platform/Random15.h"
 #include "platform/WindowTimers.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 
@@ -13,6 +14,7 @@ class Clock;
 class DataExchange;
 class Profile;
 class CShadeButton;
+class QMessageBox;
 
 // The board: the form of ten timer rows between a Stop row and a Total row, white on blue. It owns the
 // ledger, turns clicks into selections, drives the one-second refresh, arms the delayed country-code
@@ -61,6 +63,8 @@ private:
     void UpdateData(bool saveAndValidate);
     void ResizeParentToFit();
     void StartCountryLookup();
+    // Shows, once per spell, that the profile cannot be saved, and takes the notice down when it can.
+    void ShowSaving();
 
     std::shared_ptr<Profile> m_profile;
     const Clock& m_clock;
@@ -72,4 +76,6 @@ private:
     WindowTimers m_timers;
     Random15 m_random; // the shading's generator, seeded once the buttons are built
     bool m_bInitialised = false;
+    bool m_bSaveFailing = false;        // told once until saving works again
+    QPointer<QMessageBox> m_saveNotice; // up while saving fails, unless closed; owned by the view
 };

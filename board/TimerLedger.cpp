@@ -103,12 +103,17 @@ qint64 CTimerLedger::ChargeOpenPeriod() {
 
 void CTimerLedger::SwitchTimer() {
     m_display.ReadFields();
+    // The new period starts at the reading that closed the old one: no time falls between the two,
+    // however long the synced write takes.
+    qint64 now = 0;
     if (m_nRunning > 0 && m_nRunning <= kTimers) {
-        ChargeOpenPeriod();
+        now = ChargeOpenPeriod();
         LoadTimers();
         ShowTimers();
+    } else {
+        now = m_clock.Now();
     }
-    m_timeStart = m_clock.Now();
+    m_timeStart = now;
     // A group with no checked button reads back as -1: that is Stop, never an index.
     const int selected = m_display.m_nSelected;
     m_nRunning = selected >= 0 && selected <= kTimers ? selected : 0;

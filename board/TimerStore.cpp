@@ -9,6 +9,14 @@
 
 namespace TimerStore {
 
+namespace {
+
+QString DefaultName(int index) {
+    return QStringLiteral("My Project Text %1").arg(index + 1);
+}
+
+} // namespace
+
 int InstallationNumber(qint64 now) {
     const std::time_t t = static_cast<std::time_t>(now);
     std::tm local{};
@@ -23,12 +31,20 @@ int InstallationNumber(qint64 now) {
 bool InitProfile(Profile& profile, const Clock& clock, PeriodSink& sink) {
     using namespace ProfileLayout;
     if (profile.GetProfileInt(kTimer, kInit, 0) == 0) {
+        // Init cleared by hand over a board in use: what is about to be overwritten is kept beside it.
+        for (int i = 0; i < CTimerLedger::kTimers; ++i) {
+            const QString name = profile.GetProfileString(kTimerText, IndexEntry(i));
+            if (profile.GetProfileInt(kTimerSec, IndexEntry(i), 0) != 0 ||
+                (!name.isEmpty() && name != DefaultName(i))) {
+                profile.KeepCopy(QStringLiteral("before-first-run"));
+                break;
+            }
+        }
         const qint64 now = clock.Now();
         profile.WriteProfileInt(kTimer, kRandomId, InstallationNumber(now));
         for (int i = 0; i < CTimerLedger::kTimers; ++i) {
             profile.WriteProfileInt(kTimerSec, IndexEntry(i), 0);
-            profile.WriteProfileString(kTimerText, IndexEntry(i),
-                                       QStringLiteral("My Project Text %1").arg(i + 1));
+            profile.WriteProfileString(kTimerText, IndexEntry(i), DefaultName(i));
         }
         profile.WriteProfileInt(kTimer, kInit, 1);
         sink.TimersReset(PeriodSink::Reset::FirstRun, -1, now);

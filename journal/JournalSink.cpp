@@ -2,6 +2,7 @@
 
 #include "board/TimerLedger.h"
 #include "platform/Clock.h"
+#include "platform/InstanceGuard.h"
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
 
@@ -20,8 +21,9 @@ JournalSink::JournalSink(const QString& path, const Clock& clock, Profile& profi
 JournalSink::~JournalSink() = default;
 
 QString JournalSink::PathFor(const QString& profileFile) {
+    // Beside the file itself: a profile reached through a symbolic link keeps one history.
     if (!profileFile.isEmpty()) {
-        return profileFile + QStringLiteral(".journal");
+        return InstanceGuard::CanonicalPath(profileFile) + QStringLiteral(".journal");
     }
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/Kelvra/Kelvra.journal");
@@ -43,6 +45,15 @@ JournalSink::Attached JournalSink::Open() {
     using namespace ProfileLayout;
     Attached attached;
     QDir().mkpath(QFileInfo(m_journal.Path()).absolutePath());
+    // One writer per journal, also when two profiles name the same one.
+    m_guard = std::make_unique<InstanceGuard>(m_journal.Path());
+    if (m_guard->TryAcquire() == InstanceGuard::Result::Held) {
+        attached.problem =
+            QStringLiteral("The history journal %1 is in use by another Kelvra board. Times are "
+                           "still saved to the profile, but no history is recorded.")
+                .arg(m_journal.Path());
+        return attached;
+    }
     const Journal::Opened opened = m_journal.OpenForWriting();
     attached.problem = opened.problem;
     m_bRecording = opened.status.Ok();

@@ -5,9 +5,11 @@
 
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Clock;
+class InstanceGuard;
 class Profile;
 
 // Records what the board does into the journal. While a period is open, a heartbeat marks it as seen
@@ -60,6 +62,7 @@ private:
     bool Ready(); // attached and recording
     void Check(const Sql::Status& status);
 
+    std::unique_ptr<InstanceGuard> m_guard; // taken when the journal is opened, let go after it is closed
     Journal m_journal;
     const Clock& m_clock;
     Profile& m_profile;

@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -354,6 +355,9 @@ private Q_SLOTS:
         QVERIFY(BoardIsUp(first, file));
         const QByteArray before = FileBytes(file);
         QCOMPARE(RunKelvra({u"--profile"_s, file}), QByteArray()); // a second start ends at once
+        // So does one that reaches the same file through a symbolic link.
+        QVERIFY(QFile::link(file, m_dir->filePath(u"link.conf"_s)));
+        QCOMPARE(RunKelvra({u"--profile"_s, m_dir->filePath(u"link.conf"_s)}), QByteArray());
         QCOMPARE(first.state(), QProcess::Running);
         QCOMPARE(FileBytes(file), before);
 
@@ -372,11 +376,60 @@ private Q_SLOTS:
         QVERIFY(Terminated(first));
     }
 
+    // A profile that stops taking writes: the board keeps every second it charged, says once that saving
+    // fails, and takes the notice down when a write works again.
+    void failingSavesAreShownAndNothingVanishes() {
+        const QString file = m_dir->filePath(u"Kelvra.conf"_s);
+        ClickLabel(IDC_NAME_FIRST + 1);
+        if (QProcess::execute(u"chattr"_s, {u"+i"_s, file}) != 0) {
+            QSKIP("needs chattr");
+        }
+        m_clock.Advance(30);
+        ClickLabel(IDC_NAME_FIRST + 2);
+        Tick(1);
+        QProcess::execute(u"chattr"_s, {u"-i"_s, file});
+        QCOMPARE(Text(IDC_TIME_FIRST + 1), u"  0:00:30"_s); // still shown after the reload
+        auto* notice = m_frame->findChild<QMessageBox*>();
+        QVERIFY(notice != nullptr && notice->isVisible() && !notice->isModal());
+        QVERIFY2(notice->text().contains(u"cannot save to "_s + file), qPrintable(notice->text()));
+        ClickLabel(IDC_STOP_LABEL); // the next write works and carries the 30 s with it
+        Tick(1);
+        QTRY_VERIFY(m_frame->findChild<QMessageBox*>() == nullptr);
+        QCOMPARE(Profile(file, Profile::Access::ReadOnly).GetProfileInt(kTimerSec, IndexEntry(1), 0), 30);
+    }
+
+    // A folder the user may not write takes no lock: the board starts all the same and says why.
+    void unwritableFolderStillStartsTheBoard() {
+        const QString setpriv = QStandardPaths::findExecutable(u"setpriv"_s);
+        if (setpriv.isEmpty()) {
+            QSKIP("needs setpriv");
+        }
+        QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                         QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                         QFileDevice::ExeOther));
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"HOME"_s, u"/tmp"_s);
+        child.setProcessEnvironment(environment);
+        const QString file = m_dir->filePath(u"p.conf"_s);
+        child.start(setpriv, {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                              qEnvironmentVariable("KELVRA_EXE"), u"--profile"_s, file});
+        QByteArray error;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return (error += child.readAllStandardError()).contains("cannot be saved"); }, 10000));
+        QVERIFY2(error.contains("Times cannot be saved to " + file.toUtf8() + ": cannot create"),
+                 error.constData());
+        QCOMPARE(child.state(), QProcess::Running);
+        QVERIFY(Terminated(child));
+        QVERIFY(child.readAllStandardError().contains("cannot save to " + file.toUtf8())); // said at the end
+    }
+
     void reportShowsTheBoardInThreeForms() {
         const QString file = m_dir->filePath(u"report.conf"_s);
         // The third name is exactly forty characters long.
         const QStringList names{u"Smith, \"Ace\" & Co"_s, u"Zürich Ω 東京"_s,
-                                u"A name of exactly forty characters, yes!"_s, u" padded "_s};
+                                u"A name of exactly forty characters, yes!"_s, u" padded "_s,
+                                u"nul"_s + QChar(0) + u"inside"_s};
         {
             Profile profile(file);
             for (int i = 0; i < 10; ++i) {
@@ -413,8 +466,24 @@ private Q_SLOTS:
         QCOMPARE(json["timers"_L1][1]["share"_L1].toString(), u"66.7 %"_s);
         QCOMPARE(json["total"_L1]["time"_L1].toString(), u"  3:03:03"_s);
 
+        QVERIFY(report(u"--report"_s).contains(names[4]) && report(u"--report=csv"_s).contains(names[4]));
+
         QCOMPARE(FileBytes(file), before);
         QCOMPARE(QDir(m_dir->path()).entryList({u"report.conf*"_s}), QStringList({u"report.conf"_s}));
+
+        // A profile that cannot be read is a failure that names it, never a board of zeros.
+        QDir(m_dir->path()).mkdir(u"folder.conf"_s);
+        QFile damaged(m_dir->filePath(u"damaged.conf"_s));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("\x01\x02[[[\n\xff\xfe") > 0);
+        damaged.close();
+        for (const QString& bad : {u"missing.conf"_s, u"folder.conf"_s, u"damaged.conf"_s}) {
+            QProcess p;
+            StartKelvra(p, {u"--report"_s, u"--profile"_s, m_dir->filePath(bad)});
+            QVERIFY(p.waitForFinished(20000));
+            QCOMPARE(p.exitCode(), 1);
+            QVERIFY(p.readAllStandardError().startsWith("kelvra: cannot read the profile " +
+                                                        m_dir->filePath(bad).toUtf8()));
+        }
     }
 
     void webPagesFollowTheirCommandsAndTheStoredCode() {

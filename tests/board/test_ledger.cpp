@@ -1,10 +1,12 @@
 #include "RecordingDisplay.h"
 #include "TestSuites.h"
 #include "board/TimerLedger.h"
+#include "board/TimerStore.h"
 #include "platform/Clock.h"
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -122,6 +124,42 @@ private Q_SLOTS:
         QCOMPARE(Time(1), u"  0:01:00"_s);
         Tick(1);
         QCOMPARE(Time(1), u"  0:01:01"_s);
+    }
+
+    // A clock that moves a second at every reading, as a slow synced write makes it seem: switching
+    // back and forth must still charge every second between the first start and the last stop.
+    void noTimeFallsBetweenTwoPeriods() {
+        struct SteppingClock final : Clock {
+            qint64 Now() const override { return m_now++; }
+            mutable qint64 m_now = 1000;
+        } clock;
+        CTimerLedger ledger(*m_profile, clock, m_display);
+        ledger.m_timeStart = clock.Now();
+        const qint64 first = clock.m_now;
+        for (int i = 0; i < 20; ++i) {
+            m_display.m_checkedRadio = i % 2 + 1;
+            ledger.SwitchTimer();
+        }
+        m_display.m_checkedRadio = 0;
+        ledger.SwitchTimer();
+        QCOMPARE(Stored(0) + Stored(1), clock.m_now - 1 - first);
+    }
+
+    // Clearing "Init" by hand sets the board up afresh; what it overwrites is kept beside the profile.
+    void firstRunOverABoardInUseKeepsACopy() {
+        const QDir folder(m_dir->path());
+        const QStringList copies{u"Kelvra.conf.before-first-run-*"_s};
+        TimerStore::InitProfile(*m_profile, m_clock);
+        QVERIFY(folder.entryList(copies).isEmpty()); // nothing to keep on a fresh profile
+        m_profile->WriteProfileInt(kTimerSec, IndexEntry(4), 77);
+        m_profile->WriteProfileInt(kTimer, kInit, 0);
+        const QByteArray before = FileBytes();
+        TimerStore::InitProfile(*m_profile, m_clock);
+        QCOMPARE(Stored(4), 0);
+        QCOMPARE(folder.entryList(copies).size(), 1);
+        QFile copy(folder.filePath(folder.entryList(copies).value(0)));
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), before);
     }
 
     void savingChargesOnlyWhileRunningAndOnlyOnce() {

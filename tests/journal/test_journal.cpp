@@ -276,6 +276,17 @@ private Q_SLOTS:
         QVERIFY(AsideFiles(dir.path()).isEmpty());
     }
 
+    // Two boards on two profiles that name one journal: the second records nothing and says why.
+    void aJournalHasOneWriter() {
+        QTemporaryDir dir;
+        Board first(dir.path());
+        first.Start();
+        Profile other(dir.filePath(QStringLiteral("other.conf")));
+        JournalSink second(first.journalFile, first.clock, other);
+        QVERIFY(second.Attach().problem.contains(QStringLiteral("in use by another Kelvra board")));
+        QVERIFY(!second.IsRecording() && first.sink.IsRecording());
+    }
+
     // The names dialog stores every keystroke; the journal gets one rename per changed row, and its
     // Reset boxes one reset each.
     void namesDialogCommitsOneRenamePerChangedRow() {
