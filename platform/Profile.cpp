@@ -87,19 +87,6 @@ QString ErrnoText(int err) {
     }
 }
 
-bool WriteAll(int fd, const QByteArray& bytes) {
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
 #endif
 
 QString WhyNotRead(const QString& target) {
@@ -113,6 +100,39 @@ QString WhyNotRead(const QString& target) {
     Q_UNUSED(target);
 #endif
     return QStringLiteral("it could not be opened");
+}
+
+// Whether a file as big as the profile and a lock file (with room to grow) can be made in `folder`
+// now: the reason it cannot, or empty, also when this file system cannot tell.
+QString FolderProblem(const QString& folder, qint64 fileSize) {
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == EPERM) {
+            return QStringLiteral("read-only folder");
+        }
+        // EOPNOTSUPP, EISDIR, EINVAL: no unnamed files here
+        return err == EOPNOTSUPP || err == EISDIR || err == EINVAL ? QString() : ErrnoText(err);
+    }
+    const int err = ::posix_fallocate(fd, 0, std::max<qint64>(fileSize, 0) + 8192);
+    ::close(fd); // the space goes back at once
+    if (err != 0 && err != EOPNOTSUPP && err != EINVAL) {
+        return ErrnoText(err);
+    }
+#else
+    Q_UNUSED(folder);
+    Q_UNUSED(fileSize);
+#endif
+    return {};
+}
+
+// Whether the file ends with a complete line, as QSettings always writes it.
+bool Complete(const QString& target) {
+    QFile file(target);
+    char last = 0;
+    return file.open(QIODevice::ReadOnly) && file.size() > 0 && file.seek(file.size() - 1) &&
+           file.getChar(&last) && last == '\n';
 }
 
 // QSettings only says that a write failed. Retrace its steps (the file opened for writing, a lock file
@@ -142,24 +162,8 @@ QString WhyNotWritten(const QString& target) {
         }
         ::close(fd);
     }
-    const QByteArray folder = QFile::encodeName(info.absolutePath());
-    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        const int err = errno;
-        if (err == EPERM) {
-            return QStringLiteral("read-only folder");
-        }
-        if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL) { // EISDIR, EINVAL: no O_TMPFILE here
-            return ErrnoText(err);
-        }
-    } else {
-        const QByteArray block(static_cast<qsizetype>(info.size()) + 4096, '\0');
-        const bool ok = WriteAll(fd, block) && ::fsync(fd) == 0;
-        const int err = errno;
-        ::close(fd);
-        if (!ok) {
-            return ErrnoText(err);
-        }
+    if (const QString why = FolderProblem(info.absolutePath(), info.size()); !why.isEmpty()) {
+        return why;
     }
 #endif
     return QStringLiteral("the file could not be written");
@@ -397,6 +401,15 @@ bool Profile::Store(const QString& key, const QVariant& value) {
 QString Profile::Save() {
     const QString name = m_settings->fileName();
     const QString target = Target(name);
+    const QFileInfo info(target);
+    // QSettings (Qt 6.4) misses a write that fails as its buffer is flushed and then puts the cut-short
+    // file in place of the profile: on a full disk the profile would be emptied. Make sure of the room
+    // first; a folder still to be made is made by QSettings.
+    if (QFileInfo(info.absolutePath()).isDir()) {
+        if (!FolderProblem(info.absolutePath(), info.size()).isEmpty()) {
+            return WhyNotWritten(target);
+        }
+    }
     if (m_bSalvaged) {
         if (m_bKeepOriginal && m_originalCopy.isEmpty()) {
             QString why;
@@ -406,8 +419,10 @@ QString Profile::Save() {
             }
         }
         // The readable lines go back first, so that QSettings never writes out what it misread.
+        // Unbuffered, QSaveFile sees every failed write and keeps the old file.
         QSaveFile file(name);
-        if (!file.open(QIODevice::WriteOnly) || file.write(m_cleaned) != m_cleaned.size() || !file.commit()) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            file.write(m_cleaned) != m_cleaned.size() || !file.commit()) {
             return WhyNotWritten(target);
         }
         SyncFolder(target);
@@ -426,7 +441,7 @@ QString Profile::Save() {
         m_settings->setValue(it.key(), it.value());
     }
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError) {
+    if (m_settings->status() != QSettings::NoError || !Complete(target)) { // the room may have gone since
         return WhyNotWritten(target);
     }
     m_unsaved.clear();
@@ -443,45 +458,29 @@ QString Profile::CopyAside(const QString& tag, QString& why) const {
     }
     const QByteArray bytes = source.readAll();
     if (source.error() != QFileDevice::NoError) {
-        why = source.errorString();
+        why = source.errorString().toLower();
         return {};
     }
     const QString stamp = Stamp();
     for (int n = 1; n < 10000; ++n) {
         const QString copy = QStringLiteral("%1.%2-%3-%4").arg(name, tag, stamp).arg(n);
-#ifdef Q_OS_UNIX
-        const QByteArray path = QFile::encodeName(copy);
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno == EEXIST) {
-            continue;
-        }
-        const bool ok = fd >= 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
-        const int err = errno;
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        if (!ok) {
-            if (fd >= 0) {
-                ::unlink(path.constData());
-            }
-            why = err == EPERM ? QStringLiteral("read-only folder") : ErrnoText(err);
-            return {};
-        }
-#else
         QFile out(copy);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) { // never over another file
             if (NamesAFile(copy)) {
                 continue;
             }
-            why = out.errorString();
+            why = out.errorString().toLower();
             return {};
         }
-        if (out.write(bytes) != bytes.size() || !out.flush()) {
-            why = out.errorString();
+        bool ok = out.write(bytes) == bytes.size() && out.flush();
+#ifdef Q_OS_UNIX
+        ok = ok && ::fsync(out.handle()) == 0;
+#endif
+        if (!ok) {
+            why = out.errorString().toLower();
             out.remove();
             return {};
         }
-#endif
         SyncFolder(copy);
         return copy;
     }
