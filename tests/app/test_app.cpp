@@ -416,12 +416,14 @@ private Q_SLOTS:
                               qEnvironmentVariable("KELVRA_EXE"), u"--profile"_s, file});
         QByteArray error;
         QVERIFY(QTest::qWaitFor(
-            [&] { return (error += child.readAllStandardError()).contains("cannot be saved"); }, 10000));
+            [&] { return (error += child.readAllStandardError()).contains("history journal"); }, 10000));
         QVERIFY2(error.contains("Times cannot be saved to " + file.toUtf8() + ": cannot create"),
                  error.constData());
         QCOMPARE(child.state(), QProcess::Running);
         QVERIFY(Terminated(child));
-        QVERIFY(child.readAllStandardError().contains("cannot save to " + file.toUtf8())); // said at the end
+        error += child.readAllStandardError();
+        QVERIFY(error.contains("The history journal " + file.toUtf8() + ".journal cannot be used"));
+        QVERIFY(error.contains("cannot save to " + file.toUtf8())); // said again at the end
     }
 
     void reportShowsTheBoardInThreeForms() {
