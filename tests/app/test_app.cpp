@@ -1,3 +1,4 @@
+#include "../FileBytes.h"
 #include "../net/LoopbackServer.h"
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
@@ -53,11 +54,6 @@ void WhenModal(std::function<void(QWidget*)> act) {
             WhenModal(act);
         }
     });
-}
-
-QByteArray FileBytes(const QString& file) {
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void StartKelvra(QProcess& process, const QStringList& arguments) {

@@ -1,3 +1,4 @@
+#include "../FileBytes.h"
 #include "TestSuites.h"
 #include "platform/Profile.h"
 
@@ -32,17 +33,6 @@ QStringList ReadElsewhere(const QString& file, const QStringList& entries) {
     return lines;
 }
 
-void WriteRaw(const QString& file, const QByteArray& bytes) {
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray ReadRaw(const QString& file) {
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Root ignores file modes: these writers run as nobody.
 QStringList AsNobody(const QStringList& args) {
     return QStringList{u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s, Tool()} + args;
@@ -59,7 +49,8 @@ class TestProfile : public QObject {
 private Q_SLOTS:
     void malformedEntriesReadAsTheirDefaults() {
         const QString file = File("malformed.conf");
-        WriteRaw(file, "[TimerSec]\n0=abc\n1=99999999999\n2= 42 \n3=-5\n4=\n[TimerText]\n0=a, b\n");
+        QVERIFY(
+            WriteBytes(file, "[TimerSec]\n0=abc\n1=99999999999\n2= 42 \n3=-5\n4=\n[TimerText]\n0=a, b\n"));
         Profile profile(file);
         const int expected[] = {7, 7, 42, -5, 7, 7}; // entry 5 is missing
         for (int e = 0; e < 6; ++e) {
@@ -96,7 +87,7 @@ private Q_SLOTS:
         }
         QCOMPARE(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755), 0);
         const QString file = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".conf"_s);
-        QVERIFY(content.isNull() ? QDir().mkpath(file) : (WriteRaw(file, content), true));
+        QVERIFY(content.isNull() ? QDir().mkpath(file) : WriteBytes(file, content));
         QCOMPARE(::chmod(QFile::encodeName(file).constData(), static_cast<mode_t>(mode)), 0);
         QProcess writer;
         writer.start(u"setpriv"_s, AsNobody({u"try"_s, file, u"TimerSec"_s, u"0"_s, u"77"_s}));
@@ -104,7 +95,7 @@ private Q_SLOTS:
         // Not written, told, and what was charged is still what reads give.
         QCOMPARE(QString::fromUtf8(writer.readAllStandardOutput()),
                  QString(readProblem + u"\n0\n"_s + saveProblem + u"\n77\n"_s).replace(u"F:"_s, file + u':'));
-        QVERIFY(content.isNull() ? QFileInfo(file).isDir() : ReadRaw(file) == content);
+        QVERIFY(content.isNull() ? QFileInfo(file).isDir() : FileBytes(file) == content);
     }
 
     void aProfileReachedThroughALinkOnADiskThatFillsUpIsStoredOnceThereIsSpace() {
@@ -155,13 +146,13 @@ private Q_SLOTS:
         QFETCH(QString, aside);
         const QString name = QString::fromLatin1(QTest::currentDataTag()) + u".conf"_s;
         const QString file = m_dir.filePath(name);
-        WriteRaw(file, content);
+        QVERIFY(WriteBytes(file, content));
         // The names the copy would take in this second and the next are in use: they must stay so.
         const QDateTime now = QDateTime::currentDateTimeUtc();
         QStringList taken;
         for (const QDateTime& t : {now, now.addSecs(1)}) {
             taken << u"%1.%2-%3-1"_s.arg(file, aside, t.toString(u"yyyyMMdd-HHmmss"_s));
-            WriteRaw(taken.last(), "older");
+            QVERIFY(WriteBytes(taken.last(), "older"));
         }
         Profile profile(file);
         QCOMPARE(QStringList({profile.GetProfileString(u"TimerSec"_s, u"0"_s),
@@ -173,13 +164,13 @@ private Q_SLOTS:
                  kept + QStringList{u"1"_s});
         QStringList copies;
         for (QString copy : QDir(m_dir.path()).entryList({name + u".*"_s})) {
-            if (ReadRaw(m_dir.filePath(copy)) == content) {
+            if (FileBytes(m_dir.filePath(copy)) == content) {
                 copies << copy.remove(QRegularExpression(u"-\\d{8}-\\d{6}-\\d+$"_s));
             }
         }
         QCOMPARE(copies, aside.isEmpty() ? QStringList() : QStringList{name + u'.' + aside});
         for (const QString& older : taken) {
-            QCOMPARE(ReadRaw(older), QByteArray("older"));
+            QCOMPARE(FileBytes(older), QByteArray("older"));
         }
     }
 

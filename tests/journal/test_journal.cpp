@@ -1,3 +1,4 @@
+#include "../FileBytes.h"
 #include "../board/RecordingDisplay.h"
 #include "app/CommandLine.h"
 #include "app/KelvraApp.h"
@@ -33,17 +34,6 @@
 using namespace ProfileLayout;
 
 namespace {
-
-QByteArray FileBytes(const QString& file) {
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& file, const QByteArray& bytes) {
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 // One query of the journal, read through a second connection: what is on disk, not what one object holds.
 qint64 QueryOne(const QString& journal, const char* sql) {
@@ -235,7 +225,7 @@ private Q_SLOTS:
             } else {
                 bytes.replace(100, 3000, QByteArray(3000, '\xff'));
             }
-            WriteBytes(journal, bytes);
+            QVERIFY(WriteBytes(journal, bytes));
 
             const QStringList before = AsideFiles(dir.path());
             Board board(dir.path());

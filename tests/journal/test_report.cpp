@@ -1,4 +1,5 @@
 // Dated reports from real journal files, through the built program; the query behind them.
+#include "../FileBytes.h"
 #include "journal/JournalQuery.h"
 
 #include <QDateTime>
@@ -19,11 +20,6 @@ const QByteArray kLocalZone = QByteArrayLiteral("CET-1CEST,M3.5.0,M10.5.0/3");
 void UseZone(const QByteArray& zone) {
     qputenv("TZ", zone);
     tzset();
-}
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 struct Run {
@@ -258,22 +254,6 @@ private Q_SLOTS:
             run.err.startsWith(QStringLiteral("kelvra: cannot read the journal %1: ").arg(path).toUtf8()) &&
                 run.err.contains(reason.toUtf8()),
             run.err.constData());
-    }
-
-    void optionErrors_data() {
-        QTest::addColumn<QString>("options");
-        QTest::newRow("range without a unit") << "--report --from=2026-01-01";
-        QTest::newRow("by without report") << "--by=day";
-        QTest::newRow("unknown unit") << "--report --by=year";
-        QTest::newRow("no such date") << "--report --periods --from=2026-02-30";
-        QTest::newRow("from after to") << "--report=json --by=month --from=2026-12-08 --to=2026-12-07";
-    }
-    void optionErrors() {
-        QFETCH(QString, options);
-        const Run run = Report(options, m_dir.filePath(QStringLiteral("running")));
-        QCOMPARE(run.code, 2);
-        QCOMPARE(run.out, QByteArray());
-        QVERIFY(run.err.startsWith("kelvra: ") && run.err.endsWith("\nTry 'kelvra --help'.\n"));
     }
 };
 
