@@ -27,12 +27,14 @@
 CKelvraApp::CKelvraApp() = default;
 
 CKelvraApp::~CKelvraApp() {
-    // The window goes first: destroying the board charges the open period into the profile. Signals
-    // stay caught until then, so none can end the process halfway; the guard goes last, so that no
-    // second board starts before the charge is stored.
+    // The order matters and is spelt out here rather than left to the members' order. The window goes
+    // first: destroying the board charges the open period into the profile and the journal. Signals
+    // stay caught until then, so none can end the process halfway. The journal is closed before the
+    // guard lets go, so that a second board never finds it still in use.
     m_exitHook.reset();
     m_frame.reset();
     m_signals.reset();
+    m_journal.reset();
     // The charge at closing could not be stored: say so before the process ends. The box waits for the
     // user only when the user closed the board; a signal or the session's end must not hang on it.
     const QString problem = m_profile ? m_profile->SaveProblem() : QString();
@@ -44,6 +46,7 @@ CKelvraApp::~CKelvraApp() {
                 QStringLiteral("Kelvra %1.\nThe times of this session could not be saved.").arg(problem));
         }
     }
+    m_guard.reset(); // last: no second board starts before all of the above is stored
 }
 
 CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
