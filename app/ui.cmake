@@ -1,6 +1,5 @@
 target_sources(kelvra_ui PRIVATE
   app/AboutDlg.cpp app/AboutDlg.h
-  app/CommandLine.cpp app/CommandLine.h
   app/KelvraApp.cpp app/KelvraApp.h
   app/KelvraDoc.cpp app/KelvraDoc.h
   app/MainFrame.cpp app/MainFrame.h

@@ -1,0 +1,83 @@
+#include "app/CommandLine.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+using Action = CommandLine::Action;
+using Format = BoardReport::Format;
+using Unit = JournalReport::Unit;
+
+Q_DECLARE_METATYPE(Action)
+Q_DECLARE_METATYPE(Format)
+
+namespace {
+
+CommandLine Parse(const QString& line) {
+    return CommandLine::Parse(QStringList{u"kelvra"_s} + line.split(u' ', Qt::SkipEmptyParts));
+}
+
+} // namespace
+
+// What each command line asks for, parsed without a window system.
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parse_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<Format>("format");
+        QTest::addColumn<int>("unit"); // -1: the board's totals, not a dated report
+        QTest::addColumn<QString>("error");
+        // clang-format off
+        QTest::newRow("board") << "" << Action::Run << Format::Text << -1 << "";
+        QTest::newRow("help") << "-h" << Action::Help << Format::Text << -1 << "";
+        QTest::newRow("version") << "--version --profile x" << Action::Version << Format::Text << -1 << "";
+        QTest::newRow("report") << "--report" << Action::Report << Format::Text << -1 << "";
+        QTest::newRow("report csv") << "--report csv" << Action::Report << Format::Csv << -1 << "";
+        QTest::newRow("report=json") << "--report=json" << Action::Report << Format::Json << -1 << "";
+        QTest::newRow("report, then a document") << "--report csvs" << Action::Report << Format::Text << -1 << "";
+        QTest::newRow("by week") << "--report=csv --by week" << Action::Report << Format::Csv << int(Unit::Week) << "";
+        QTest::newRow("periods in a range") << "--report --periods --from=2026-01-01 --to 2026-01-01" << Action::Report << Format::Text << int(Unit::Period) << "";
+        QTest::newRow("unknown format") << "--report=xml" << Action::Error << Format::Text << -1 << "unknown report format 'xml'";
+        QTest::newRow("unknown unit") << "--report --by=year" << Action::Error << Format::Text << -1 << "unknown unit 'year'";
+        QTest::newRow("by without report") << "--by=day" << Action::Error << Format::Text << -1 << "go with --report";
+        QTest::newRow("by and periods") << "--report --by=day --periods" << Action::Error << Format::Text << -1 << "cannot be given together";
+        QTest::newRow("range without a unit") << "--report --from=2026-01-01" << Action::Error << Format::Text << -1 << "go with --by or --periods";
+        QTest::newRow("no such date") << "--report --periods --from=2026-02-30" << Action::Error << Format::Text << -1 << "invalid date '2026-02-30' for --from";
+        QTest::newRow("short date") << "--report --periods --to=2026-1-1" << Action::Error << Format::Text << -1 << "invalid date '2026-1-1' for --to";
+        QTest::newRow("from after to") << "--report --by=month --from=2026-12-08 --to=2026-12-07" << Action::Error << Format::Text << -1 << "comes after";
+        QTest::newRow("unknown option") << "--bogus" << Action::Error << Format::Text << -1 << "nknown option 'bogus'";
+        QTest::newRow("two documents") << "a.kel b.kel" << Action::Error << Format::Text << -1 << "at most one document";
+        // clang-format on
+    }
+    void parse() {
+        QFETCH(QString, line);
+        QFETCH(Action, action);
+        QFETCH(QString, error);
+        const CommandLine commandLine = Parse(line);
+        QVERIFY2(commandLine.action == action, qPrintable(commandLine.text));
+        if (action == Action::Error) {
+            QVERIFY2(commandLine.text.contains(error), qPrintable(commandLine.text));
+            return;
+        }
+        QTEST(commandLine.reportFormat, "format");
+        QTEST(commandLine.reportUnit ? int(*commandLine.reportUnit) : -1, "unit");
+    }
+
+    // The lock beside the profile is found whatever the working folder; dates and the document are kept.
+    void valuesAreKept() {
+        const CommandLine c = Parse(u"--profile p.conf --journal /j/h.journal --report --periods "
+                                    u"--from 2026-01-31 --to=2026-02-01 doc.kel"_s);
+        QCOMPARE(c.profileFile, QDir::current().filePath(u"p.conf"_s));
+        QCOMPARE(c.journalFile, u"/j/h.journal"_s);
+        QCOMPARE(c.reportFrom, QDate(2026, 1, 31));
+        QCOMPARE(c.reportTo, QDate(2026, 2, 1));
+        QCOMPARE(c.document, u"doc.kel"_s);
+        QVERIFY(Parse(u"--help"_s).text.contains(u"--report[=FORMAT]"_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "test_commandline.moc"
