@@ -18,6 +18,17 @@ constexpr std::array<int, 10> kResets{IDC_RESET_1, IDC_RESET_2, IDC_RESET_3, IDC
 // The order in which the members are exchanged: index 0, then 9, then 1 to 8.
 constexpr std::array<int, 10> kExchangeOrder{0, 9, 1, 2, 3, 4, 5, 6, 7, 8};
 
+// On black the style's own frames are black too, so the edits and the Reset boxes get white outlines
+// (twice as thick on the focused one) and a ticked box is filled white. A style sheet takes the place of
+// the palette for the controls under it, so it carries their colours as well.
+const QString kStyleSheet = QStringLiteral(
+    "QLabel, QCheckBox { color: white; background: black; }"
+    "QLineEdit { color: white; background: black; border: 1px solid white; padding: 1px; }"
+    "QLineEdit:focus { border: 2px solid white; padding: 0px; }"
+    "QCheckBox::indicator { width: 10px; height: 10px; border: 1px solid white; background: black; }"
+    "QCheckBox::indicator:focus { border-width: 2px; width: 8px; height: 8px; }"
+    "QCheckBox::indicator:checked { background: white; }");
+
 } // namespace
 
 CFieldNamesDlg::CFieldNamesDlg(Profile& profile, QWidget* parent) : QDialog(parent), m_profile(profile) {
@@ -39,6 +50,7 @@ CFieldNamesDlg::CFieldNamesDlg(Profile& profile, QWidget* parent) : QDialog(pare
 
     m_form = DialogBuilder::Build(t, this);
     setFixedSize(m_form.pixelSize);
+    setStyleSheet(kStyleSheet);
     for (int i = 0; i < 10; ++i) {
         connect(qobject_cast<QLineEdit*>(m_form.Control(kEdits[i])), &QLineEdit::textChanged, this,
                 [this, i] { OnFieldChanged(i); });

@@ -11,7 +11,7 @@ class Profile;
 // "Edit Fields": renames the ten timers and marks single timers for reset. Every change of a name is
 // written to the profile at once; the Reset flags are only collected, and the caller applies them after
 // the dialog has ended, however it ended. Both template buttons are invisible, so the close box and
-// Escape end it. White on black.
+// Escape end it. White on black, the edits and the Reset boxes outlined in white.
 //
 // Names and flags are held by profile index: m_strField[i] and m_nReset[i] belong to timer index i.
 class CFieldNamesDlg final : public QDialog {
