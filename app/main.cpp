@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(commandLine.text), stdout);
         return 0;
     case CommandLine::Action::Version:
-        std::printf("Kelvra %s\n", KELVRA_VERSION_TEXT);
+        std::printf("Kelvra %s\ncountry lookup: %s\n", KELVRA_VERSION_TEXT,
+                    KELVRA_COUNTRY_LOOKUP ? "on" : "off");
         return 0;
     case CommandLine::Action::Report: {
         QCoreApplication core(argc, argv);

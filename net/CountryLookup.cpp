@@ -4,6 +4,7 @@
 #include "net/UniqueFd.h"
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
+#include "res/config.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -84,6 +85,11 @@ private:
 } // namespace
 
 void StartCountryLookup(std::shared_ptr<Profile> profile) {
+    // Built without it, nothing is started: no thread, no connection, no code learnt, and the sponsor
+    // page stays the default one.
+    if constexpr (KELVRA_COUNTRY_LOOKUP == 0) {
+        return;
+    }
     QCoreApplication* const app = QCoreApplication::instance();
     if (!profile || app == nullptr || QThread::currentThread() != app->thread()) {
         return;

@@ -13,6 +13,8 @@ class Profile;
 // after a complete status-200 answer, the event loop writes "Timer"/"CountryCode" and then
 // "Timer"/"CC" = 1; any failure writes nothing, so the next start tries again.
 //
+// A build with KELVRA_COUNTRY_LOOKUP off never starts anything here.
+//
 // Call it on the thread of a running QCoreApplication (the board's window thread); without one,
 // nothing is started. The receiving end is a child of the application object.
 //
