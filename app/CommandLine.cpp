@@ -25,6 +25,38 @@ std::optional<Value> Choose(const QString& word,
     return std::nullopt;
 }
 
+// How many arguments from `i` on are one of Qt's own options (QGuiApplication's, QApplication's and
+// X11's): 0 if none. An option with a value takes the next argument with it, as Qt does, unless it
+// carries it after '='.
+qsizetype QtOptionLength(const QStringList& arguments, qsizetype i) {
+    static constexpr QLatin1String kWithValue[] = {
+        QLatin1String("-platform"),      QLatin1String("-platformpluginpath"),
+        QLatin1String("-platformtheme"), QLatin1String("-plugin"),
+        QLatin1String("-qmljsdebugger"), QLatin1String("-qwindowgeometry"),
+        QLatin1String("-qwindowicon"),   QLatin1String("-qwindowtitle"),
+        QLatin1String("-session"),       QLatin1String("-style"),
+        QLatin1String("-stylesheet"),    QLatin1String("-display"),
+        QLatin1String("-geometry"),      QLatin1String("-icon"),
+        QLatin1String("-name"),          QLatin1String("-title"),
+        QLatin1String("-visual"),        QLatin1String("-ncols")};
+    static constexpr QLatin1String kFlags[] = {QLatin1String("-reverse"), QLatin1String("-widgetcount"),
+                                               QLatin1String("-nograb"), QLatin1String("-dograb"),
+                                               QLatin1String("-cmap")};
+    const QString& argument = arguments[i];
+    const QStringView name = QStringView(argument).left(argument.indexOf(QLatin1Char('=')));
+    for (const QLatin1String option : kWithValue) {
+        if (name == option) {
+            return name.size() == argument.size() && i + 1 < arguments.size() ? 2 : 1;
+        }
+    }
+    for (const QLatin1String flag : kFlags) {
+        if (argument == flag) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
 // Strictly YYYY-MM-DD; an invalid date stays invalid.
 QDate ParseDate(const QString& text) {
     return text.size() == 10 ? QDate::fromString(text, Qt::ISODate) : QDate();
@@ -135,7 +167,11 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     const QStringList formats{QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("json")};
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (argument == QStringLiteral("--report") || argument.startsWith(QStringLiteral("--report="))) {
+        if (const qsizetype length = i > 0 ? QtOptionLength(arguments, i) : 0; length > 0) {
+            result.qtOptions << arguments.mid(i, length);
+            i += length - 1;
+        } else if (argument == QStringLiteral("--report") ||
+                   argument.startsWith(QStringLiteral("--report="))) {
             reporting = true;
             QString format = argument.section(QLatin1Char('='), 1);
             if (argument == QStringLiteral("--report") && i + 1 < arguments.size() &&

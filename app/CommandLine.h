@@ -22,6 +22,8 @@ struct CommandLine {
     QDate reportFrom; // invalid: from the first period
     QDate reportTo;   // invalid: through today
     QString text;     // the help text, or the error message
+    // Qt's own options with their values, in order: QApplication takes them out of argv itself.
+    QStringList qtOptions;
 
     static CommandLine Parse(const QStringList& arguments);
 };

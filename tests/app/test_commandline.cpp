@@ -1,7 +1,11 @@
 #include "app/CommandLine.h"
 
 #include <QDir>
+#include <QLockFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+#include <signal.h>
 
 using namespace Qt::Literals::StringLiterals;
 using Action = CommandLine::Action;
@@ -17,13 +21,59 @@ CommandLine Parse(const QString& line) {
     return CommandLine::Parse(QStringList{u"kelvra"_s} + line.split(u' ', Qt::SkipEmptyParts));
 }
 
+struct Ran {
+    int code = -1; // -1: it did not end by itself
+    QByteArray out;
+    QByteArray err;
+};
+
+// The built program as a child.
+Ran RunKelvra(const QStringList& arguments, const QProcessEnvironment& environment) {
+    QProcess p;
+    p.setProcessEnvironment(environment);
+    p.start(qEnvironmentVariable("KELVRA_EXE"), arguments);
+    const bool ended = p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit;
+    return {ended ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+// Whether the board came up on `profile`, kept running with its lock, and ended with 0 at SIGTERM.
+bool BoardRunsAndEnds(const QStringList& arguments, const QString& profile,
+                      const QProcessEnvironment& environment) {
+    QProcess board;
+    board.setProcessEnvironment(environment);
+    board.start(qEnvironmentVariable("KELVRA_EXE"), arguments + QStringList{u"--profile"_s, profile});
+    const auto locked = [&] {
+        QLockFile lock(profile + u".instance"_s);
+        qint64 owner = 0;
+        QString host;
+        QString application;
+        return lock.getLockInfo(&owner, &host, &application) && owner == board.processId();
+    };
+    if (!board.waitForStarted(10000) ||
+        !QTest::qWaitFor([&] { return board.state() != QProcess::Running || locked(); }, 20000) ||
+        board.state() != QProcess::Running) {
+        return false;
+    }
+    ::kill(static_cast<pid_t>(board.processId()), SIGTERM);
+    return board.waitForFinished(10000) && board.exitStatus() == QProcess::NormalExit &&
+           board.exitCode() == 0;
+}
+
 } // namespace
 
 // What each command line asks for, parsed without a window system.
 class TestCommandLine : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+
 private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        m_environment.insert(u"HOME"_s, m_dir.path()); // nothing a child writes lands in the real home
+    }
+
     void parse_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<Action>("action");
@@ -66,6 +116,28 @@ private Q_SLOTS:
         QTEST(commandLine.reportUnit ? int(*commandLine.reportUnit) : -1, "unit");
     }
 
+    // Qt's own options are left for QApplication, values and all; none of them is a document or an error.
+    void qtOptionsAreSetAside_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("qtOptions");
+        QTest::addColumn<QString>("document");
+        QTest::newRow("session") << "-session 1a2b doc.kel" << QStringList{u"-session"_s, u"1a2b"_s}
+                                 << "doc.kel";
+        QTest::newRow("style=, flags")
+            << "-style=Fusion -reverse doc.kel -nograb"
+            << QStringList{u"-style=Fusion"_s, u"-reverse"_s, u"-nograb"_s} << "doc.kel";
+        QTest::newRow("with a report")
+            << "--report=csv -platform offscreen" << QStringList{u"-platform"_s, u"offscreen"_s} << "";
+        QTest::newRow("value missing") << "x.kel -display" << QStringList{u"-display"_s} << "x.kel";
+    }
+    void qtOptionsAreSetAside() {
+        QFETCH(QString, line);
+        const CommandLine commandLine = Parse(line);
+        QVERIFY2(commandLine.action != Action::Error, qPrintable(commandLine.text));
+        QTEST(commandLine.qtOptions, "qtOptions");
+        QTEST(commandLine.document, "document");
+    }
+
     // The lock beside the profile is found whatever the working folder; dates and the document are kept.
     void valuesAreKept() {
         const CommandLine c = Parse(u"--profile p.conf --journal /j/h.journal --report --periods "
@@ -76,6 +148,20 @@ private Q_SLOTS:
         QCOMPARE(c.reportTo, QDate(2026, 2, 1));
         QCOMPARE(c.document, u"doc.kel"_s);
         QVERIFY(Parse(u"--help"_s).text.contains(u"--report[=FORMAT]"_s));
+    }
+
+    // The real program: Qt's options reach Qt, which takes them before the board starts.
+    void qtOptionsReachQt_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("session") << QStringList{u"-session"_s, u"1a2b3c"_s};
+        QTest::newRow("style") << QStringList{u"-style"_s, u"Fusion"_s};
+    }
+    void qtOptionsReachQt() {
+        QFETCH(QStringList, options);
+        QVERIFY(BoardRunsAndEnds(options, m_dir.filePath(QTest::currentDataTag()), m_environment));
+        const Ran version = RunKelvra(QStringList{u"--version"_s} + options, m_environment);
+        QCOMPARE(version.code, 0);
+        QVERIFY2(version.out.startsWith("Kelvra "), version.out.constData());
     }
 };
 
