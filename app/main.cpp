@@ -42,6 +42,23 @@ int ReportFromJournal(const CommandLine& commandLine) {
     return 0;
 }
 
+// Without a display Qt's default platform aborts the process: the board says what is missing instead,
+// unless the environment or Qt's -platform or -display option names where to show it.
+bool DisplayNamed(const CommandLine& commandLine) {
+#ifdef Q_OS_LINUX
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (!qEnvironmentVariableIsEmpty(variable)) {
+            return true;
+        }
+    }
+    return commandLine.qtOptions.contains(QStringLiteral("-platform")) ||
+           commandLine.qtOptions.contains(QStringLiteral("-display"));
+#else
+    Q_UNUSED(commandLine)
+    return true;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -82,6 +99,12 @@ int main(int argc, char** argv) {
         break;
     }
 
+    if (!DisplayNamed(commandLine)) {
+        std::fputs(
+            "kelvra: no display available (DISPLAY/WAYLAND_DISPLAY not set); --report works without one\n",
+            stderr);
+        return 1;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvra"));
     QApplication::setOrganizationName(QStringLiteral("Kelvra"));

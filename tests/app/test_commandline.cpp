@@ -1,4 +1,7 @@
+#include "../FileBytes.h"
 #include "app/CommandLine.h"
+#include "platform/Profile.h"
+#include "platform/ProfileLayout.h"
 
 #include <QDir>
 #include <QLockFile>
@@ -162,6 +165,39 @@ private Q_SLOTS:
         const Ran version = RunKelvra(QStringList{u"--version"_s} + options, m_environment);
         QCOMPARE(version.code, 0);
         QVERIFY2(version.out.startsWith("Kelvra "), version.out.constData());
+    }
+
+    // Without a display the board says so and ends with 1, before it touches the profile; what needs no
+    // window still works, and Qt's -platform still names one.
+    void noDisplay_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::newRow("board") << QStringList{} << 1;
+        QTest::newRow("help") << QStringList{u"--help"_s} << 0;
+        QTest::newRow("version") << QStringList{u"--version"_s} << 0;
+        QTest::newRow("report") << QStringList{u"--report=csv"_s} << 0;
+    }
+    void noDisplay() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QProcessEnvironment environment = m_environment;
+        for (const QString& variable : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s}) {
+            environment.remove(variable);
+        }
+        const QString profile = m_dir.filePath(u"shown.conf"_s);
+        Profile(profile).WriteProfileString(ProfileLayout::kTimerText, ProfileLayout::IndexEntry(0),
+                                            u"Shown"_s);
+        const QByteArray before = FileBytes(profile);
+        const Ran ran = RunKelvra(arguments + QStringList{u"--profile"_s, profile}, environment);
+        QCOMPARE(ran.code, code);
+        QCOMPARE(ran.err, code == 0 ? QByteArray()
+                                    : "kelvra: no display available (DISPLAY/WAYLAND_DISPLAY not set); "
+                                      "--report works without one\n");
+        QVERIFY(code != 0 || !ran.out.isEmpty());
+        QCOMPARE(FileBytes(profile), before);
+        if (arguments.isEmpty()) {
+            QVERIFY(BoardRunsAndEnds({u"-platform"_s, u"offscreen"_s}, profile, environment));
+        }
     }
 };
 
