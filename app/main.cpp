@@ -108,6 +108,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvra"));
     QApplication::setOrganizationName(QStringLiteral("Kelvra"));
+    // Wayland compositors find the desktop entry, and with it the icon, by this name.
+    QApplication::setDesktopFileName(QStringLiteral("org.kelvra.Kelvra"));
     CKelvraApp kelvra;
     switch (kelvra.InitInstance(commandLine)) {
     case CKelvraApp::Start::Running:
