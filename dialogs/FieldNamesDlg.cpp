@@ -58,6 +58,13 @@ CFieldNamesDlg::CFieldNamesDlg(Profile& profile, QWidget* parent) : QDialog(pare
                 [this] { UpdateData(true); });
     }
     UpdateData(false);
+    // Filling leaves each cursor at the end, which scrolls a long name to its end: every name shows its
+    // start, and the first one is selected (cursor at its start) to be overwritten, as the hint says.
+    for (int id : kEdits) {
+        qobject_cast<QLineEdit*>(m_form.Control(id))->setCursorPosition(0);
+    }
+    auto* first = qobject_cast<QLineEdit*>(m_form.Control(kEdits[0]));
+    first->setSelection(static_cast<int>(first->text().size()), -static_cast<int>(first->text().size()));
 }
 
 void CFieldNamesDlg::DoDataExchange(const DataExchange& dx) {

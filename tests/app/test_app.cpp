@@ -215,6 +215,9 @@ private Q_SLOTS:
         m_profile->WriteProfileInt(kTimerSec, IndexEntry(0), 400);
         // Written behind the board's back: the dialog must not write back the names the board shows.
         m_profile->WriteProfileString(kTimerText, IndexEntry(1), u"kept"_s);
+        const QString longName = u"A name far too long for the edit to show it whole"_s;
+        m_profile->WriteProfileString(kTimerText, IndexEntry(0), longName);
+        m_profile->WriteProfileString(kTimerText, IndexEntry(7), longName);
         ClickLabel(IDC_NAME_FIRST + 9);
         m_clock.Advance(30);
         QStringList written;
@@ -222,6 +225,12 @@ private Q_SLOTS:
             auto* dialog = qobject_cast<CFieldNamesDlg*>(w);
             QVERIFY(dialog != nullptr);
             QCOMPARE(dialog->windowTitle(), u"Edit Fields"_s);
+            // Every name shows its start; the first is selected, ready to be overwritten.
+            auto* first = qobject_cast<QLineEdit*>(dialog->Form().Control(IDC_FIELD_1));
+            QCOMPARE(first->selectedText(), longName);
+            for (int id : {IDC_FIELD_1, IDC_FIELD_2, IDC_FIELD_8, IDC_FIELD_10}) {
+                QCOMPARE(qobject_cast<QLineEdit*>(dialog->Form().Control(id))->cursorPosition(), 0);
+            }
             auto* edit = qobject_cast<QLineEdit*>(dialog->Form().Control(IDC_FIELD_3));
             QCOMPARE(edit->text(), u"My Project Text 3"_s);
             edit->clear();
@@ -413,12 +422,12 @@ private Q_SLOTS:
         QByteArray error;
         QVERIFY(QTest::qWaitFor(
             [&] { return (error += child.readAllStandardError()).contains("history journal"); }, 10000));
-        QVERIFY2(error.contains("Times cannot be saved to " + file.toUtf8() + ": cannot create"),
+        QVERIFY2(error.contains("times cannot be saved to " + file.toUtf8() + ": cannot create"),
                  error.constData());
         QCOMPARE(child.state(), QProcess::Running);
         QVERIFY(Terminated(child));
         error += child.readAllStandardError();
-        QVERIFY(error.contains("The history journal " + file.toUtf8() + ".journal cannot be used"));
+        QVERIFY(error.contains("the history journal " + file.toUtf8() + ".journal cannot be used"));
         QVERIFY(error.contains("cannot save to " + file.toUtf8())); // said again at the end
     }
 
