@@ -58,14 +58,16 @@ void CTimerLedger::ComputeShares(int runningIndex, qint64 elapsed) {
         m_dPercent[i] = 0.0;
         m_strPercent[i] = kNoShare;
     }
+    // Shares are of the Total as shown, the saturated sum, and of each row's time as shown: a share
+    // times the Total is that row's time also once the sum passes the limit.
     m_nTotalSeconds = Saturate(total);
     m_strTotal = FormatSeconds(m_nTotalSeconds);
-    if (total <= 0) {
+    if (m_nTotalSeconds <= 0) {
         return;
     }
     for (int i = 0; i < kTimers; ++i) {
-        const qint64 t = m_nSeconds[i] + (i == runningIndex ? elapsed : 0);
-        m_dPercent[i] = static_cast<double>(t) / static_cast<double>(total) * 100.0;
+        const int t = Saturate(m_nSeconds[i] + (i == runningIndex ? elapsed : 0));
+        m_dPercent[i] = static_cast<double>(t) / static_cast<double>(m_nTotalSeconds) * 100.0;
         m_strPercent[i] = FormatShare(m_dPercent[i]);
     }
 }
