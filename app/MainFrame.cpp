@@ -116,8 +116,12 @@ void CMainFrame::OnFileOpen() {
 }
 
 void CMainFrame::OnFileSave() {
-    // The document never has a path of its own, so Save always asks where to write the empty file.
-    const QString path = QFileDialog::getSaveFileName(this);
+    // Save writes the empty file where the document was last saved or opened; until it has such a
+    // path, Save asks for one.
+    QString path = m_document.PathName();
+    if (path.isEmpty()) {
+        path = QFileDialog::getSaveFileName(this);
+    }
     if (!path.isEmpty()) {
         m_document.OnSaveDocument(path);
     }

@@ -269,6 +269,25 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(saved));
         QCOMPARE(QFileInfo(saved).size(), 0);
 
+        // From now on Ctrl+S writes the same file again, without asking.
+        {
+            QFile file(saved);
+            QVERIFY(file.open(QIODevice::Append) && file.write("x") == 1);
+        }
+        m_frame->activateWindow(); // the accelerators work in the active window
+        QVERIFY(QTest::qWaitForWindowActive(m_frame.get()));
+        bool asked = false;
+        QTimer::singleShot(0, this, [&] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                asked = true;
+                dialog->reject();
+            }
+        });
+        QTest::keyClick(m_frame.get(), Qt::Key_S, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        QVERIFY(!asked);
+        QCOMPARE(QFileInfo(saved).size(), 0);
+
         // Without a printer the page goes to a PDF file in the (test's own) home folder.
         WhenModal([&](QWidget* w) { qobject_cast<QPrintDialog*>(w)->accept(); });
         m_frame->OnCommand(ID_FILE_PRINT);
