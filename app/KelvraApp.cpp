@@ -39,7 +39,9 @@ CKelvraApp::~CKelvraApp() {
     // user only when the user closed the board; a signal or the session's end must not hang on it.
     const QString problem = m_profile ? m_profile->SaveProblem() : QString();
     if (!problem.isEmpty()) {
-        std::fprintf(stderr, "kelvra: %s; the times of this session are lost.\n", qPrintable(problem));
+        std::fprintf(
+            stderr, "%s\n",
+            qPrintable(StderrLine(problem + QStringLiteral("; the times of this session are lost"))));
         if (!m_bEndedByRequest) {
             QMessageBox::warning(
                 nullptr, QStringLiteral("Kelvra"),
@@ -84,7 +86,7 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
         // Only a live board means "already running"; anything else must not keep the user from working.
         startProblem =
             QStringLiteral("Times cannot be saved to %1: %2.").arg(m_profile->Location(), m_guard->Problem());
-        std::fprintf(stderr, "kelvra: %s\n", qPrintable(startProblem));
+        std::fprintf(stderr, "%s\n", qPrintable(StderrLine(startProblem)));
         break;
     }
     m_clock = std::make_unique<SystemClock>();
@@ -149,7 +151,7 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
 
 void CKelvraApp::ShowNotice(const QString& text, bool toStderr) {
     if (toStderr) {
-        std::fprintf(stderr, "kelvra: %s\n", qPrintable(text));
+        std::fprintf(stderr, "%s\n", qPrintable(StderrLine(text)));
     }
     auto* box =
         new QMessageBox(QMessageBox::Warning, QStringLiteral("Kelvra"), text, QMessageBox::Ok, m_frame.get());

@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     case CommandLine::Action::Error:
-        std::fprintf(stderr, "kelvra: %s\nTry 'kelvra --help'.\n", qPrintable(commandLine.text));
+        std::fprintf(stderr, "%s; try 'kelvra --help'\n", qPrintable(StderrLine(commandLine.text)));
         return 2;
     case CommandLine::Action::Run:
         break;

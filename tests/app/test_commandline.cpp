@@ -141,6 +141,25 @@ private Q_SLOTS:
         QTEST(commandLine.document, "document");
     }
 
+    // One style on stderr, whatever the case of the message box that shows the same text.
+    void stderrLines_data() {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("sentence") << "Times cannot be saved to /p: denied."
+                                  << "kelvra: times cannot be saved to /p: denied";
+        QTest::newRow("two sentences") << "The journal /j is damaged. It was moved aside."
+                                       << "kelvra: the journal /j is damaged. It was moved aside";
+        QTest::newRow("Qt's parser") << Parse(u"--x --y"_s).text << "kelvra: unknown options: x, y";
+        QTest::newRow("capitals kept") << "SQLite says no"
+                                       << "kelvra: SQLite says no";
+        QTest::newRow("already a line") << "cannot read /p"
+                                        << "kelvra: cannot read /p";
+    }
+    void stderrLines() {
+        QFETCH(QString, message);
+        QTEST(StderrLine(message), "line");
+    }
+
     // The lock beside the profile is found whatever the working folder; dates and the document are kept.
     void valuesAreKept() {
         const CommandLine c = Parse(u"--profile p.conf --journal /j/h.journal --report --periods "
@@ -165,6 +184,14 @@ private Q_SLOTS:
         const Ran version = RunKelvra(QStringList{u"--version"_s} + options, m_environment);
         QCOMPARE(version.code, 0);
         QVERIFY2(version.out.startsWith("Kelvra "), version.out.constData());
+    }
+
+    // A wrong option ends with 2 and one line that points to the help.
+    void wrongOptionFails() {
+        const Ran ran = RunKelvra({u"--report"_s, u"--by=year"_s}, m_environment);
+        QCOMPARE(ran.code, 2);
+        QCOMPARE(ran.out, QByteArray());
+        QCOMPARE(ran.err, "kelvra: unknown unit 'year' for --by (day, week or month); try 'kelvra --help'\n");
     }
 
     // Without a display the board says so and ends with 1, before it touches the profile; what needs no
