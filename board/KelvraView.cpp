@@ -38,6 +38,12 @@ QString SaveNoticeText(const QString& problem) {
         .arg(problem);
 }
 
+void SetAccessibleName(QWidget* widget, const QString& name) {
+    if (widget->accessibleName() != name) {
+        widget->setAccessibleName(name);
+    }
+}
+
 } // namespace
 
 CKelvraView::CKelvraView(std::shared_ptr<Profile> profile, const Clock& clock, QWidget* parent,
@@ -109,6 +115,14 @@ void CKelvraView::UpdateData(bool saveAndValidate) {
 
 void CKelvraView::PushFields() {
     UpdateData(false);
+    // The radio buttons have no text of their own: a screen reader names each one by its row as shown.
+    const QButtonGroup* rows = m_form.radioGroups.at(IDC_RADIO_STOP);
+    SetAccessibleName(rows->button(0), m_strStopLabel);
+    for (int i = 0; i < kTimers; ++i) {
+        SetAccessibleName(rows->button(i + 1),
+                          QStringLiteral("%1, %2, %3")
+                              .arg(m_strShowName[i], m_strShowTime[i].trimmed(), m_strShowPercent[i]));
+    }
 }
 
 void CKelvraView::ReadFields() {

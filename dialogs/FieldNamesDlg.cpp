@@ -52,10 +52,13 @@ CFieldNamesDlg::CFieldNamesDlg(Profile& profile, QWidget* parent) : QDialog(pare
     setFixedSize(m_form.pixelSize);
     setStyleSheet(kStyleSheet);
     for (int i = 0; i < 10; ++i) {
-        connect(qobject_cast<QLineEdit*>(m_form.Control(kEdits[i])), &QLineEdit::textChanged, this,
-                [this, i] { OnFieldChanged(i); });
-        connect(qobject_cast<QCheckBox*>(m_form.Control(kResets[i])), &QCheckBox::clicked, this,
-                [this] { UpdateData(true); });
+        auto* edit = qobject_cast<QLineEdit*>(m_form.Control(kEdits[i]));
+        auto* reset = qobject_cast<QCheckBox*>(m_form.Control(kResets[i]));
+        // The row numbers are separate labels and every box reads "Reset": the names say which timer.
+        edit->setAccessibleName(QStringLiteral("Name of timer %1").arg(i + 1));
+        reset->setAccessibleName(QStringLiteral("Reset timer %1").arg(i + 1));
+        connect(edit, &QLineEdit::textChanged, this, [this, i] { OnFieldChanged(i); });
+        connect(reset, &QCheckBox::clicked, this, [this] { UpdateData(true); });
     }
     UpdateData(false);
     // Filling leaves each cursor at the end, which scrolls a long name to its end: every name shows its

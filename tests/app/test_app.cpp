@@ -14,6 +14,7 @@
 #include "res/config.h"
 #include "res/resource.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -113,6 +114,9 @@ class TestApp : public QObject {
     CKelvraView* View() const { return m_frame->View(); }
     template <typename T> T* Control(int id) const { return qobject_cast<T*>(View()->Form().Control(id)); }
     QString Text(int id) const { return Control<FormLabel>(id)->FullText(); }
+    static QString AccessibleName(QWidget* w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    }
     int Stored(int index) const { return m_profile->GetProfileInt(kTimerSec, IndexEntry(index), -1); }
     int Running() const { return View()->Ledger().m_nRunning; }
     void ClickLabel(int id) { QTest::mouseClick(Control<FormLabel>(id), Qt::LeftButton); }
@@ -161,6 +165,11 @@ private Q_SLOTS:
         QCOMPARE(Text(IDC_TIME_FIRST + 2), u"  0:00:02"_s);
         QCOMPARE(Text(IDC_TOTAL_TIME), u"  0:00:02"_s);
         QCOMPARE(Text(IDC_SHARE_FIRST + 2), u"100.0 %"_s);
+        // Each radio button is named by its row, kept current by every push of the fields.
+        QCOMPARE(AccessibleName(Control<QRadioButton>(IDC_RADIO_3)), longName + u", 0:00:02, 100.0 %"_s);
+        QCOMPARE(AccessibleName(Control<QRadioButton>(IDC_RADIO_10)),
+                 u"My Project Text 10, 0:00:00, 0.0 %"_s);
+        QCOMPARE(AccessibleName(Control<QRadioButton>(IDC_RADIO_STOP)), u"Stop"_s);
 
         ClickRadio(IDC_RADIO_1); // switching charges and stores the third timer
         QCOMPARE(Stored(2), 2);
@@ -225,12 +234,22 @@ private Q_SLOTS:
             auto* dialog = qobject_cast<CFieldNamesDlg*>(w);
             QVERIFY(dialog != nullptr);
             QCOMPARE(dialog->windowTitle(), u"Edit Fields"_s);
-            // Every name shows its start; the first is selected, ready to be overwritten.
+            // The first name is selected, ready to be overwritten.
             auto* first = qobject_cast<QLineEdit*>(dialog->Form().Control(IDC_FIELD_1));
             QCOMPARE(first->selectedText(), longName);
-            for (int id : {IDC_FIELD_1, IDC_FIELD_2, IDC_FIELD_8, IDC_FIELD_10}) {
-                QCOMPARE(qobject_cast<QLineEdit*>(dialog->Form().Control(id))->cursorPosition(), 0);
+            // Every edit shows the start of its name and is named by its timer, as is every Reset box.
+            int edits = 0;
+            int boxes = 0;
+            for (const ControlTemplate& c : Templates::FieldNames().controls) {
+                QWidget* control = dialog->Form().Control(c.id);
+                if (c.kind == ControlKind::Edit) {
+                    QCOMPARE(qobject_cast<QLineEdit*>(control)->cursorPosition(), 0);
+                    QCOMPARE(AccessibleName(control), u"Name of timer %1"_s.arg(++edits));
+                } else if (c.kind == ControlKind::CheckBox) {
+                    QCOMPARE(AccessibleName(control), u"Reset timer %1"_s.arg(++boxes));
+                }
             }
+            QCOMPARE(edits + boxes, 20);
             auto* edit = qobject_cast<QLineEdit*>(dialog->Form().Control(IDC_FIELD_3));
             QCOMPARE(edit->text(), u"My Project Text 3"_s);
             edit->clear();
