@@ -1,0 +1,49 @@
+#include "board/BoardReport.h"
+#include "platform/Profile.h"
+#include "platform/ProfileLayout.h"
+
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ProfileLayout;
+using namespace Qt::Literals::StringLiterals;
+using Format = BoardReport::Format;
+
+// The board from a real profile in the three forms: aligned text, RFC 4180 CSV, JSON with every name whole.
+class TestBoardReport : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void threeForms() {
+        QTemporaryDir dir;
+        Profile profile(dir.filePath(u"board.conf"_s));
+        const QString quoted = u"Smith, \"Ace\" & Co"_s;
+        profile.WriteProfileString(kTimerText, IndexEntry(0), quoted);
+        profile.WriteProfileInt(kTimerSec, IndexEntry(0), 3600);
+        profile.WriteProfileString(kTimerText, IndexEntry(1), u"Zürich"_s);
+        profile.WriteProfileInt(kTimerSec, IndexEntry(1), 7200);
+
+        const QStringList text = BoardReport::Render(profile, Format::Text).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(text.size(), 11);
+        QCOMPARE(text[0], quoted + u"     1:00:00   33.3 %"_s);
+        QCOMPARE(text[1], u"Zürich"_s.leftJustified(quoted.size()) + u"     2:00:00   66.7 %"_s);
+        QCOMPARE(text[9].size(), text[0].size()); // a timer without a name keeps the columns
+        QCOMPARE(text[10], u"Total"_s.leftJustified(quoted.size()) + u"     3:00:00"_s);
+
+        const QStringList csv = BoardReport::Render(profile, Format::Csv).split(u"\r\n"_s);
+        QCOMPARE(csv.size(), 13);
+        QCOMPARE(csv[1], u"0,\"Smith, \"\"Ace\"\" & Co\",3600,\"  1:00:00\",33.3 %"_s);
+        QCOMPARE(csv[11], u",Total,10800,\"  3:00:00\","_s);
+
+        const QJsonDocument json =
+            QJsonDocument::fromJson(BoardReport::Render(profile, Format::Json).toUtf8());
+        QCOMPARE(json["timers"_L1][0]["name"_L1].toString(), quoted);
+        QCOMPARE(json["timers"_L1][1]["index"_L1].toInt(), 1);
+        QVERIFY(qAbs(json["timers"_L1][1]["percent"_L1].toDouble() - 200.0 / 3) < 0.01);
+        QCOMPARE(json["total"_L1]["seconds"_L1].toInt(), 10800);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBoardReport)
+#include "test_boardreport.moc"
