@@ -1,5 +1,6 @@
 #include "LoopbackServer.h"
 #include "net/CountryLookup.h"
+#include "net/ElapsedMs.h"
 #include "net/HttpClient.h"
 #include "net/MySocket.h"
 #include "net/SocketException.h"
@@ -19,6 +20,7 @@ using namespace std::chrono_literals;
 using namespace std::string_literals;
 
 Q_DECLARE_METATYPE(ScriptedReply)
+Q_DECLARE_METATYPE(SystemTime)
 
 namespace {
 
@@ -108,6 +110,24 @@ private Q_SLOTS:
             QVERIFY(flooding || timer.elapsed() >= 1500);
             QVERIFY(timer.elapsed() < 8000);
         }
+    }
+
+    // The timings count within one UTC day only: anything that crosses a midnight is 0.
+    void elapsedMs_data() {
+        QTest::addColumn<SystemTime>("from");
+        QTest::addColumn<SystemTime>("to");
+        QTest::addColumn<int>("ms");
+        QTest::newRow("same day") << SystemTime{2026, 12, 7, 9, 59, 59, 750}
+                                  << SystemTime{2026, 12, 7, 10, 0, 1, 250} << 1500;
+        QTest::newRow("across midnight")
+            << SystemTime{2026, 12, 31, 23, 59, 59, 900} << SystemTime{2027, 1, 1, 0, 0, 0, 100} << 0;
+        QTest::newRow("same day of another month")
+            << SystemTime{2026, 11, 7, 9, 0, 0, 0} << SystemTime{2026, 12, 7, 9, 0, 1, 0} << 0;
+    }
+    void elapsedMs() {
+        QFETCH(SystemTime, from);
+        QFETCH(SystemTime, to);
+        QTEST(ElapsedMs(from, to), "ms");
     }
 
     void responses_data() {
