@@ -3,6 +3,7 @@
 #include "platform/SystemColours.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -136,6 +137,33 @@ void CIconButton::changeEvent(QEvent* event) {
         HandFocusOn();
         ClearHover();
     }
+}
+
+void CIconButton::keyPressEvent(QKeyEvent* event) {
+    if (!HandledAsSpace(event)) {
+        QAbstractButton::keyPressEvent(event);
+    }
+}
+
+void CIconButton::keyReleaseEvent(QKeyEvent* event) {
+    if (!HandledAsSpace(event)) {
+        QAbstractButton::keyReleaseEvent(event);
+    }
+}
+
+bool CIconButton::HandledAsSpace(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        return false;
+    }
+    QKeyEvent space(event->type(), Qt::Key_Space, event->modifiers(), QStringLiteral(" "),
+                    event->isAutoRepeat());
+    if (event->type() == QEvent::KeyPress) {
+        QAbstractButton::keyPressEvent(&space);
+    } else {
+        QAbstractButton::keyReleaseEvent(&space);
+    }
+    event->setAccepted(space.isAccepted());
+    return true;
 }
 
 void CIconButton::ClearHover() {

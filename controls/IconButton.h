@@ -15,6 +15,8 @@ class QPainter;
 // word-wrapped on top: moved by (1, 1) while pressed, etched while disabled. Subclasses replace the two hooks
 // and may read the four state members there.
 //
+// Return and Enter work as Space does on a focused button: down while held, a click on the release.
+//
 // A click first takes the keyboard focus, then reaches the owner's clicked() handlers; a double click is a
 // second press (the widget default) and so a second click. Disabling hands the focus to the next tab stop of
 // the parent after the button, or to the parent itself when there is none.
@@ -45,6 +47,8 @@ protected:
     void leaveEvent(QEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
     bool m_hover = false;
     bool m_pressed = false;
@@ -57,6 +61,8 @@ private:
     void ClearHover();
     bool IsUnderPointer(const QPoint& pos) const;
     void OnClicked();
+    // Hands Return and Enter to the button's own handling as Space; false for any other key.
+    bool HandledAsSpace(QKeyEvent* event);
     void HandFocusOn();
     void DrawCaption(QPainter& painter);
 

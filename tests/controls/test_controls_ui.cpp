@@ -135,6 +135,24 @@ private Q_SLOTS:
         QCOMPARE(clicks.count(), 2);
     }
 
+    void returnAndEnterWorkAsSpace() {
+        CShadeButton shade(m_form.get());
+        shade.setGeometry(60, 60, 154, 24);
+        shade.show();
+        shade.setFocus();
+        QSignalSpy clicks(&shade, &QAbstractButton::clicked);
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+            QTest::keyPress(m_form->windowHandle(), key);
+            QVERIFY(shade.isDown()); // down while held, clicked on the release
+            QCOMPARE(clicks.count(), 0);
+            QTest::keyRelease(m_form->windowHandle(), key);
+            QCOMPARE(clicks.count(), 1);
+            clicks.clear();
+        }
+        QTest::keyClick(m_form->windowHandle(), Qt::Key_A);
+        QCOMPARE(clicks.count(), 0);
+    }
+
     void shadedFaces() {
         // Hover and pressed: the hover face at (1, 1); hover: at (0, 0); otherwise the normal face at (0, 0).
         for (const auto& [hover, pressed] :
