@@ -50,6 +50,7 @@ package: deps
 	cmake -S . -B build-package $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELVRA_BUILD_TESTS=OFF $(CMAKE_ARGS)
 	cmake --build build-package -j $(JOBS)
 	cd build-package && cpack
+	scripts/check-package build-package
 
 # Installs the package with apt-get, runs it, removes it and checks nothing is left (needs root).
 package-try: package
