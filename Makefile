@@ -10,8 +10,14 @@ FUZZ_SECONDS ?= 60
 
 .PHONY: deps configure build run test test-asan bench fuzz format format-check package package-try clean
 
+# Each target installs only what it needs: scripts/install-deps gets the profiles of the goals given
+# (`make run` needs no clang, `make test` no benchmark library); `make deps` alone installs everything.
+deps_profile = $(patsubst configure,build,$(patsubst test-asan,test,$(patsubst format-check,format,$(patsubst package-try,package,$(1)))))
+DEPS_PROFILES := $(sort $(call deps_profile,$(filter configure build run test test-asan bench fuzz format format-check \
+                                                          package package-try,$(MAKECMDGOALS))))
+
 deps:
-	@scripts/install-deps
+	@scripts/install-deps $(or $(DEPS_PROFILES),all)
 
 $(BUILD)/build.ninja: | deps
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
@@ -56,10 +62,10 @@ package: deps
 package-try: package
 	scripts/try-package build-package
 
-format:
+format: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
-format-check:
+format-check: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
