@@ -2,7 +2,6 @@
 
 #include "board/TimerStore.h"
 #include "controls/ShadeButton.h"
-#include "controls/Shading.h"
 #include "dialogs/FieldNamesDlg.h"
 #include "net/CountryLookup.h"
 #include "net/WebPages.h"
@@ -30,7 +29,7 @@ const QColor kBoardBlue(102, 102, 255); // 0xFF6666 as 0x00BBGGRR
 const QColor kBoardText(255, 255, 255);
 
 // Share field 1033 + i shows timer index i; the exchange visits them in this order.
-constexpr int kShareOrder[10] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 6};
+constexpr std::array<int, BoardDisplay::kTimers> kShareOrder = {0, 1, 2, 3, 4, 5, 7, 8, 9, 6};
 
 QString SaveNoticeText(const QString& problem) {
     return QStringLiteral("Kelvra %1.\nThe board keeps every second in memory and tries again at every "
@@ -55,7 +54,8 @@ CKelvraView::CKelvraView(std::shared_ptr<Profile> profile, const Clock& clock, Q
     for (QPalette::ColorRole role : {QPalette::Window, QPalette::Button}) {
         palette.setColor(role, kBoardBlue);
     }
-    // Text stays dark: it is the dot of a checked radio button, drawn on the indicator's light base.
+    // White text on the form and the buttons. Text is left dark: it is the dot of a checked radio
+    // button, drawn on the indicator's light base.
     for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText}) {
         palette.setColor(role, kBoardText);
     }
@@ -166,7 +166,7 @@ void CKelvraView::OnInitialUpdate() {
     // Both buttons draw their texture before the generator is seeded, so their faces are the same at
     // every start; a later initial update shades them from the seeded sequence.
     for (CShadeButton* button : {m_btnManual, m_btnSponsor}) {
-        button->BuildShading(Shading::Scratches, 20, 15, 36, 0xFF4060, m_random);
+        button->BuildShading(CShadeButton::kBoardShading, m_random);
     }
     m_random.Seed(static_cast<std::uint32_t>(m_clock.Now()));
 }

@@ -65,7 +65,7 @@ void ResetAllTimers(CTimerLedger& ledger, BoardDisplay& display,
     ledger.ShowTimers();
 }
 
-void ApplyFieldResets(CTimerLedger& ledger, const std::array<int, 10>& resetFlags) {
+void ApplyFieldResets(CTimerLedger& ledger, const std::array<int, BoardDisplay::kTimers>& resetFlags) {
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
         if (resetFlags[i] == 1) {
             ledger.ClearSeconds(i);

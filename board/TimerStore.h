@@ -1,5 +1,6 @@
 #pragma once
 
+#include "board/BoardDisplay.h"
 #include "board/PeriodSink.h"
 
 #include <QString>
@@ -7,7 +8,6 @@
 #include <functional>
 
 class CTimerLedger;
-class BoardDisplay;
 class Clock;
 class Profile;
 
@@ -32,6 +32,6 @@ void ResetAllTimers(CTimerLedger& ledger, BoardDisplay& display,
 
 // What the names dialog leaves behind: timers whose flag is 1 go to 0 seconds, in index order; then
 // the board is reloaded and shown. The running state is not touched.
-void ApplyFieldResets(CTimerLedger& ledger, const std::array<int, 10>& resetFlags);
+void ApplyFieldResets(CTimerLedger& ledger, const std::array<int, BoardDisplay::kTimers>& resetFlags);
 
 } // namespace TimerStore

@@ -9,11 +9,14 @@ CShadeButton::~CShadeButton() = default;
 
 void CShadeButton::BuildShading(unsigned kind, unsigned noise, unsigned hoverPercent, unsigned tintPercent,
                                 quint32 tintColour, Random15& random) {
+    BuildShading({kind, noise, hoverPercent, tintPercent, tintColour}, random);
+}
+
+void CShadeButton::BuildShading(const Shading::ShadeOptions& options, Random15& random) {
     const SystemColours system;
     const Shading::ButtonColours colours{system.ButtonShadow(), system.ButtonFace(),
                                          system.ButtonHighlight()};
-    Shading::BuildShading(m_faceNormal, m_faceHover, width(), height(), colours,
-                          {kind, noise, hoverPercent, tintPercent, tintColour}, random);
+    Shading::BuildShading(m_faceNormal, m_faceHover, width(), height(), colours, options, random);
     update();
 }
 

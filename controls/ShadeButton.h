@@ -2,6 +2,7 @@
 
 #include "controls/DibSurface.h"
 #include "controls/IconButton.h"
+#include "controls/Shading.h"
 
 class Random15;
 
@@ -13,6 +14,9 @@ class CShadeButton final : public CIconButton {
     Q_DISABLE_COPY_MOVE(CShadeButton)
 
 public:
+    // The board's two buttons at the foot: scratches, 15 % lighter under the pointer, 36 % tinted.
+    static constexpr Shading::ShadeOptions kBoardShading{Shading::Scratches, 20, 15, 36, 0xFF4060};
+
     explicit CShadeButton(QWidget* parent = nullptr);
     ~CShadeButton() override;
 
@@ -22,6 +26,8 @@ public:
     // these colours until the next call. A size outside 1..32767 pixels leaves both images empty.
     void BuildShading(unsigned kind, unsigned noise, unsigned hoverPercent, unsigned tintPercent,
                       quint32 tintColour, Random15& random);
+    // The same, with the five values in one set (kBoardShading for the board's buttons).
+    void BuildShading(const Shading::ShadeOptions& options, Random15& random);
 
     const CDibSurface& FaceNormal() const { return m_faceNormal; }
     const CDibSurface& FaceHover() const { return m_faceHover; }

@@ -11,12 +11,14 @@
 
 namespace {
 
-constexpr std::array<int, 10> kEdits{IDC_FIELD_1, IDC_FIELD_2, IDC_FIELD_3, IDC_FIELD_4, IDC_FIELD_5,
-                                     IDC_FIELD_6, IDC_FIELD_7, IDC_FIELD_8, IDC_FIELD_9, IDC_FIELD_10};
-constexpr std::array<int, 10> kResets{IDC_RESET_1, IDC_RESET_2, IDC_RESET_3, IDC_RESET_4, IDC_RESET_5,
-                                      IDC_RESET_6, IDC_RESET_7, IDC_RESET_8, IDC_RESET_9, IDC_RESET_10};
+constexpr std::array<int, CFieldNamesDlg::kTimers> kEdits{IDC_FIELD_1, IDC_FIELD_2, IDC_FIELD_3, IDC_FIELD_4,
+                                                          IDC_FIELD_5, IDC_FIELD_6, IDC_FIELD_7, IDC_FIELD_8,
+                                                          IDC_FIELD_9, IDC_FIELD_10};
+constexpr std::array<int, CFieldNamesDlg::kTimers> kResets{IDC_RESET_1, IDC_RESET_2, IDC_RESET_3, IDC_RESET_4,
+                                                           IDC_RESET_5, IDC_RESET_6, IDC_RESET_7, IDC_RESET_8,
+                                                           IDC_RESET_9, IDC_RESET_10};
 // The order in which the members are exchanged: index 0, then 9, then 1 to 8.
-constexpr std::array<int, 10> kExchangeOrder{0, 9, 1, 2, 3, 4, 5, 6, 7, 8};
+constexpr std::array<int, CFieldNamesDlg::kTimers> kExchangeOrder{0, 9, 1, 2, 3, 4, 5, 6, 7, 8};
 
 // On black the style's own frames are black too, so the edits and the Reset boxes get white outlines
 // (twice as thick on the focused one) and a ticked box is filled white. A style sheet takes the place of
@@ -32,7 +34,7 @@ const QString kStyleSheet = QStringLiteral(
 } // namespace
 
 CFieldNamesDlg::CFieldNamesDlg(Profile& profile, QWidget* parent) : QDialog(parent), m_profile(profile) {
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < kTimers; ++i) {
         m_strField[i] = m_profile.GetProfileString(ProfileLayout::kTimerText, ProfileLayout::IndexEntry(i));
     }
 
@@ -51,7 +53,7 @@ CFieldNamesDlg::CFieldNamesDlg(Profile& profile, QWidget* parent) : QDialog(pare
     m_form = DialogBuilder::Build(t, this);
     setFixedSize(m_form.pixelSize);
     setStyleSheet(kStyleSheet);
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < kTimers; ++i) {
         auto* edit = qobject_cast<QLineEdit*>(m_form.Control(kEdits[i]));
         auto* reset = qobject_cast<QCheckBox*>(m_form.Control(kResets[i]));
         // The row numbers are separate labels and every box reads "Reset": the names say which timer.

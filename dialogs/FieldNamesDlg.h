@@ -1,5 +1,6 @@
 #pragma once
 
+#include "board/BoardDisplay.h"
 #include "platform/DialogBuilder.h"
 
 #include <QDialog>
@@ -20,8 +21,10 @@ public:
     explicit CFieldNamesDlg(Profile& profile, QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(CFieldNamesDlg)
 
-    std::array<QString, 10> m_strField;
-    std::array<int, 10> m_nReset{};
+    static constexpr int kTimers = BoardDisplay::kTimers;
+
+    std::array<QString, kTimers> m_strField;
+    std::array<int, kTimers> m_nReset{};
 
     const BuiltDialog& Form() const { return m_form; }
 

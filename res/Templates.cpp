@@ -1,5 +1,6 @@
 #include "res/Templates.h"
 
+#include "board/BoardDisplay.h"
 #include "res/resource.h"
 
 #include <array>
@@ -7,6 +8,8 @@
 namespace Templates {
 
 namespace {
+
+constexpr int kTimers = BoardDisplay::kTimers;
 
 DialogTemplate MakeAboutBox() {
     DialogTemplate t{
@@ -29,12 +32,13 @@ DialogTemplate MakeAboutBox() {
 
 DialogTemplate MakeBoardForm() {
     DialogTemplate t{IDD_KELVRA_FORM, {}, QStringLiteral("Arial"), 14, 400, {144, 131}, {}};
-    constexpr std::array<int, 10> radios{IDC_RADIO_1, IDC_RADIO_2, IDC_RADIO_3, IDC_RADIO_4, IDC_RADIO_5,
-                                         IDC_RADIO_6, IDC_RADIO_7, IDC_RADIO_8, IDC_RADIO_9, IDC_RADIO_10};
+    constexpr std::array<int, kTimers> radios{IDC_RADIO_1, IDC_RADIO_2, IDC_RADIO_3, IDC_RADIO_4,
+                                              IDC_RADIO_5, IDC_RADIO_6, IDC_RADIO_7, IDC_RADIO_8,
+                                              IDC_RADIO_9, IDC_RADIO_10};
     auto& c = t.controls;
     // The radio group: Stop, then the ten timer rows; the Stop label starts the next group.
     c.push_back({IDC_RADIO_STOP, ControlKind::RadioButton, {}, {5, 3, 8, 10}, kStyleGroup | kStyleTabStop});
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < kTimers; ++i) {
         c.push_back({radios[i], ControlKind::RadioButton, {}, {5, 12 + 9 * i, 8, 10}, kStyleNone});
     }
     c.push_back({IDC_STOP_LABEL,
@@ -42,7 +46,7 @@ DialogTemplate MakeBoardForm() {
                  QStringLiteral("Static"),
                  {12, 4, 64, 8},
                  kStyleGroup | kStyleNotify});
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < kTimers; ++i) {
         const int y = 13 + 9 * i;
         c.push_back({IDC_NAME_FIRST + i,
                      ControlKind::Static,
@@ -50,14 +54,14 @@ DialogTemplate MakeBoardForm() {
                      {13, y, i < 8 ? 64 : 65, 8},
                      kStyleNotify});
     }
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < kTimers; ++i) {
         c.push_back({IDC_TIME_FIRST + i,
                      ControlKind::Static,
                      QStringLiteral("000:00:00"),
                      {77, 13 + 9 * i, 35, 8},
                      kStyleRight});
     }
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < kTimers; ++i) {
         c.push_back({IDC_SHARE_FIRST + i,
                      ControlKind::Static,
                      QStringLiteral("100.0%"),
@@ -89,19 +93,23 @@ DialogTemplate MakeFieldNames() {
                      900,
                      {141, 138},
                      {}};
-    constexpr std::array<int, 10> edits{IDC_FIELD_1, IDC_FIELD_2, IDC_FIELD_3, IDC_FIELD_4, IDC_FIELD_5,
-                                        IDC_FIELD_6, IDC_FIELD_7, IDC_FIELD_8, IDC_FIELD_9, IDC_FIELD_10};
-    constexpr std::array<int, 10> resets{IDC_RESET_1, IDC_RESET_2, IDC_RESET_3, IDC_RESET_4, IDC_RESET_5,
-                                         IDC_RESET_6, IDC_RESET_7, IDC_RESET_8, IDC_RESET_9, IDC_RESET_10};
+    constexpr std::array<int, kTimers> edits{IDC_FIELD_1, IDC_FIELD_2, IDC_FIELD_3, IDC_FIELD_4,
+                                             IDC_FIELD_5, IDC_FIELD_6, IDC_FIELD_7, IDC_FIELD_8,
+                                             IDC_FIELD_9, IDC_FIELD_10};
+    constexpr std::array<int, kTimers> resets{IDC_RESET_1, IDC_RESET_2, IDC_RESET_3, IDC_RESET_4,
+                                              IDC_RESET_5, IDC_RESET_6, IDC_RESET_7, IDC_RESET_8,
+                                              IDC_RESET_9, IDC_RESET_10};
     auto& c = t.controls;
     c.push_back({-1,
                  ControlKind::Static,
                  QStringLiteral("Just overwrite the text ... then Exit"),
                  {9, 3, 126, 8},
                  kStyleNone});
-    for (int r = 1; r <= 10; ++r) {
-        const QRect label = r < 10 ? QRect(11, 3 + 12 * r, 8, 8) : QRect(9, 123, 9, 8);
-        c.push_back({-1, ControlKind::Static, QString::number(r), label, kStyleNone});
+    for (int r = 1; r <= kTimers; ++r) {
+        // A two-digit row number starts further left and is wider.
+        const QString number = QString::number(r);
+        const QRect label = number.size() == 1 ? QRect(11, 3 + 12 * r, 8, 8) : QRect(9, 3 + 12 * r, 9, 8);
+        c.push_back({-1, ControlKind::Static, number, label, kStyleNone});
         c.push_back({edits[r - 1],
                      ControlKind::Edit,
                      {},

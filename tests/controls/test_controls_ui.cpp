@@ -161,7 +161,7 @@ private Q_SLOTS:
             shade.setGeometry(60, 60, 154, 24);
             shade.show();
             Random15 random;
-            shade.BuildShading(8, 20, 15, 36, 0xFF4060, random); // the board's call
+            shade.BuildShading(CShadeButton::kBoardShading, random);
             if (hover) {
                 QTest::mouseMove(m_form.get(), kOutside); // a move to where the pointer already is is dropped
                 QTest::mouseMove(&shade, kInside);
