@@ -1,5 +1,4 @@
 #include "RecordingDisplay.h"
-#include "TestSuites.h"
 #include "board/TimerLedger.h"
 #include "board/TimerStore.h"
 #include "platform/Clock.h"
@@ -207,9 +206,6 @@ private Q_SLOTS:
     }
 };
 
-int RunLedgerTests(int argc, char** argv) {
-    TestLedger t;
-    return QTest::qExec(&t, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestLedger)
 
 #include "test_ledger.moc"

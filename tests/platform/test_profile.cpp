@@ -1,5 +1,4 @@
 #include "../FileBytes.h"
-#include "TestSuites.h"
 #include "platform/Profile.h"
 
 #include <QDateTime>
@@ -212,9 +211,6 @@ private Q_SLOTS:
     }
 };
 
-int RunProfileTests(int argc, char** argv) {
-    TestProfile t;
-    return QTest::qExec(&t, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestProfile)
 
 #include "test_profile.moc"
