@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <utility>
 
 namespace {
 
@@ -126,8 +127,20 @@ void CIconButton::leaveEvent(QEvent* event) {
     ClearHover();
 }
 
+void CIconButton::focusInEvent(QFocusEvent* event) {
+    QAbstractButton::focusInEvent(event);
+    // A click focuses too, but then the pointer is already there to light the button.
+    const Qt::FocusReason reason = event->reason();
+    m_keyboardFocus =
+        reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+    update();
+}
+
 void CIconButton::focusOutEvent(QFocusEvent* event) {
     QAbstractButton::focusOutEvent(event);
+    if (std::exchange(m_keyboardFocus, false)) {
+        update();
+    }
     ClearHover();
 }
 

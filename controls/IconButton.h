@@ -45,12 +45,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
 
     bool m_hover = false;
+    bool m_keyboardFocus = false; // reached by Tab or a shortcut: lit like a hover, as there is no focus ring
     bool m_pressed = false;
     bool m_focused = false;
     bool m_disabled = false;

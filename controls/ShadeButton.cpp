@@ -21,8 +21,9 @@ void CShadeButton::BuildShading(const Shading::ShadeOptions& options, Random15& 
 }
 
 void CShadeButton::DrawFace(QPainter& painter, const QRect&) {
-    // The image always covers the whole button; pressed, its outer ring is left to the sunken frame.
-    if (!m_hover) {
+    // The image always covers the whole button; pressed, its outer ring is left to the sunken frame. Focus
+    // from the keyboard shows as the hover face.
+    if (!m_hover && !m_keyboardFocus) {
         m_faceNormal.Draw(painter, 0, 0);
     } else if (!m_pressed) {
         m_faceHover.Draw(painter, 0, 0);

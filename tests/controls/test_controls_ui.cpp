@@ -155,8 +155,13 @@ private Q_SLOTS:
 
     void shadedFaces() {
         // Hover and pressed: the hover face at (1, 1); hover: at (0, 0); otherwise the normal face at (0, 0).
-        for (const auto& [hover, pressed] :
-             {std::pair{false, false}, {false, true}, {true, false}, {true, true}}) {
+        // Focus from the keyboard lights the button as a hover does; focus from a click does not.
+        for (const auto& [hover, pressed, focus] : {std::tuple{false, false, Qt::NoFocusReason},
+                                                    {false, true, Qt::NoFocusReason},
+                                                    {true, false, Qt::NoFocusReason},
+                                                    {true, true, Qt::NoFocusReason},
+                                                    {false, false, Qt::TabFocusReason},
+                                                    {false, false, Qt::MouseFocusReason}}) {
             CShadeButton shade(m_form.get());
             shade.setGeometry(60, 60, 154, 24);
             shade.show();
@@ -166,11 +171,16 @@ private Q_SLOTS:
                 QTest::mouseMove(m_form.get(), kOutside); // a move to where the pointer already is is dropped
                 QTest::mouseMove(&shade, kInside);
             }
+            if (focus != Qt::NoFocusReason) {
+                shade.setFocus(focus);
+                QTRY_VERIFY(shade.hasFocus());
+            }
             shade.setDown(pressed);
             QCoreApplication::processEvents();
             const QImage shot = shade.grab().toImage().convertToFormat(QImage::Format_RGB32);
-            const CDibSurface& face = hover ? shade.FaceHover() : shade.FaceNormal();
-            const int shift = hover && pressed ? 1 : 0;
+            const bool lit = hover || focus == Qt::TabFocusReason;
+            const CDibSurface& face = lit ? shade.FaceHover() : shade.FaceNormal();
+            const int shift = lit && pressed ? 1 : 0;
             // Inside the one-pixel ring, which is the frame's whenever one is drawn.
             for (int y = 1; y < 23; ++y) {
                 for (int x = 1; x < 153; ++x) {
