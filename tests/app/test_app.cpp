@@ -57,7 +57,15 @@ void WhenModal(std::function<void(QWidget*)> act) {
     });
 }
 
-void StartKelvra(QProcess& process, const QStringList& arguments) {
+// Without a display: as from a console outside any desktop session.
+void StartKelvra(QProcess& process, const QStringList& arguments, bool display = true) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& variable : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s}) {
+        if (!display) {
+            environment.remove(variable);
+        }
+    }
+    process.setProcessEnvironment(environment);
     process.start(qEnvironmentVariable("KELVRA_EXE"), arguments);
 }
 
@@ -469,50 +477,19 @@ private Q_SLOTS:
         QVERIFY(error.contains("cannot save to " + file.toUtf8())); // said again at the end
     }
 
-    void reportShowsTheBoardInThreeForms() {
+    // The real program prints the board and writes nothing, a NUL inside a name kept whole in every form
+    // (the forms themselves are test_boardreport's).
+    void reportReadsTheProfileAndWritesNothing() {
         const QString file = m_dir->filePath(u"report.conf"_s);
-        // The third name is exactly forty characters long.
-        const QStringList names{u"Smith, \"Ace\" & Co"_s, u"Zürich Ω 東京"_s,
-                                u"A name of exactly forty characters, yes!"_s, u" padded "_s,
-                                u"nul"_s + QChar(0) + u"inside"_s};
-        {
-            Profile profile(file);
-            for (int i = 0; i < 10; ++i) {
-                profile.WriteProfileString(kTimerText, IndexEntry(i), names.value(i, u"T%1"_s.arg(i)));
-                profile.WriteProfileInt(kTimerSec, IndexEntry(i), i == 0 ? 3661 : i == 1 ? 7322 : 0);
-            }
-        }
+        const QString nul = u"nul"_s + QChar(0) + u"inside"_s;
+        Profile(file).WriteProfileString(kTimerText, IndexEntry(4), nul);
         const QByteArray before = FileBytes(file);
-        const auto report = [&](const QString& form) {
-            return QString::fromUtf8(RunKelvra({form, u"--profile"_s, file}));
-        };
-
-        const QStringList lines = report(u"--report"_s).split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 11);
-        QVERIFY(lines[0].startsWith(names[0]) && lines[0].endsWith(u"  1:01:01   33.3 %"_s));
-        QVERIFY(lines[1].startsWith(names[1]) && lines[1].endsWith(u"  2:02:02   66.7 %"_s));
-        QVERIFY(lines[2].startsWith(names[2]) && lines[2].endsWith(u"  0:00:00    0.0 %"_s));
-        QVERIFY(lines[10].startsWith(u"Total"_s) && lines[10].endsWith(u"  3:03:03"_s));
-
-        // RFC 4180: fields with commas, quotes or edge blanks are quoted, quotes doubled.
-        const QStringList csv = report(u"--report=csv"_s).split(u"\r\n"_s);
-        QCOMPARE(csv.size(), 13); // header, ten timers, total, and the empty rest after the last line end
-        QCOMPARE(csv[0], u"index,name,seconds,time,share"_s);
-        QCOMPARE(csv[1], u"0,\"Smith, \"\"Ace\"\" & Co\",3661,\"  1:01:01\",33.3 %"_s);
-        QCOMPARE(csv[2], u"1,Zürich Ω 東京,7322,\"  2:02:02\",66.7 %"_s);
-        QCOMPARE(csv[3], u"2,\"A name of exactly forty characters, yes!\",0,\"  0:00:00\",0.0 %"_s);
-        QCOMPARE(csv[4], u"3,\" padded \",0,\"  0:00:00\",0.0 %"_s);
-        QCOMPARE(csv[11], u",Total,10983,\"  3:03:03\","_s);
-
-        const QJsonDocument json = QJsonDocument::fromJson(report(u"--report=json"_s).toUtf8());
-        for (int i = 0; i < names.size(); ++i) {
-            QCOMPARE(json["timers"_L1][i]["name"_L1].toString(), names[i]);
+        for (const QString& form : {u"--report"_s, u"--report=csv"_s}) {
+            QVERIFY(QString::fromUtf8(RunKelvra({form, u"--profile"_s, file})).contains(nul));
         }
-        QCOMPARE(json["timers"_L1][1]["share"_L1].toString(), u"66.7 %"_s);
-        QCOMPARE(json["total"_L1]["time"_L1].toString(), u"  3:03:03"_s);
-
-        QVERIFY(report(u"--report"_s).contains(names[4]) && report(u"--report=csv"_s).contains(names[4]));
-
+        const QJsonDocument json =
+            QJsonDocument::fromJson(RunKelvra({u"--report=json"_s, u"--profile"_s, file}));
+        QCOMPARE(json["timers"_L1][4]["name"_L1].toString(), nul);
         QCOMPARE(FileBytes(file), before);
         QCOMPARE(QDir(m_dir->path()).entryList({u"report.conf*"_s}), QStringList({u"report.conf"_s}));
 
@@ -528,6 +505,59 @@ private Q_SLOTS:
             QCOMPARE(p.exitCode(), 1);
             QVERIFY(p.readAllStandardError().startsWith("kelvra: cannot read the profile " +
                                                         m_dir->filePath(bad).toUtf8()));
+        }
+    }
+
+    // A wrong option ends with 2 and one line; without a display the board says so and ends with 1 before
+    // it touches the profile, while what needs no window still works, even with Qt's options.
+    void commandLinesEndAsTheySay_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("display");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("out"); // how it starts
+        QTest::addColumn<QByteArray>("err");
+        QTest::newRow("wrong option")
+            << QStringList{u"--report"_s, u"--by=year"_s} << true << 2 << QByteArray()
+            << QByteArray("kelvra: unknown unit 'year' for --by (day, week or month); try 'kelvra --help'\n");
+        QTest::newRow("no display") << QStringList{} << false << 1 << QByteArray()
+                                    << QByteArray("kelvra: no display available (DISPLAY/WAYLAND_DISPLAY not "
+                                                  "set); --report works without one\n");
+        QTest::newRow("help") << QStringList{u"--help"_s} << false << 0 << QByteArray("Usage: kelvra")
+                              << QByteArray();
+        QTest::newRow("version") << QStringList{u"--version"_s} << false << 0 << QByteArray("Kelvra ")
+                                 << QByteArray();
+        QTest::newRow("version, style") << QStringList{u"--version"_s, u"-style"_s, u"Fusion"_s} << true << 0
+                                        << QByteArray("Kelvra ") << QByteArray();
+        QTest::newRow("report") << QStringList{u"--report=csv"_s} << false << 0 << QByteArray("index,name")
+                                << QByteArray();
+    }
+    void commandLinesEndAsTheySay() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, display);
+        QFETCH(QByteArray, out);
+        const QString file = m_dir->filePath(u"shown.conf"_s);
+        Profile(file).WriteProfileString(kTimerText, IndexEntry(0), u"Shown"_s);
+        const QByteArray before = FileBytes(file);
+        QProcess p;
+        StartKelvra(p, arguments + QStringList{u"--profile"_s, file}, display);
+        QVERIFY(p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit);
+        QTEST(p.exitCode(), "code");
+        QTEST(p.readAllStandardError(), "err");
+        const QByteArray printed = p.readAllStandardOutput();
+        QVERIFY2(printed.startsWith(out) && printed.isEmpty() == out.isEmpty(), printed.constData());
+        QCOMPARE(FileBytes(file), before);
+    }
+
+    // Qt takes its own options before the board starts; -platform still names a display where none is set.
+    void qtOptionsReachTheBoard() {
+        for (const auto& [options, display] : {std::pair{QStringList{u"-session"_s, u"1a2b3c"_s}, true},
+                                               {QStringList{u"-style"_s, u"Fusion"_s}, true},
+                                               {QStringList{u"-platform"_s, u"offscreen"_s}, false}}) {
+            const QString file = m_dir->filePath(options[0] + u".conf"_s);
+            QProcess board;
+            StartKelvra(board, options + QStringList{u"--profile"_s, file}, display);
+            QVERIFY(BoardIsUp(board, file));
+            QVERIFY(Terminated(board));
         }
     }
 
