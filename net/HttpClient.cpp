@@ -18,40 +18,47 @@ int LeadingInt(const char* text) {
 }
 
 // "Content-*ength:", where '*' is any character: matches "Content-Length:" and "Content-length:".
+constexpr char kLengthPattern[] = "Content-*ength:";
+constexpr int kLengthPatternLength = sizeof kLengthPattern - 1;
+constexpr int kLengthWildcard = sizeof "Content-" - 1; // the '*'
+// The value starts one character after the colon and ends before the line's CR LF.
+constexpr int kLengthValueStart = kLengthPatternLength + 1;
+constexpr int kLineEndLength = sizeof "\r\n" - 1;
+// "HTTP/1.1 200 OK": the code sits in the four characters after the version, blank included.
+constexpr int kStatusStart = sizeof "HTTP/1.1" - 1;
+constexpr int kStatusLength = sizeof " 200" - 1;
+
 bool IsLengthLine(const char* line, int count) {
-    static constexpr char kPattern[] = "Content-*ength:";
-    static constexpr int kPatternLength = sizeof kPattern - 1;
-    if (count < kPatternLength) {
+    if (count < kLengthPatternLength) {
         return false;
     }
-    for (int i = 0; i < kPatternLength; ++i) {
-        if (i != 8 && line[i] != kPattern[i]) {
+    for (int i = 0; i < kLengthPatternLength; ++i) {
+        if (i != kLengthWildcard && line[i] != kLengthPattern[i]) {
             return false;
         }
     }
     return true;
 }
 
-// The value starts one character after the colon and ends before the line's last two characters
-// (its CR LF). A line too short to hold a value, or a value that does not fit the 100-byte scratch
-// field (a cut line is one of them), announces length 0.
+// A line too short to hold a value, or a value that does not fit the 100-byte scratch field (a cut line
+// is one of them), announces length 0.
 int LengthValue(const char* line, int count) {
-    const int valueLength = count - 18;
+    const int valueLength = count - kLengthValueStart - kLineEndLength;
     if (valueLength <= 0 || valueLength >= CHttpClient::kValueSize) {
         return 0;
     }
     char value[CHttpClient::kValueSize];
-    std::memcpy(value, line + 16, static_cast<size_t>(valueLength));
+    std::memcpy(value, line + kLengthValueStart, static_cast<size_t>(valueLength));
     value[valueLength] = '\0';
     return LeadingInt(value);
 }
 
-// The code sits in the four characters at offsets 8 to 11 (" 200"). Only characters the line really
-// has count: a short line must not pick up what an earlier, longer line left in the buffer.
+// Only characters the line really has count: a short line must not pick up what an earlier, longer
+// line left in the buffer.
 std::uint16_t StatusValue(const char* line, int count) {
-    char code[5] = {};
-    const int available = std::clamp(count - 8, 0, 4);
-    std::memcpy(code, line + 8, static_cast<size_t>(available));
+    char code[kStatusLength + 1] = {};
+    const int available = std::clamp(count - kStatusStart, 0, kStatusLength);
+    std::memcpy(code, line + kStatusStart, static_cast<size_t>(available));
     return static_cast<std::uint16_t>(LeadingInt(code));
 }
 
