@@ -1,3 +1,4 @@
+#include "../FileBytes.h"
 #include "RecordingDisplay.h"
 #include "board/TimerLedger.h"
 #include "board/TimerStore.h"
@@ -6,7 +7,6 @@
 #include "platform/ProfileLayout.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <limits>
@@ -25,10 +25,7 @@ class TestLedger : public QObject {
     RecordingDisplay m_display;
     std::unique_ptr<CTimerLedger> m_ledger;
 
-    QByteArray FileBytes() const {
-        QFile f(m_dir->filePath(u"Kelvra.conf"_s));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray Bytes() const { return FileBytes(m_dir->filePath(u"Kelvra.conf"_s)); }
     // The board's initial update, as far as the ledger goes, on these stored seconds.
     void Start(std::initializer_list<int> seconds = {}) {
         int i = 0;
@@ -74,7 +71,7 @@ private Q_SLOTS:
 
     void aTickShowsTheOpenPeriodButNeitherReadsNorCharges() {
         Start({100, 200});
-        const QByteArray before = FileBytes();
+        const QByteArray before = Bytes();
         const int pushes = m_display.m_nPushes;
         m_clock.Advance(50);
         Click(2);
@@ -90,7 +87,7 @@ private Q_SLOTS:
         QCOMPARE(Share(2), u"0.0 %"_s);
         QCOMPARE(m_profile->ReadCount(), reads);
         QCOMPARE(m_ledger->m_nSeconds[1], 200);
-        QCOMPARE(FileBytes(), before);
+        QCOMPARE(Bytes(), before);
     }
 
     void switchingChargesAndStoresOnlyTheRunningTimer() {
@@ -107,10 +104,10 @@ private Q_SLOTS:
         m_clock.Advance(5);
         Click(0); // Stop charges like any other switch
         QCOMPARE(Stored(2), 104);
-        const QByteArray before = FileBytes();
+        const QByteArray before = Bytes();
         m_clock.Advance(60);
         Click(0); // Stop to Stop: only the period start moves
-        QCOMPARE(FileBytes(), before);
+        QCOMPARE(Bytes(), before);
         QCOMPARE(m_ledger->m_timeStart, m_clock.Now());
     }
 
@@ -152,21 +149,19 @@ private Q_SLOTS:
         QVERIFY(folder.entryList(copies).isEmpty()); // nothing to keep on a fresh profile
         m_profile->WriteProfileInt(kTimerSec, IndexEntry(4), 77);
         m_profile->WriteProfileInt(kTimer, kInit, 0);
-        const QByteArray before = FileBytes();
+        const QByteArray before = Bytes();
         TimerStore::InitProfile(*m_profile, m_clock);
         QCOMPARE(Stored(4), 0);
         QCOMPARE(folder.entryList(copies).size(), 1);
-        QFile copy(folder.filePath(folder.entryList(copies).value(0)));
-        QVERIFY(copy.open(QIODevice::ReadOnly));
-        QCOMPARE(copy.readAll(), before);
+        QCOMPARE(FileBytes(folder.filePath(folder.entryList(copies).value(0))), before);
     }
 
     void savingChargesOnlyWhileRunningAndOnlyOnce() {
         Start({5});
-        const QByteArray before = FileBytes();
+        const QByteArray before = Bytes();
         m_clock.Advance(100);
         m_ledger->SaveRunningTimer();
-        QCOMPARE(FileBytes(), before);
+        QCOMPARE(Bytes(), before);
 
         Click(1);
         m_clock.Advance(9);
