@@ -57,7 +57,8 @@ class TestControls : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void layout() {
+    // The block's layout, and pixels counted from the top row, which is the last in memory.
+    void layoutAndPixels() {
         for (const auto& [width, height, bitCount, stride, total, colours] :
              {std::tuple{10, 3, 8u, 12u, 1100u, 256},
               {1, 15, 8u, 4u, 40u + 60 + 1024, 256},
@@ -70,14 +71,11 @@ private Q_SLOTS:
             QCOMPARE(s.GetTotalSize(), total);
             QCOMPARE(s.GetBits(), block + 40 + 4 * colours); // +1064 at 8 bits
         }
-    }
-
-    void putPixelCountsRowsFromTheTop() {
         CDibSurface s;
         s.Create(3, 4, 8);
         s.Fill(7);
-        s.PutPixel(0, 0, 9); // top row: the last in memory
-        s.PutPixel(2, 3, 5); // bottom row: the first in memory
+        s.PutPixel(0, 0, 9);
+        s.PutPixel(2, 3, 5);
         s.PutPixel(1, 2, 6);
         for (const auto& [x, y] : {std::pair{-1, 0}, {3, 0}, {0, 4}, {0, -1}}) {
             s.PutPixel(x, y, 1);
@@ -115,7 +113,7 @@ private Q_SLOTS:
         QCOMPARE(rows[8], Runs({{255, 1}, {187, 19}}));
     }
 
-    void noiseOnlyForEveryOtherKind() {
+    void noiseOnlyForEveryOtherKindAndScratchesNeverWrap() {
         const Image noise = Shade(154, 24, NoiseOnly, 20);
         for (unsigned kind : {9u, UINT_MAX}) {
             QCOMPARE(Shade(154, 24, kind, 20), noise);
@@ -123,9 +121,7 @@ private Q_SLOTS:
         const auto [low, high] = std::ranges::minmax(noise | std::views::join);
         QVERIFY2(low >= 108 && high <= 148 && high - low > 30, // the grain spans its range, and no more
                  qPrintable(QStringLiteral("%1..%2").arg(low).arg(high)));
-    }
-
-    void scratchesNeverWrap() {
+        // Scratches never wrap past white.
         for (const auto& [width, height, seed] :
              {std::tuple{154, 24, 1u}, {154, 24, 77u}, {400, 100, 5u}, {24, 154, 9u}}) {
             for (const auto& row : Shade(width, height, Scratches, 20, seed)) {

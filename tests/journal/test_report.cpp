@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
@@ -39,33 +40,22 @@ Run Report(const QString& options, const QString& file, const QString& option = 
 
 // Strict RFC 4180: CRLF ends a record; CR, LF and other controls only inside quotes. Empty when malformed.
 QList<QStringList> ParseCsv(const QString& text) {
-    QList<QStringList> records;
-    QStringList record;
-    QString field;
-    bool bQuoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
-        if (bQuoted && c == QLatin1Char('"') && next != QLatin1Char('"')) {
-            bQuoted = false;
-        } else if (bQuoted) {
-            field += c;
-            i += c == QLatin1Char('"') ? 1 : 0;
-        } else if (c == QLatin1Char('"') && field.isEmpty()) {
-            bQuoted = true;
-        } else if (c == QLatin1Char(',') || (c == QLatin1Char('\r') && next == QLatin1Char('\n'))) {
-            record << std::exchange(field, QString());
-            if (c == QLatin1Char('\r')) {
-                records << std::exchange(record, QStringList());
-                ++i;
-            }
-        } else if (c == QLatin1Char('"') || c.unicode() < 0x20) {
+    static const QRegularExpression field(
+        QStringLiteral("(?:\"((?:[^\"]++|\"\")*+)\"|([^\",\\x00-\\x1f]*+))(,|\\r\\n)"));
+    QList<QStringList> records{{}};
+    for (qsizetype at = 0; at < text.size();) {
+        const QRegularExpressionMatch m = field.match(text, at, QRegularExpression::NormalMatch,
+                                                      QRegularExpression::AnchorAtOffsetMatchOption);
+        if (!m.hasMatch()) {
             return {};
-        } else {
-            field += c;
         }
+        records.last() << m.captured(1).replace(QStringLiteral("\"\""), QStringLiteral("\"")) + m.captured(2);
+        if (m.captured(3).size() == 2) {
+            records << QStringList();
+        }
+        at = m.capturedEnd();
     }
-    return bQuoted || !record.isEmpty() || !field.isEmpty() ? QList<QStringList>() : records;
+    return records.takeLast().isEmpty() ? records : QList<QStringList>();
 }
 
 qint64 Utc(const QString& isoWithOffset) {

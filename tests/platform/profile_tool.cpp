@@ -1,14 +1,12 @@
 // A second process for the profile tests: in one process all settings objects share a cache, which
 // proves nothing about the disk.
 //   profile_tool read FILE SECTION ENTRY [SECTION ENTRY]...  prints each entry (UTF-8), one a line
-//   profile_tool write FILE SECTION ENTRY VALUE              writes it, prints "written", waits to be killed
 //   profile_tool try FILE SECTION ENTRY VALUE                writes it, prints the read problem, 1 or 0 for
 //                                                            the write, the save problem, the value read back
 #include "platform/Profile.h"
 
 #include <QCoreApplication>
 #include <cstdio>
-#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -21,15 +19,6 @@ int main(int argc, char** argv) {
             std::printf("%s\n", profile.GetProfileString(args[i], args[i + 1]).toUtf8().constData());
         }
         return 0;
-    }
-    if (args.size() == 6 && args[1] == u"write"_s) {
-        Profile profile(args[2]);
-        profile.WriteProfileInt(args[3], args[4], args[5].toInt());
-        std::printf("written\n");
-        std::fflush(stdout);
-        for (;;) {
-            ::pause();
-        }
     }
     if (args.size() == 6 && args[1] == u"try"_s) {
         Profile profile(args[2]);
