@@ -70,9 +70,8 @@ private Q_SLOTS:
     void hoverLightsOnceOnMoveButNotOnADrag() {
         QTest::mousePress(m_form.get(), Qt::LeftButton, {}, kOutside);
         QTest::mouseMove(m_button, kInside);
-        const bool litByDrag = m_button->Lit();
+        QVERIFY(!m_button->Lit()); // a failure here leaves the button pressed, only for this case
         QTest::mouseRelease(m_form.get(), Qt::LeftButton, {}, kOutside);
-        QVERIFY(!litByDrag);
 
         QTest::mouseMove(m_button, kInside);
         QCoreApplication::processEvents();

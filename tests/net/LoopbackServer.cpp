@@ -2,14 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <random>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <utility>
 
 using namespace std::chrono_literals;
 

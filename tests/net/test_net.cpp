@@ -156,17 +156,15 @@ private Q_SLOTS:
             return ScriptedReply{{"HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " +
                                   std::to_string(body.size()) + "\r\n\r\n" + body}};
         };
-        QTest::newRow("200 stores DE")
-            << reply(200, "<x><CountryCode>DE</CountryCode></x>") << 8640010 << "DE";
+        // clang-format off
+        QTest::newRow("200 stores DE") << reply(200, "<x><CountryCode>DE</CountryCode></x>") << 8640010 << "DE";
         QTest::newRow("404") << reply(404, "<CountryCode>DE") << 0 << "";
         QTest::newRow("marker twice: the first") << reply(200, "<CountryCode>FR<CountryCode>DE") << 0 << "FR";
         QTest::newRow("nothing after the marker") << reply(200, "<CountryCode>") << 0 << "";
         QTest::newRow("no marker") << reply(200, "Germany") << 0 << "";
-        QTest::newRow("200, then closed before the body")
-            << ScriptedReply{{"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n"}} << 0 << "";
-        QTest::newRow("200, then header lines for ever")
-            << ScriptedReply{.chunks = {"HTTP/1.1 200 OK\r\n"}, .repeat = "X-Filler: 0123456789\r\n"} << 0
-            << "";
+        QTest::newRow("200, then closed before the body") << ScriptedReply{{"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n"}} << 0 << "";
+        QTest::newRow("200, then header lines for ever") << ScriptedReply{.chunks = {"HTTP/1.1 200 OK\r\n"}, .repeat = "X-Filler: 0123456789\r\n"} << 0 << "";
+        // clang-format on
     }
     void lookup() {
         QFETCH(ScriptedReply, reply);
