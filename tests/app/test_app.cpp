@@ -21,7 +21,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QLockFile>
@@ -60,10 +59,9 @@ void WhenModal(std::function<void(QWidget*)> act) {
 // Without a display: as from a console outside any desktop session.
 void StartKelvra(QProcess& process, const QStringList& arguments, bool display = true) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString& variable : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s}) {
-        if (!display) {
-            environment.remove(variable);
-        }
+    for (const QString& variable :
+         display ? QStringList() : QStringList{u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s}) {
+        environment.remove(variable);
     }
     process.setProcessEnvironment(environment);
     process.start(qEnvironmentVariable("KELVRA_EXE"), arguments);

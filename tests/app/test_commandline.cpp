@@ -31,7 +31,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("unit"); // -1: the board's totals, not a dated report
         QTest::addColumn<QString>("error");
         // clang-format off
-        QTest::newRow("board") << "" << Action::Run << Format::Text << -1 << "";
         QTest::newRow("help") << "-h" << Action::Help << Format::Text << -1 << "";
         QTest::newRow("version") << "--version --profile x" << Action::Version << Format::Text << -1 << "";
         QTest::newRow("report csv") << "--report csv" << Action::Report << Format::Csv << -1 << "";
