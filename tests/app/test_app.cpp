@@ -430,9 +430,7 @@ private Q_SLOTS:
                                                          QFileDevice::ExeOwner | QFileDevice::ReadOther |
                                                          QFileDevice::ExeOther));
         QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"HOME"_s, u"/tmp"_s);
-        child.setProcessEnvironment(environment);
+        child.setEnvironment(QProcess::systemEnvironment() << u"HOME=/tmp"_s); // the last HOME wins
         const QString file = m_dir->filePath(u"p.conf"_s);
         child.start(setpriv, {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
                               qEnvironmentVariable("KELVRA_EXE"), u"--profile"_s, file});
