@@ -2,11 +2,13 @@
 // proves nothing about the disk.
 //   profile_tool read FILE SECTION ENTRY [SECTION ENTRY]...  prints each entry (UTF-8), one a line
 //   profile_tool try FILE SECTION ENTRY VALUE                writes it, prints the read problem, 1 or 0 for
-//                                                            the write, the save problem, the value read back
+//                                                            the write, the save problem, the value read
+//                                                            back, and ends at once as a killed board would
 #include "platform/Profile.h"
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <cstdlib>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -25,7 +27,8 @@ int main(int argc, char** argv) {
         const bool written = profile.WriteProfileInt(args[3], args[4], args[5].toInt());
         std::printf("%s\n%d\n%s\n%d\n", profile.ReadProblem().toUtf8().constData(), written ? 1 : 0,
                     profile.SaveProblem().toUtf8().constData(), profile.GetProfileInt(args[3], args[4], -1));
-        return 0;
+        std::fflush(stdout);
+        std::_Exit(0); // no destructor runs, as after a kill: what is on disk now is all there is
     }
     return 2;
 }

@@ -45,6 +45,15 @@ class TestProfile : public QObject {
     QString File(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 
 private Q_SLOTS:
+    // A second process writes and ends without a destructor: the value was on disk when the write
+    // returned.
+    void aWriteIsOnDiskWhenItReturns() {
+        QProcess child;
+        child.start(Tool(), {u"try"_s, File("killed.conf"), u"TimerSec"_s, u"4"_s, u"12345"_s});
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(ReadElsewhere(File("killed.conf"), {u"TimerSec"_s, u"4"_s}), QStringList{u"12345"_s});
+    }
+
     void malformedEntriesReadAsTheirDefaults() {
         const QString file = File("malformed.conf");
         QVERIFY(
