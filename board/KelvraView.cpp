@@ -196,6 +196,10 @@ void CKelvraView::OnTimer(int id) {
 }
 
 void CKelvraView::ShowSaving() {
+    // The usual case costs one relaxed load per tick; the text is fetched only while saving fails.
+    if (!m_profile->SavesFail() && !m_bSaveFailing && !m_saveNotice) {
+        return;
+    }
     const QString problem = m_profile->SaveProblem();
     if (problem.isEmpty()) {
         m_bSaveFailing = false;

@@ -375,6 +375,7 @@ void Profile::Salvage(const QString& target) {
 void Profile::Refuse(const QString& reason) {
     m_refusal = reason;
     m_saveProblem = QStringLiteral("cannot save to %1: %2").arg(m_settings->fileName(), reason);
+    m_bSavesFail.store(true, std::memory_order_relaxed);
 }
 
 QVariant Profile::Value(const QString& key) const {
@@ -394,6 +395,7 @@ bool Profile::Store(const QString& key, const QVariant& value) {
     const QString why = m_refusal.isEmpty() ? Save() : m_refusal;
     m_saveProblem =
         why.isEmpty() ? QString() : QStringLiteral("cannot save to %1: %2").arg(m_settings->fileName(), why);
+    m_bSavesFail.store(!why.isEmpty(), std::memory_order_relaxed);
     return why.isEmpty();
 }
 

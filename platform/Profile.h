@@ -46,6 +46,8 @@ public:
     // Set from the start when writes are refused for the whole session (an unreadable file, a damaged
     // file that could not be moved aside). Not a read: ReadCount() stays as it is.
     QString SaveProblem() const;
+    // Whether SaveProblem() is not empty, without taking the lock: cheap enough for every tick.
+    bool SavesFail() const { return m_bSavesFail.load(std::memory_order_relaxed); }
     // Empty when the profile was read normally (a missing file is a first run when opened for writing);
     // otherwise "FILE: REASON": no such file (read-only opens), a directory, unreadable, damaged.
     QString ReadProblem() const;
@@ -76,6 +78,7 @@ private:
     bool m_bKeepOriginal = false;  // some lines were dropped: a copy of the original must be kept first
     QString m_originalCopy;        // that copy, once made
     QString m_saveProblem;
+    std::atomic<bool> m_bSavesFail{false}; // mirrors !m_saveProblem.isEmpty()
     QString m_readProblem;
     mutable std::atomic<quint64> m_nReads{0};
 };
