@@ -42,10 +42,21 @@ void CMainFrame::BuildMenu() {
             current = menuBar()->addMenu(item.menu);
             currentTitle = item.menu;
         }
+        if (item.item.isEmpty()) {
+            current->addSeparator();
+            continue;
+        }
         QAction* action = current->addAction(item.item);
+        action->setShortcut(item.shortcut);
         const int id = item.command;
+        m_commands[id] = action;
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
+}
+
+QAction* CMainFrame::CommandAction(int id) const {
+    const auto found = m_commands.find(id);
+    return found != m_commands.end() ? found->second : nullptr;
 }
 
 void CMainFrame::BuildAccelerators() {

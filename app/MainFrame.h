@@ -24,6 +24,8 @@ public:
 
     CKelvraView* View() const { return m_view; }
     void OnCommand(int id);
+    // The menu's action for a command; nullptr for one without a menu item.
+    QAction* CommandAction(int id) const;
     // Opens a document (command line, Open): reads nothing and runs the board's initial update again.
     bool OpenDocument(const QString& path);
 
@@ -38,5 +40,6 @@ private:
 
     std::shared_ptr<Profile> m_profile;
     CKelvraDoc& m_document;
-    CKelvraView* m_view = nullptr; // central widget, owned by the window
+    CKelvraView* m_view = nullptr;      // central widget, owned by the window
+    std::map<int, QAction*> m_commands; // the menu's actions, owned by their menus
 };

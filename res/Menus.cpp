@@ -8,6 +8,12 @@ const std::vector<MenuItem>& MainMenu() {
     static const std::vector<MenuItem> items = {
         {QStringLiteral("&File"), QStringLiteral("E&xit"), ID_APP_EXIT},
         {QStringLiteral("&Edit"), QStringLiteral("Field names"), ID_EDIT_FIELDNAMES},
+        {QStringLiteral("&Edit"), QStringLiteral("Undo Reset"), ID_EDIT_UNDO_RESET},
+        {QStringLiteral("&Edit"), QStringLiteral("Resume"), ID_EDIT_RESUME},
+        {QStringLiteral("&Edit"), {}},
+        {QStringLiteral("&Edit"), QStringLiteral("History..."), ID_EDIT_HISTORY,
+         QKeySequence(Qt::CTRL | Qt::Key_H)},
+        {QStringLiteral("&Edit"), QStringLiteral("Options..."), ID_EDIT_OPTIONS},
         {QStringLiteral("&Reset"), QStringLiteral("Reset All Timers"), ID_RESET_ALL},
         {QStringLiteral("&GoTo"), QStringLiteral("Sponsor Website"), ID_GOTO_SPONSOR},
         {QStringLiteral("&GoTo"), QStringLiteral("Online Manual"), ID_GOTO_MANUAL},

@@ -9,8 +9,9 @@ namespace Menus {
 
 struct MenuItem {
     QString menu;
-    QString item;
-    int command;
+    QString item; // empty: a separator
+    int command = 0;
+    QKeySequence shortcut = {}; // shown in the menu
 };
 
 struct Accelerator {

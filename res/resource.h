@@ -67,6 +67,10 @@ constexpr int ID_GOTO_ARTICLES = 32774;
 constexpr int ID_DONATE = 32775;
 constexpr int ID_EDIT_FIELDNAMES = 32776;
 constexpr int ID_RESET_ALL = 32777;
+constexpr int ID_EDIT_UNDO_RESET = 32778; // its label names what it undoes
+constexpr int ID_EDIT_RESUME = 32779;     // "Resume <name>"
+constexpr int ID_EDIT_HISTORY = 32780;
+constexpr int ID_EDIT_OPTIONS = 32781;
 
 // Standard application commands and strings
 constexpr int AFX_IDS_APP_TITLE = 57344;
