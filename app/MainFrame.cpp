@@ -4,12 +4,14 @@
 #include "app/KelvraDoc.h"
 #include "board/KelvraView.h"
 #include "board/PeriodSink.h"
+#include "journal/JournalSink.h"
 #include "platform/Profile.h"
 #include "res/Menus.h"
 #include "res/resource.h"
 
 #include <QAction>
 #include <QFileDialog>
+#include <QMenu>
 #include <QMenuBar>
 
 namespace {
@@ -41,6 +43,9 @@ void CMainFrame::BuildMenu() {
         if (current == nullptr || item.menu != currentTitle) {
             current = menuBar()->addMenu(item.menu);
             currentTitle = item.menu;
+            if (item.menu == QStringLiteral("&Edit")) {
+                connect(current, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditMenu);
+            }
         }
         if (item.item.isEmpty()) {
             current->addSeparator();
@@ -96,11 +101,77 @@ void CMainFrame::OnCommand(int id) {
     case ID_RESET_ALL:
         m_view->ResetAllTimers();
         break;
+    case ID_EDIT_UNDO_RESET:
+        OnUndoReset();
+        break;
+    case ID_EDIT_RESUME:
+        OnResume();
+        break;
     default:
         // The GoTo and Donate pages; Undo, Cut, Copy, Paste and the pane keys have no handler and do
         // nothing.
         m_view->OpenWebPage(id);
         break;
+    }
+}
+
+namespace {
+
+// The label of a menu item names a timer in a few words.
+QString ShortName(const QString& name) {
+    constexpr int kMost = 32;
+    return name.size() <= kMost ? name : name.left(kMost - 1) + QChar(0x2026);
+}
+
+} // namespace
+
+void CMainFrame::UpdateEditMenu() {
+    const CTimerLedger& ledger = m_view->Ledger();
+    if (QAction* undo = CommandAction(ID_EDIT_UNDO_RESET)) {
+        const std::optional<JournalQuery::ResetGroup> group =
+            m_journal != nullptr ? m_journal->UndoableReset() : std::nullopt;
+        QString label = QStringLiteral("Undo Reset");
+        if (group && group->bAll) {
+            label = QStringLiteral("Undo Reset All Timers");
+        } else if (group && group->timers.size() == 1) {
+            label = QStringLiteral("Undo Reset of \"%1\"").arg(ShortName(ledger.m_strName[group->timers[0]]));
+        } else if (group) {
+            label = QStringLiteral("Undo Reset of %1 timers").arg(group->timers.size());
+        }
+        undo->setText(label);
+        undo->setEnabled(group.has_value());
+    }
+    if (QAction* resume = CommandAction(ID_EDIT_RESUME)) {
+        std::optional<JournalQuery::LastPeriod> last;
+        if (m_journal != nullptr && ledger.m_nRunning == 0) {
+            last = m_journal->LastClosedPeriod();
+        }
+        // A day's work resumed, not last week's: the last period must have ended within 12 hours.
+        constexpr qint64 kResumeSeconds = 12 * 3600;
+        const bool recent = last && last->index >= 0 && last->index < CTimerLedger::kTimers &&
+                            ledger.Now() - last->end < kResumeSeconds;
+        resume->setText(recent ? QStringLiteral("Resume %1").arg(ShortName(ledger.m_strName[last->index]))
+                               : QStringLiteral("Resume"));
+        resume->setEnabled(recent);
+        resume->setData(recent ? last->index : -1);
+    }
+}
+
+void CMainFrame::OnUndoReset() {
+    if (m_journal != nullptr) {
+        const std::vector<std::pair<int, qint64>> plan = m_journal->UndoPlan();
+        if (!plan.empty()) {
+            m_view->RestoreSeconds(plan);
+        }
+    }
+}
+
+void CMainFrame::OnResume() {
+    // Checked again: the menu may have been shown a while ago.
+    UpdateEditMenu();
+    const QAction* resume = CommandAction(ID_EDIT_RESUME);
+    if (resume != nullptr && resume->isEnabled()) {
+        m_view->SelectRow(resume->data().toInt() + 1);
     }
 }
 

@@ -7,6 +7,7 @@
 class CKelvraDoc;
 class CKelvraView;
 class Clock;
+class JournalSink;
 class PeriodSink;
 class Profile;
 class QAction;
@@ -28,6 +29,10 @@ public:
     QAction* CommandAction(int id) const;
     // Opens a document (command line, Open): reads nothing and runs the board's initial update again.
     bool OpenDocument(const QString& path);
+    // The journal the board records into, for Undo Reset and Resume; nullptr: they stay disabled.
+    void SetJournal(JournalSink* journal) { m_journal = journal; }
+    // Labels and enables Undo Reset and Resume from the journal; the Edit menu does it when it opens.
+    void UpdateEditMenu();
 
 private:
     void BuildMenu();
@@ -37,9 +42,12 @@ private:
     void OnFileSave();
     void OnAppAbout();
     void AddToRecentFileList(const QString& path);
+    void OnUndoReset();
+    void OnResume();
 
     std::shared_ptr<Profile> m_profile;
     CKelvraDoc& m_document;
     CKelvraView* m_view = nullptr;      // central widget, owned by the window
     std::map<int, QAction*> m_commands; // the menu's actions, owned by their menus
+    JournalSink* m_journal = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "board/TimerStore.h"
 #include "controls/ShadeButton.h"
+#include "dialogs/AddTimeDlg.h"
 #include "dialogs/FieldNamesDlg.h"
 #include "net/CountryLookup.h"
 #include "net/WebPages.h"
@@ -16,12 +17,16 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QDir>
+#include <QInputDialog>
+#include <QKeyEvent>
 #include <QLayout>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStandardPaths>
+#include <limits>
 
 namespace {
 
@@ -83,8 +88,16 @@ CKelvraView::CKelvraView(std::shared_ptr<Profile> profile, const Clock& clock, Q
     connect(qobject_cast<FormLabel*>(m_form.Control(IDC_STOP_LABEL)), &FormLabel::clicked, this,
             [this] { SelectRow(0); });
     for (int i = 0; i < kTimers; ++i) {
-        connect(qobject_cast<FormLabel*>(m_form.Control(IDC_NAME_FIRST + i)), &FormLabel::clicked, this,
-                [this, i] { SelectRow(i + 1); });
+        auto* label = qobject_cast<FormLabel*>(m_form.Control(IDC_NAME_FIRST + i));
+        connect(label, &FormLabel::clicked, this, [this, i] { SelectRow(i + 1); });
+        // A right-click on the row's name or radio button, or the Menu key on the focused button.
+        QAbstractButton* radio = m_form.radioGroups.at(IDC_RADIO_STOP)->button(i + 1);
+        for (QWidget* row : {static_cast<QWidget*>(label), static_cast<QWidget*>(radio)}) {
+            row->setContextMenuPolicy(Qt::CustomContextMenu);
+            connect(row, &QWidget::customContextMenuRequested, this,
+                    [this, i, row](const QPoint& at) { ShowRowMenu(i, row, at); });
+        }
+        radio->installEventFilter(this);
     }
 }
 
@@ -256,6 +269,72 @@ void CKelvraView::EditFieldNames() {
         }
     }
     TimerStore::ApplyFieldResets(m_ledger, resets);
+}
+
+bool CKelvraView::eventFilter(QObject* watched, QEvent* event) {
+    // The Menu key (or Shift+F10) on a focused row: not every platform turns it into a context menu
+    // event for a button, so the board opens the row's menu itself.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool menuKey = key->key() == Qt::Key_Menu ||
+                             (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier);
+        const QButtonGroup* rows = m_form.radioGroups.at(IDC_RADIO_STOP);
+        const int row = rows->id(qobject_cast<QAbstractButton*>(watched));
+        if (menuKey && row >= 1 && row <= kTimers) {
+            auto* button = static_cast<QWidget*>(watched);
+            ShowRowMenu(row - 1, button, button->rect().center());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CKelvraView::ShowRowMenu(int index, QWidget* row, const QPoint& at) {
+    QMenu menu(this);
+    FillRowMenu(menu, index);
+    menu.exec(row->mapToGlobal(at));
+}
+
+void CKelvraView::FillRowMenu(QMenu& menu, int index) {
+    // Only another timer's running period can be moved here.
+    QAction* switched = menu.addAction(QStringLiteral("Switched here ... minutes ago"));
+    switched->setEnabled(m_ledger.SwitchableMinutes(index) > 0);
+    connect(switched, &QAction::triggered, this, [this, index] { AskSwitchedHere(index); });
+    QAction* add = menu.addAction(QStringLiteral("Add or remove time..."));
+    connect(add, &QAction::triggered, this, [this, index] { AskAddTime(index); });
+}
+
+void CKelvraView::AskSwitchedHere(int index) {
+    const qint64 most = m_ledger.SwitchableMinutes(index);
+    if (most <= 0) {
+        return;
+    }
+    QInputDialog dialog(window());
+    dialog.setWindowTitle(QStringLiteral("Switched here"));
+    dialog.setLabelText(
+        QStringLiteral("You switched to \"%1\" how many minutes ago?\n(The time moves from \"%2\".)")
+            .arg(fontMetrics().elidedText(m_ledger.m_strName[index], Qt::ElideRight, 320),
+                 fontMetrics().elidedText(m_ledger.m_strName[m_ledger.m_nRunning - 1], Qt::ElideRight, 320)));
+    dialog.setInputMode(QInputDialog::IntInput);
+    const int limit = static_cast<int>(std::min<qint64>(most, std::numeric_limits<int>::max()));
+    dialog.setIntRange(1, limit);
+    dialog.setIntValue(std::min(5, limit));
+    if (dialog.exec() == QDialog::Accepted) {
+        // The period may have changed while the dialog was up: the ledger checks again.
+        m_ledger.SwitchedEarlier(index, dialog.intValue());
+    }
+}
+
+void CKelvraView::AskAddTime(int index) {
+    const auto [lowest, highest] = m_ledger.AddTimeRange(index);
+    CAddTimeDlg dialog(m_ledger.m_strName[index], m_ledger.ShownSeconds(index), lowest, highest, window());
+    if (dialog.exec() == QDialog::Accepted) {
+        m_ledger.AddTime(index, dialog.Amount());
+    }
+}
+
+void CKelvraView::RestoreSeconds(const std::vector<std::pair<int, qint64>>& cleared) {
+    m_ledger.RestoreSeconds(cleared);
 }
 
 void CKelvraView::OnFilePrint() {

@@ -14,6 +14,7 @@ class Clock;
 class DataExchange;
 class Profile;
 class CShadeButton;
+class QMenu;
 class QMessageBox;
 
 // The board: the form of ten timer rows between a Stop row and a Total row, white on blue. It owns the
@@ -42,6 +43,12 @@ public:
     void ChargeOpenPeriod();
     void ResetAllTimers();
     void EditFieldNames();
+    // The corrections of one timer row, for its context menu here and in the history's periods.
+    void FillRowMenu(QMenu& menu, int index);
+    void AskSwitchedHere(int index);
+    void AskAddTime(int index);
+    // Undo Reset: gives back what a reset cleared.
+    void RestoreSeconds(const std::vector<std::pair<int, qint64>>& cleared);
     void OnFilePrint();
     void OpenSponsorPage();
     void OpenManualPage();
@@ -58,6 +65,9 @@ Q_SIGNALS:
     // The lookup worker was started; it reports only through the profile.
     void countryLookupStarted();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void DoDataExchange(const DataExchange& dx);
     void UpdateData(bool saveAndValidate);
@@ -65,6 +75,7 @@ private:
     void StartCountryLookup();
     // Shows, once per spell, that the profile cannot be saved, and takes the notice down when it can.
     void ShowSaving();
+    void ShowRowMenu(int index, QWidget* row, const QPoint& at);
 
     std::shared_ptr<Profile> m_profile;
     const Clock& m_clock;

@@ -25,6 +25,14 @@ public:
     // A name was committed (the names dialog closed with a changed name).
     virtual void NameCommitted(int index, const QString& name, qint64 at) = 0;
 
+    enum class Added {
+        Adjustment, // "Add or remove time..."
+        Undo,       // "Undo Reset" gave back what a reset cleared
+    };
+    // `seconds` (signed) were added to timer `index` outside any period; what the profile actually
+    // gained, after the 32-bit limits.
+    virtual void SecondsAdded(Added kind, int index, const QString& name, qint64 seconds, qint64 at) = 0;
+
     // The sink that records nothing.
     static PeriodSink& None();
 };

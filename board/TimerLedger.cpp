@@ -4,6 +4,7 @@
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -93,9 +94,9 @@ void CTimerLedger::ShowTimers() {
     m_display.PushFields();
 }
 
-qint64 CTimerLedger::ChargeOpenPeriod() {
+qint64 CTimerLedger::ChargeOpenPeriod(std::optional<qint64> end) {
     const int index = m_nRunning - 1;
-    const qint64 now = m_clock.Now();
+    const qint64 now = end ? *end : m_clock.Now();
     const qint64 elapsed = now - m_timeStart;
     m_nSeconds[index] = Saturate(m_nSeconds[index] + elapsed);
     m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), m_nSeconds[index]);
@@ -153,9 +154,89 @@ void CTimerLedger::ClearAllSeconds() {
     m_sink.TimersReset(PeriodSink::Reset::All, -1, m_clock.Now());
 }
 
-void CTimerLedger::ClearSeconds(int index) {
+void CTimerLedger::ClearSeconds(int index, qint64 at) {
     m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), 0);
-    m_sink.TimersReset(PeriodSink::Reset::One, index, m_clock.Now());
+    m_sink.TimersReset(PeriodSink::Reset::One, index, at);
+}
+
+qint64 CTimerLedger::Now() const {
+    return m_clock.Now();
+}
+
+qint64 CTimerLedger::ShownSeconds(int index) const {
+    return m_nSeconds[index] + (m_nRunning == index + 1 ? m_clock.Now() - m_timeStart : 0);
+}
+
+qint64 CTimerLedger::SwitchableMinutes(int index) const {
+    if (m_nRunning <= 0 || m_nRunning > kTimers || m_nRunning == index + 1 || index < 0 || index >= kTimers) {
+        return 0;
+    }
+    return std::max<qint64>(0, (m_clock.Now() - m_timeStart) / 60);
+}
+
+bool CTimerLedger::SwitchedEarlier(int index, qint64 minutes) {
+    if (minutes < 1 || minutes > SwitchableMinutes(index)) {
+        return false;
+    }
+    // A switch that happened `minutes` ago: the running timer is charged up to then, and the new
+    // period starts at that same reading.
+    const qint64 at = m_clock.Now() - minutes * 60;
+    ChargeOpenPeriod(at);
+    m_nRunning = index + 1;
+    m_timeStart = at;
+    m_display.m_nSelected = m_nRunning;
+    LoadTimers();
+    ShowTimers();
+    m_sink.PeriodOpened(index, m_strName[index], m_timeStart);
+    RefreshRunningTimer();
+    return true;
+}
+
+std::pair<qint64, qint64> CTimerLedger::AddTimeRange(int index) const {
+    const qint64 shown = ShownSeconds(index);
+    return {-shown, std::numeric_limits<int>::max() - shown};
+}
+
+bool CTimerLedger::AddTime(int index, qint64 seconds) {
+    if (index < 0 || index >= kTimers || seconds == 0) {
+        return false;
+    }
+    const auto [lowest, highest] = AddTimeRange(index);
+    if (seconds < lowest || seconds > highest) {
+        return false;
+    }
+    if (m_nRunning == index + 1) {
+        // The running period is closed at now and goes on from the same reading, so that what is added
+        // is checked against, and stored with, the time as shown.
+        m_timeStart = ChargeOpenPeriod();
+        m_sink.PeriodOpened(index, m_strName[index], m_timeStart);
+    }
+    const qint64 at = m_clock.Now();
+    m_nSeconds[index] = Saturate(m_nSeconds[index] + seconds);
+    m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), m_nSeconds[index]);
+    m_sink.SecondsAdded(PeriodSink::Added::Adjustment, index, m_strName[index], seconds, at);
+    LoadTimers();
+    ShowTimers();
+    RefreshRunningTimer();
+    return true;
+}
+
+void CTimerLedger::RestoreSeconds(const std::vector<std::pair<int, qint64>>& cleared) {
+    const qint64 at = m_clock.Now();
+    for (const auto& [index, seconds] : cleared) {
+        if (index < 0 || index >= kTimers) {
+            continue;
+        }
+        const QString entry = ProfileLayout::IndexEntry(index);
+        const int before = m_profile.GetProfileInt(ProfileLayout::kTimerSec, entry, 0);
+        const int after = Saturate(std::max<qint64>(0, before + seconds));
+        m_profile.WriteProfileInt(ProfileLayout::kTimerSec, entry, after);
+        // Recorded also when nothing changed: it marks the reset as undone.
+        m_sink.SecondsAdded(PeriodSink::Added::Undo, index, m_strName[index], qint64{after} - before, at);
+    }
+    LoadTimers();
+    ShowTimers();
+    RefreshRunningTimer();
 }
 
 void CTimerLedger::CommitName(int index, const QString& name) {

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QtGlobal>
 #include <array>
+#include <optional>
+#include <utility>
+#include <vector>
 
 class Clock;
 class Profile;
@@ -34,8 +37,28 @@ public:
     void RefreshRunningTimer();
     void SaveRunningTimer();
     void ClearAllSeconds();
-    // One Reset box of the names dialog: 0 seconds for that timer.
-    void ClearSeconds(int index);
+    // One Reset box of the names dialog: 0 seconds for that timer. The boxes of one closing of the
+    // dialog share one reading `at`, which keeps them together for an undo.
+    void ClearSeconds(int index, qint64 at);
+    qint64 Now() const;
+
+    // "Switched here ... minutes ago": the last `minutes` of the open period go to timer `index`, which
+    // runs from then on. False (and nothing done) unless another timer runs and its period is at least
+    // that long.
+    bool SwitchedEarlier(int index, qint64 minutes);
+    // The largest amount "Switched here" can move to timer `index` now, in whole minutes; 0 when it
+    // does not apply.
+    qint64 SwitchableMinutes(int index) const;
+    // Adds (or removes, when negative) seconds to timer `index` by hand. False (and nothing done) if the
+    // result would leave 0..the 32-bit limit; a running timer is charged up to now first, so the limits
+    // hold for the time shown.
+    bool AddTime(int index, qint64 seconds);
+    // The range AddTime accepts for timer `index` now.
+    std::pair<qint64, qint64> AddTimeRange(int index) const;
+    // The stored seconds plus what the open period has run, if `index` runs.
+    qint64 ShownSeconds(int index) const;
+    // Gives back seconds a reset cleared (Undo Reset), within the 32-bit limit.
+    void RestoreSeconds(const std::vector<std::pair<int, qint64>>& cleared);
     // A name the names dialog changed, once it has closed.
     void CommitName(int index, const QString& name);
 
@@ -50,7 +73,8 @@ public:
     qint64 m_timeStart = 0;
 
 private:
-    qint64 ChargeOpenPeriod(); // returns the clock reading it charged up to
+    // Charges the open period up to `end` (now by default); returns the reading it charged up to.
+    qint64 ChargeOpenPeriod(std::optional<qint64> end = std::nullopt);
     void ComputeShares(int runningIndex, qint64 elapsed);
 
     Profile& m_profile;

@@ -66,9 +66,10 @@ void ResetAllTimers(CTimerLedger& ledger, BoardDisplay& display,
 }
 
 void ApplyFieldResets(CTimerLedger& ledger, const std::array<int, BoardDisplay::kTimers>& resetFlags) {
+    const qint64 at = ledger.Now();
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
         if (resetFlags[i] == 1) {
-            ledger.ClearSeconds(i);
+            ledger.ClearSeconds(i, at);
         }
     }
     ledger.LoadTimers();

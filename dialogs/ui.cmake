@@ -1,3 +1,4 @@
 target_sources(kelvra_ui PRIVATE
+  dialogs/AddTimeDlg.cpp dialogs/AddTimeDlg.h
   dialogs/FieldNamesDlg.cpp dialogs/FieldNamesDlg.h
 )

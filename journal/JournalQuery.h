@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QString>
 #include <array>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -33,9 +34,30 @@ public:
     // The day the earliest period started, on the clock of the place where it was recorded; empty for a
     // journal without periods.
     Sql::Status FirstDay(std::optional<QDate>& day);
-    // For each timer, the seconds it has gathered since it was last reset: closed periods and balances
-    // recorded after that reset. The profile's seconds must equal these.
-    Sql::Status SecondsSinceReset(std::array<qint64, kTimers>& seconds);
+    // For each timer, the seconds it has gathered since it was last reset: closed periods, balances,
+    // adjustments and undone resets recorded after that reset. The profile's seconds must equal these.
+    // With `beforeEvent`, as they stood just before that event was recorded.
+    Sql::Status SecondsSinceReset(std::array<qint64, kTimers>& seconds,
+                                  qint64 beforeEvent = std::numeric_limits<qint64>::max());
+
+    // The most recent reset the user made, if it can still be undone: "Reset All Timers", or the
+    // Reset boxes of one closing of the names dialog. A first-run set-up or an undo after it leaves
+    // nothing to undo.
+    struct ResetGroup {
+        bool bAll = false;
+        std::vector<int> timers; // every timer for a reset of all
+        qint64 firstEvent = 0;   // the group's event ids
+        qint64 lastEvent = 0;
+    };
+    Sql::Status LastReset(std::optional<ResetGroup>& group);
+
+    // The period that was charged last (the one started last among those closed).
+    struct LastPeriod {
+        int index = 0;
+        QString name;
+        qint64 end = 0;
+    };
+    Sql::Status LastClosedPeriod(std::optional<LastPeriod>& period);
 
 private:
     Journal& m_journal;

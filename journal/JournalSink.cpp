@@ -117,6 +117,12 @@ void JournalSink::PeriodOpened(int index, const QString& name, qint64 start) {
     }
     m_openName = name;
     Check(m_journal.BeginPeriod(index, name, start));
+    // A period that began in the past ("switched here ... minutes ago") has been seen now: a crash in
+    // the next minute must not lose those minutes.
+    const qint64 now = m_clock.Now();
+    if (start < now) {
+        Check(m_journal.Touch(now));
+    }
     m_heartbeat.start();
 }
 
@@ -150,6 +156,46 @@ void JournalSink::NameCommitted(int index, const QString& name, qint64 at) {
         status = m_journal.RenameOpenPeriod(index, name);
     }
     Check(status.Ok() ? transaction.Commit() : status);
+}
+
+void JournalSink::SecondsAdded(Added kind, int index, const QString& name, qint64 seconds, qint64 at) {
+    if (Ready()) {
+        Check(m_journal.AddEvent(kind == Added::Undo ? QStringLiteral("undo") : QStringLiteral("adjust"), at,
+                                 index, name, seconds));
+    }
+}
+
+std::optional<JournalQuery::ResetGroup> JournalSink::UndoableReset() {
+    std::optional<JournalQuery::ResetGroup> group;
+    if (Ready()) {
+        Check(JournalQuery(m_journal).LastReset(group));
+    }
+    return m_bRecording ? group : std::nullopt;
+}
+
+std::vector<std::pair<int, qint64>> JournalSink::UndoPlan() {
+    std::vector<std::pair<int, qint64>> plan;
+    const std::optional<JournalQuery::ResetGroup> group = UndoableReset();
+    std::array<qint64, JournalQuery::kTimers> cleared{};
+    if (!group) {
+        return plan;
+    }
+    // What each timer held just before the reset was recorded.
+    Check(JournalQuery(m_journal).SecondsSinceReset(cleared, group->firstEvent));
+    for (int index : group->timers) {
+        if (m_bRecording && index >= 0 && index < JournalQuery::kTimers) {
+            plan.emplace_back(index, cleared[static_cast<size_t>(index)]);
+        }
+    }
+    return plan;
+}
+
+std::optional<JournalQuery::LastPeriod> JournalSink::LastClosedPeriod() {
+    std::optional<JournalQuery::LastPeriod> period;
+    if (Ready()) {
+        Check(JournalQuery(m_journal).LastClosedPeriod(period));
+    }
+    return m_bRecording ? period : std::nullopt;
 }
 
 void JournalSink::Beat() {

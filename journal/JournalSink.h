@@ -2,6 +2,7 @@
 
 #include "board/PeriodSink.h"
 #include "journal/Journal.h"
+#include "journal/JournalQuery.h"
 
 #include <QTimer>
 #include <functional>
@@ -54,8 +55,16 @@ public:
     void PeriodCharged(int index, qint64 start, qint64 end) override;
     void TimersReset(Reset kind, int index, qint64 at) override;
     void NameCommitted(int index, const QString& name, qint64 at) override;
+    void SecondsAdded(Added kind, int index, const QString& name, qint64 seconds, qint64 at) override;
     // Marks the open period as seen now; the heartbeat timer calls it.
     void Beat();
+
+    // What the Edit menu offers; nothing while the journal does not record.
+    std::optional<JournalQuery::ResetGroup> UndoableReset();
+    // Undo Reset: each timer of the last undoable reset with the seconds that reset cleared; empty when
+    // there is nothing to undo or the journal cannot say.
+    std::vector<std::pair<int, qint64>> UndoPlan();
+    std::optional<JournalQuery::LastPeriod> LastClosedPeriod();
 
 private:
     Attached Open();

@@ -18,12 +18,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QProcess>
@@ -52,6 +55,17 @@ void WhenModal(std::function<void(QWidget*)> act) {
             act(modal);
         } else {
             WhenModal(act);
+        }
+    });
+}
+
+// Runs `act` on the next popup menu once it is up; `act` must close it.
+void WhenPopup(std::function<void(QMenu*)> act) {
+    QTimer::singleShot(0, [act = std::move(act)] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            act(menu);
+        } else {
+            WhenPopup(act);
         }
     });
 }
@@ -196,6 +210,57 @@ private Q_SLOTS:
         m_frame.reset();
         QCOMPARE(Stored(4), 9);
         QCOMPARE(Stored(9), 42);
+    }
+
+    // A right-click on a row's name and the Menu key on its radio button open the row's corrections.
+    void rowMenuCorrectsThroughRealEvents() {
+        ClickLabel(IDC_NAME_FIRST);
+        Tick(1200);
+        QStringList shown;
+        WhenPopup([&shown](QMenu* menu) {
+            for (QAction* action : menu->actions()) {
+                shown << action->text() + (action->isEnabled() ? u""_s : u" (off)"_s);
+            }
+            WhenModal([](QWidget* modal) {
+                auto* dialog = qobject_cast<QInputDialog*>(modal);
+                QCOMPARE(dialog->intMaximum(), 20);
+                dialog->setIntValue(10);
+                dialog->accept();
+            });
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        // What a right-click delivers to the widget under the pointer.
+        auto* label = Control<FormLabel>(IDC_NAME_FIRST + 2);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(4, 4), label->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(label, &click);
+        QTRY_COMPARE(Running(), 3);
+        QCOMPARE(shown, QStringList({u"Switched here ... minutes ago"_s, u"Add or remove time..."_s}));
+        QCOMPARE(Stored(0), 600);
+        QVERIFY(Control<QRadioButton>(IDC_RADIO_3)->isChecked());
+
+        bool refused = false;
+        WhenPopup([&shown, &refused](QMenu* menu) {
+            shown = {menu->actions()[0]->isEnabled() ? u"on"_s : u"off"_s};
+            WhenModal([&refused](QWidget* dialog) {
+                auto* edit = dialog->findChild<QLineEdit*>();
+                auto* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+                refused = true;
+                for (const QString& text : {u"-0:11"_s /* more than its 10 minutes */, u"0:75"_s, u"1h"_s}) {
+                    edit->setText(text);
+                    refused = refused && !ok->isEnabled();
+                }
+                edit->setText(u"-0:05"_s);
+                QTest::mouseClick(ok, Qt::LeftButton);
+            });
+            QTest::keyClick(menu, Qt::Key_Up);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QTest::keyClick(Control<QRadioButton>(IDC_RADIO_3), Qt::Key_Menu);
+        QTRY_COMPARE(Stored(2), 300);
+        QCOMPARE(shown, QStringList(u"off"_s)); // it runs already
+        QVERIFY(refused);
+        QCOMPARE(Running(), 3);
     }
 
     void resetAllAnsweredNoThenYes() {

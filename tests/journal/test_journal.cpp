@@ -15,6 +15,7 @@
 #include "platform/ProfileLayout.h"
 #include "res/resource.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -29,9 +30,11 @@
 #include <QTimer>
 #include <algorithm>
 #include <ctime>
+#include <limits>
 #include <signal.h>
 
 using namespace ProfileLayout;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -129,6 +132,13 @@ private Q_SLOTS:
                 std::array<int, 10> flags{};
                 flags[random.bounded(10)] = 1;
                 TimerStore::ApplyFieldResets(board.ledger, flags);
+            } else if (action < 88) {
+                // Corrections, some of them out of range (refused), and an undo of the last reset.
+                const int index = random.bounded(10);
+                const qint64 most = board.ledger.SwitchableMinutes(index);
+                board.ledger.SwitchedEarlier(index, most > 0 ? random.bounded(most + 2) : 1);
+                board.ledger.AddTime(random.bounded(10), random.bounded(-9000, 9000));
+                board.ledger.RestoreSeconds(board.sink.UndoPlan());
             } else if (action < 95) {
                 const int index = random.bounded(10);
                 const QString name = QStringLiteral("Renamed %1").arg(step);
@@ -251,6 +261,116 @@ private Q_SLOTS:
         QCOMPARE(ProfileSeconds(board.profileFile)[0], 10); // the profile still gets every charge
         QCOMPARE(FileBytes(journal), before);
         QVERIFY(AsideFiles(dir.path()).isEmpty());
+    }
+
+    // "Switched here" splits the running period at the chosen minute; a time added by hand keeps the
+    // timer within its limits; an undo gives back what the last reset cleared, once. After each the
+    // journal and the profile agree.
+    void correctionsAndUndo() {
+        QTemporaryDir dir;
+        Board board(dir.path());
+        board.Start();
+        const auto agree = [&board] {
+            return JournalSeconds(board.journalFile) == ProfileSeconds(board.profileFile);
+        };
+        const qint64 t0 = board.clock.Now();
+        board.Switch(1);
+        board.clock.Advance(1800);
+        QVERIFY(!board.ledger.SwitchedEarlier(2, 31)); // longer than the period
+        QVERIFY(!board.ledger.SwitchedEarlier(0, 10)); // the running timer itself
+        QVERIFY(board.ledger.SwitchedEarlier(2, 10));
+        QCOMPARE(board.ledger.m_nRunning, 3);
+        QCOMPARE(board.display.m_checkedRadio, 3);
+        QCOMPARE(ProfileSeconds(board.profileFile)[0], 1200);
+        QCOMPARE(QueryOne(board.journalFile, "SELECT start_utc FROM periods WHERE end_utc IS NULL"),
+                 t0 + 1200);
+        QCOMPARE(QueryOne(board.journalFile, "SELECT seen_utc FROM periods WHERE end_utc IS NULL"),
+                 t0 + 1800);
+        QVERIFY(agree());
+
+        // The running timer's 10 minutes count towards what may be removed.
+        QVERIFY(!board.ledger.AddTime(2, -601));
+        QVERIFY(board.ledger.AddTime(2, -600));
+        QCOMPARE(ProfileSeconds(board.profileFile)[2], 0);
+        QVERIFY(!board.ledger.AddTime(0, std::numeric_limits<int>::max() - 1199));
+        QVERIFY(board.ledger.AddTime(0, 3600));
+        QVERIFY(agree());
+
+        // Undo of the names dialog's two resets, made while timer 2 ran on.
+        board.clock.Advance(300);
+        std::array<int, 10> flags{};
+        flags[0] = flags[2] = 1;
+        TimerStore::ApplyFieldResets(board.ledger, flags);
+        board.clock.Advance(60);
+        const std::optional<JournalQuery::ResetGroup> group = board.sink.UndoableReset();
+        QVERIFY(group && !group->bAll && group->timers == std::vector<int>({0, 2}));
+        board.ledger.RestoreSeconds(board.sink.UndoPlan());
+        board.ledger.SaveRunningTimer();
+        QCOMPARE(ProfileSeconds(board.profileFile)[0], 4800);
+        QCOMPARE(ProfileSeconds(board.profileFile)[2], 360); // 0 + the 6 minutes it ran since
+        QVERIFY(!board.sink.UndoableReset());
+        QVERIFY(agree());
+
+        // Reset All, undone; a first run leaves nothing to undo.
+        const std::array<qint64, 10> before = ProfileSeconds(board.profileFile);
+        TimerStore::ResetAllTimers(board.ledger, board.display, [](const QString&) { return true; });
+        QVERIFY(board.sink.UndoableReset()->bAll);
+        board.ledger.RestoreSeconds(board.sink.UndoPlan());
+        QCOMPARE(ProfileSeconds(board.profileFile), before);
+        QVERIFY(agree());
+        board.profile.WriteProfileInt(kTimer, kInit, 0);
+        TimerStore::InitProfile(board.profile, board.clock, board.sink);
+        QVERIFY(!board.sink.UndoableReset());
+        QVERIFY(board.sink.UndoPlan().empty());
+    }
+
+    // The Edit menu names what Undo Reset would undo and which timer Resume would restart, from the journal.
+    void editMenuUndoesAndResumes() {
+        QTemporaryDir dir;
+        Board board(dir.path());
+        board.Start();
+        CKelvraDoc document;
+        CMainFrame frame(std::make_shared<Profile>(board.profileFile), board.clock, document, &board.sink);
+        frame.SetJournal(&board.sink);
+        CKelvraView& view = *frame.View();
+        view.OnInitialUpdate();
+        QAction& undo = *frame.CommandAction(ID_EDIT_UNDO_RESET);
+        QAction& resume = *frame.CommandAction(ID_EDIT_RESUME);
+        const auto menu = [&] {
+            frame.UpdateEditMenu();
+            return QStringList{undo.text() + (undo.isEnabled() ? u""_s : u" (off)"_s),
+                               resume.text() + (resume.isEnabled() ? u""_s : u" (off)"_s)};
+        };
+        QCOMPARE(menu(), QStringList({u"Undo Reset (off)"_s, u"Resume (off)"_s}));
+        view.SelectRow(3);
+        board.clock.Advance(600);
+        view.SelectRow(0);
+        board.clock.Advance(11 * 3600);
+        QCOMPARE(menu(), QStringList({u"Undo Reset (off)"_s, u"Resume My Project Text 3"_s}));
+        frame.OnCommand(ID_EDIT_RESUME);
+        QCOMPARE(view.Ledger().m_nRunning, 3);
+        QCOMPARE(menu()[1], u"Resume (off)"_s); // it runs
+        board.clock.Advance(60);
+        view.SelectRow(0);
+        board.clock.Advance(12 * 3600);
+        QCOMPARE(menu()[1], u"Resume (off)"_s); // too long ago
+
+        QTimer::singleShot(0, [] {
+            qobject_cast<QMessageBox*>(QApplication::activeModalWidget())->button(QMessageBox::Yes)->click();
+        });
+        frame.OnCommand(ID_RESET_ALL);
+        QCOMPARE(menu()[0], u"Undo Reset All Timers"_s);
+        frame.OnCommand(ID_EDIT_UNDO_RESET);
+        QCOMPARE(ProfileSeconds(board.profileFile)[2], 660);
+        QCOMPARE(menu()[0], u"Undo Reset (off)"_s);
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<CFieldNamesDlg*>(QApplication::activeModalWidget());
+            qobject_cast<QCheckBox*>(dialog->Form().Control(IDC_RESET_3))->click();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        view.EditFieldNames();
+        QCOMPARE(menu()[0], u"Undo Reset of \"My Project Text 3\""_s);
+        QCOMPARE(JournalSeconds(board.journalFile), ProfileSeconds(board.profileFile));
     }
 
     // A second board on another profile that names this journal records nothing and says why. The
