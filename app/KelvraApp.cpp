@@ -104,6 +104,7 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     font.setFamily(DialogBuilder::TemplateFont(Templates::BoardForm()).family());
     QApplication::setFont(font);
     m_frame = std::make_unique<CMainFrame>(m_profile, *m_clock, *m_document, m_journal.get());
+    m_frame->SetJournal(m_journal.get());
 
     if (commandLine.document.isEmpty()) {
         m_document->OnNewDocument();

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <map>
 #include <memory>
 
+class CHistoryWindow;
 class CKelvraDoc;
 class CKelvraView;
 class Clock;
+class JournalSink;
 class PeriodSink;
 class Profile;
 class QAction;
@@ -23,6 +26,10 @@ public:
     Q_DISABLE_COPY_MOVE(CMainFrame)
 
     CKelvraView* View() const { return m_view; }
+    // The journal the history window reads (and whether it records); without one there is no history.
+    void SetJournal(const JournalSink* journal) { m_journal = journal; }
+    // The history window while it is open, else nullptr.
+    CHistoryWindow* History() const;
     void OnCommand(int id);
     // The menu's action for a command; nullptr for one without a menu item.
     QAction* CommandAction(int id) const;
@@ -36,10 +43,14 @@ private:
     void OnFileOpen();
     void OnFileSave();
     void OnAppAbout();
+    void OnEditHistory();
     void AddToRecentFileList(const QString& path);
 
     std::shared_ptr<Profile> m_profile;
+    const Clock& m_clock;
     CKelvraDoc& m_document;
+    const JournalSink* m_journal = nullptr;
+    QPointer<CHistoryWindow> m_history; // made at its first opening, deleted when closed
     CKelvraView* m_view = nullptr;      // central widget, owned by the window
     std::map<int, QAction*> m_commands; // the menu's actions, owned by their menus
 };
