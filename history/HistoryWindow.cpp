@@ -30,9 +30,10 @@ constexpr int kWeekTab = 0;
 constexpr int kPeriodsTab = 1;
 constexpr int kTickMs = 1000;
 
-// Sets a cell's text, making the item on first use; an unchanged text is left alone, so that the
-// one-second refresh keeps the user's selection and scrolling.
-void SetCell(QTableWidget& table, int row, int column, const QString& text, Qt::Alignment alignment) {
+// Sets a cell's text, making the item on first use; what has not changed is left alone, so that the
+// one-second refresh keeps the user's selection and scrolling. Totals are bold.
+void SetCell(QTableWidget& table, int row, int column, const QString& text, Qt::Alignment alignment,
+             bool bBold) {
     QTableWidgetItem* item = table.item(row, column);
     if (item == nullptr) {
         item = new QTableWidgetItem;
@@ -42,6 +43,11 @@ void SetCell(QTableWidget& table, int row, int column, const QString& text, Qt::
     }
     if (item->text() != text) {
         item->setText(text);
+    }
+    if (item->font().bold() != bBold) {
+        QFont font = table.font();
+        font.setBold(bBold);
+        item->setFont(font);
     }
 }
 
@@ -288,24 +294,21 @@ void CHistoryWindow::ShowTable(const JournalWeek& week) {
     m_table->setRowCount(rows + 1);
     const auto showRow = [&](int row, const JournalWeek::Row& data, const QString& name, bool bTotals) {
         SetCell(*m_table, row, 0, m_table->fontMetrics().elidedText(name, Qt::ElideRight, kNameWidth),
-                Qt::AlignLeft);
+                Qt::AlignLeft, bTotals);
         for (int day = 0; day < JournalWeek::kDays; ++day) {
             const qint64 seconds = data.seconds[static_cast<size_t>(day)];
             SetCell(*m_table, row, day + 1,
-                    seconds != 0 || bTotals ? JournalWeek::HoursMinutes(seconds) : QString(), Qt::AlignRight);
+                    seconds != 0 || bTotals ? JournalWeek::HoursMinutes(seconds) : QString(), Qt::AlignRight,
+                    bTotals);
         }
-        SetCell(*m_table, row, JournalWeek::kDays + 1, JournalWeek::HoursMinutes(data.total), Qt::AlignRight);
+        SetCell(*m_table, row, JournalWeek::kDays + 1, JournalWeek::HoursMinutes(data.total), Qt::AlignRight,
+                true);
     };
     for (int row = 0; row < rows; ++row) {
         const JournalWeek::Row& data = week.Rows()[static_cast<size_t>(row)];
         showRow(row, data, data.name, false);
     }
     showRow(rows, week.Totals(), QStringLiteral("Total"), true);
-    QFont bold = m_table->font();
-    bold.setBold(true);
-    for (int column = 0; column < m_table->columnCount(); ++column) {
-        m_table->item(rows, column)->setFont(bold);
-    }
 }
 
 void CHistoryWindow::ShowPeriods() {
