@@ -97,8 +97,6 @@ QString ReportCsv(const QString& journalPath, JournalReport::Unit unit, QDate fr
 class TestHistory final : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
 private Q_SLOTS:
     void initTestCase() {
         // Central European time by its POSIX rule: summer time begins on Sunday 2026-03-29 at 02:00.
@@ -131,7 +129,6 @@ private Q_SLOTS:
 
         const QString csv = window.Csv();
         QCOMPARE(csv, ReportCsv(board.sink.Path(), JournalReport::Unit::Day, {2026, 3, 23}, {2026, 3, 29}));
-        QVERIFY(csv.contains(QLatin1String("2026-03-29,timer,0,Alpha,82800,23:00:00,false")));
         const QString file = dir.filePath(QStringLiteral("week.csv"));
         QCOMPARE(window.ExportCsv(file), QString());
         QCOMPARE(FileBytes(file), csv.toUtf8());
@@ -176,22 +173,25 @@ private Q_SLOTS:
         for (int n = 0; n < 11; ++n) { // n minutes more each: the order is known
             const qint64 start = Utc("2026-03-24T08:00:00+01:00") + n * 3600;
             periods.append(
-                {n % 10, n == 0 ? longName : QStringLiteral("Name %1").arg(n), start, start + 600 + n * 60});
+                {n % 10, n == 10 ? longName : QStringLiteral("Name %1").arg(n), start, start + 600 + n * 60});
         }
         Write(board.sink.Path(), periods);
         board.Start();
         CHistoryWindow window(board.sink, board.ledger, board.clock);
         window.show();
-        const QStringList legend = window.findChild<CWeekChart*>()->LegendLabels();
+        const auto* chart = window.findChild<CWeekChart*>();
+        const QStringList legend = chart->LegendLabels();
         QCOMPARE(legend.size(), 10);
-        QCOMPARE(legend.first(), QStringLiteral("Name 10"));
-        QCOMPARE(legend.last(), QStringLiteral("Other"));
+        QCOMPARE(legend.mid(1, 1) + legend.mid(9), QStringList({"Name 9", "Other"}));
         auto* table = window.findChild<QTableWidget*>();
         QCOMPARE(table->rowCount(), 12);
-        const QString cut = table->item(10, 0)->text();
-        QVERIFY(cut.endsWith(QChar(0x2026)) && cut.startsWith(QLatin1String("WWW")));
-        QVERIFY(table->fontMetrics().horizontalAdvance(cut) <= CHistoryWindow::kNameWidth);
-        QCOMPARE(table->item(10, 8)->text(), QStringLiteral("0:10"));
+        const auto cutTo = [](const QString& text, const QFontMetrics& metrics, int width) {
+            return text.startsWith(QLatin1String("WWW")) && text.endsWith(QChar(0x2026)) &&
+                   metrics.horizontalAdvance(text) <= width;
+        };
+        QVERIFY(cutTo(legend.first(), chart->fontMetrics(), CWeekChart::kLegendTextWidth));
+        QVERIFY(cutTo(table->item(0, 0)->text(), table->fontMetrics(), CHistoryWindow::kNameWidth));
+        QCOMPARE(table->item(0, 8)->text(), QStringLiteral("0:20"));
     }
 
     // The running period grows once a second while the window shows, not while it is hidden; a period the
