@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <benchmark/benchmark.h>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -98,6 +99,12 @@ BENCHMARK(BM_SwitchWeek)->Unit(benchmark::kMillisecond)->Repetitions(5)->Display
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform says this at every showing of a window with a layout; it is not news.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+        if (message != QLatin1String("This plugin does not support propagateSizeHints()")) {
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+        }
+    });
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
