@@ -4,6 +4,7 @@
 #include "app/KelvraDoc.h"
 #include "board/KelvraView.h"
 #include "board/PeriodSink.h"
+#include "history/HistoryWindow.h"
 #include "journal/JournalSink.h"
 #include "platform/Profile.h"
 #include "res/Menus.h"
@@ -23,7 +24,7 @@ constexpr int kRecentFiles = 4;
 
 CMainFrame::CMainFrame(std::shared_ptr<Profile> profile, const Clock& clock, CKelvraDoc& document,
                        PeriodSink* sink)
-    : m_profile(std::move(profile)), m_document(document) {
+    : m_profile(std::move(profile)), m_clock(clock), m_document(document) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Kelvra v 1.0"));
@@ -34,7 +35,9 @@ CMainFrame::CMainFrame(std::shared_ptr<Profile> profile, const Clock& clock, CKe
     setCentralWidget(m_view);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    delete m_history; // a window of its own, which reads the board's ledger
+}
 
 void CMainFrame::BuildMenu() {
     QMenu* current = nullptr;
@@ -97,6 +100,9 @@ void CMainFrame::OnCommand(int id) {
         break;
     case ID_EDIT_FIELDNAMES:
         m_view->EditFieldNames();
+        break;
+    case ID_EDIT_HISTORY:
+        OnEditHistory();
         break;
     case ID_RESET_ALL:
         m_view->ResetAllTimers();
@@ -212,6 +218,28 @@ void CMainFrame::OnFileSave() {
 void CMainFrame::OnAppAbout() {
     CAboutDlg about(this);
     about.exec();
+}
+
+CHistoryWindow* CMainFrame::History() const {
+    return m_history;
+}
+
+void CMainFrame::OnEditHistory() {
+    if (m_journal == nullptr) {
+        return;
+    }
+    // Built at its first opening only, so that start-up pays nothing for it; a top-level window of its
+    // own that does not keep the program running once the board is closed.
+    if (!m_history) {
+        m_history = new CHistoryWindow(*m_journal, m_view->Ledger(), m_clock);
+        m_history->setAttribute(Qt::WA_DeleteOnClose);
+        m_history->setAttribute(Qt::WA_QuitOnClose, false);
+        // A period's menu offers the corrections of its timer's row on the board.
+        m_history->SetPeriodMenu([this](QMenu& menu, int index) { m_view->FillRowMenu(menu, index); });
+    }
+    m_history->showNormal();
+    m_history->raise();
+    m_history->activateWindow();
 }
 
 void CMainFrame::AddToRecentFileList(const QString& path) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <map>
 #include <memory>
 
+class CHistoryWindow;
 class CKelvraDoc;
 class CKelvraView;
 class Clock;
@@ -24,12 +26,15 @@ public:
     Q_DISABLE_COPY_MOVE(CMainFrame)
 
     CKelvraView* View() const { return m_view; }
+    // The history window while it is open, else nullptr.
+    CHistoryWindow* History() const;
     void OnCommand(int id);
     // The menu's action for a command; nullptr for one without a menu item.
     QAction* CommandAction(int id) const;
     // Opens a document (command line, Open): reads nothing and runs the board's initial update again.
     bool OpenDocument(const QString& path);
-    // The journal the board records into, for Undo Reset and Resume; nullptr: they stay disabled.
+    // The journal the board records into: the history window reads it (and whether it records), Undo
+    // Reset and Resume ask it. Without one there is no history and they stay disabled.
     void SetJournal(JournalSink* journal) { m_journal = journal; }
     // Labels and enables Undo Reset and Resume from the journal; the Edit menu does it when it opens.
     void UpdateEditMenu();
@@ -41,13 +46,16 @@ private:
     void OnFileOpen();
     void OnFileSave();
     void OnAppAbout();
+    void OnEditHistory();
     void AddToRecentFileList(const QString& path);
     void OnUndoReset();
     void OnResume();
 
     std::shared_ptr<Profile> m_profile;
+    const Clock& m_clock;
     CKelvraDoc& m_document;
+    JournalSink* m_journal = nullptr;
+    QPointer<CHistoryWindow> m_history; // made at its first opening, deleted when closed
     CKelvraView* m_view = nullptr;      // central widget, owned by the window
     std::map<int, QAction*> m_commands; // the menu's actions, owned by their menus
-    JournalSink* m_journal = nullptr;
 };

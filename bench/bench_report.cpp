@@ -1,56 +1,20 @@
 // Dated reports over ten years of heavy use: 200,000 periods, read and rendered from the journal file.
+#include "GeneratedJournal.h"
 #include "journal/JournalQuery.h"
 #include "journal/JournalReport.h"
 #include "journal/JournalSink.h"
 #include "platform/Clock.h"
 #include "platform/Profile.h"
 
-#include <QDateTime>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
 
-constexpr int kPeriods = 200000;
-const QDate kFirstDay(2016, 12, 1);
-const QDate kLastDay(2026, 11, 30);
-
-// Written once through the board's own calls, in one transaction, and shared by every benchmark.
-class History final {
-public:
-    History() {
-        Journal journal(Path());
-        bool bWritten = journal.OpenForWriting().status.Ok();
-        Sql::Transaction transaction(journal.Database());
-        QRandomGenerator random(1312);
-        const qint64 days = kFirstDay.daysTo(kLastDay) + 1;
-        // About 55 periods a working day, between eight in the morning and six in the evening.
-        for (int n = 0; n < kPeriods && bWritten; ++n) {
-            const qint64 day = n * days / kPeriods;
-            const qint64 start = kFirstDay.addDays(day).startOfDay().toSecsSinceEpoch() + 8 * 3600 +
-                                 (n % 55) * 600 + random.bounded(60);
-            const int timer = static_cast<int>(random.bounded(10));
-            const QString name = QStringLiteral("Project %1 of year %2").arg(timer).arg(2016 + day / 365);
-            bWritten = journal.EndPeriod(timer, name, start, start + 60 + random.bounded(480)).Ok();
-        }
-        m_bReady = bWritten && transaction.Commit().Ok();
-    }
-    Q_DISABLE_COPY_MOVE(History)
-
-    QString Path() const { return m_dir.filePath(QStringLiteral("Kelvra.journal")); }
-    bool Ready() const { return m_bReady; }
-
-    static History& Shared() {
-        static History history;
-        return history;
-    }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_bReady = false;
-};
+using History = GeneratedJournal;
+constexpr int kPeriods = GeneratedJournal::kPeriods;
+const QDate kLastDay = GeneratedJournal::LastDay();
 
 void Render(benchmark::State& state, JournalReport::Unit unit, BoardReport::Format format) {
     const History& history = History::Shared();

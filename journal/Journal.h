@@ -14,7 +14,7 @@
 // a newer version of the program is left untouched.
 class Journal final {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     struct Opened {
         Sql::Status status;    // failure: the journal is closed and must not be used

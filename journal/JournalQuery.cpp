@@ -7,10 +7,14 @@ JournalQuery::JournalQuery(Journal& journal) : m_journal(journal) {}
 Sql::Status JournalQuery::Periods(qint64 from, qint64 to, std::vector<Period>& periods) {
     periods.clear();
     Sql::Statement statement;
-    // An open period lasts until its last heartbeat; a negative one is taken at its start.
+    // An open period lasts until its last heartbeat; a negative one is taken at its start. No period
+    // reaching into the range starts earlier than the longest one before it: that bound keeps the read of
+    // a week to the stretch of the start index around it (the length index makes it one step).
     Sql::Status status = m_journal.Database().Prepare(
         "SELECT id, timer, name, start_utc, coalesce(end_utc, seen_utc), utc_offset, end_utc IS NULL "
-        "FROM periods WHERE start_utc < ?2 AND (start_utc >= ?1 OR coalesce(end_utc, seen_utc) > ?1) "
+        "FROM periods WHERE start_utc < ?2 AND start_utc >= ?1 - max(0, coalesce("
+        "  (SELECT max(coalesce(end_utc, seen_utc) - start_utc) FROM periods), 0)) "
+        "AND (start_utc >= ?1 OR coalesce(end_utc, seen_utc) > ?1) "
         "ORDER BY start_utc, id",
         statement);
     if (!status.Ok()) {

@@ -1,6 +1,7 @@
 #include "journal/JournalReport.h"
 
 #include "journal/JournalQuery.h"
+#include "journal/LocalDays.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -15,127 +16,12 @@ namespace JournalReport {
 namespace {
 
 using Period = JournalQuery::Period;
+using Piece = LocalDays::Piece;
 using BoardReport::Format;
 
-// Wider than any difference between two UTC offsets: a period recorded in another zone is fetched even
-// when moving it onto the local clock brings it into the range.
-constexpr qint64 kShiftMargin = 2 * 86400;
 // Text columns grow up to this width; a longer name is printed whole and pushes its row out.
 constexpr qsizetype kTextColumnWidth = 40;
-constexpr size_t kWeek = 7;
 constexpr qint64 kEpochJulianDay = 2440588; // 1970-01-01
-
-// Where each local day of the range begins in UTC and where the local offset changes inside it, built
-// once for the report: a few conversions per day instead of several per period.
-class LocalDays final {
-public:
-    LocalDays(QDate from, QDate to);
-    Q_DISABLE_COPY_MOVE(LocalDays)
-
-    qint64 Begin() const { return m_bounds.front(); }
-    qint64 End() const { return m_bounds.back(); }
-    int Count() const { return static_cast<int>(m_bounds.size()) - 1; }
-    QDate Day(int day) const { return m_from.addDays(day); }
-    qint64 EndOf(int day) const { return m_bounds[static_cast<size_t>(day) + 1]; }
-    // The day that holds `utc`, which lies in [Begin(), End()).
-    int DayOf(qint64 utc) const;
-    int OffsetAt(qint64 utc) const;
-
-private:
-    const QDate m_from;
-    std::vector<qint64> m_bounds;
-    std::vector<std::pair<qint64, int>> m_offsets; // from this instant on, this offset
-};
-
-LocalDays::LocalDays(QDate from, QDate to) : m_from(from) {
-    const size_t count = static_cast<size_t>(from.daysTo(to)) + 1;
-    std::vector<int> offsets;
-    m_bounds.reserve(count + 1);
-    offsets.reserve(count + 1);
-    // Midnight of the day `day` of the range on a clock that keeps `offset`.
-    const auto midnight = [&](size_t day, int offset) {
-        return (from.toJulianDay() + static_cast<qint64>(day) - kEpochJulianDay) * 86400 - offset;
-    };
-    const auto addDay = [&](size_t day) {
-        // A day that daylight saving shortens or lengthens has 23 or 25 hours up to the next.
-        const QDateTime start = from.addDays(static_cast<qint64>(day)).startOfDay(Qt::LocalTime);
-        // A day that the zone skipped whole (a move across the date line) lasts no time at all.
-        const int before = offsets.empty() ? Journal::LocalOffset(midnight(day, 0)) : offsets.back();
-        const qint64 at = start.isValid() ? start.toSecsSinceEpoch() : midnight(day, before);
-        m_bounds.push_back(at);
-        offsets.push_back(start.isValid() ? start.offsetFromUtc() : Journal::LocalOffset(at));
-    };
-    addDay(0);
-    while (m_bounds.size() <= count) {
-        // Where a week on the offset is still the one of the last day's start, the days between begin
-        // at their midnights on that clock: one conversion a week instead of several a day. (Zones
-        // change their offset a few times a year at most.)
-        const size_t next = m_bounds.size();
-        const size_t last = std::min(next + kWeek - 1, count);
-        const int offset = offsets.back();
-        const bool bSteady = Journal::LocalOffset(midnight(last, offset)) == offset;
-        for (size_t day = next; day <= last; ++day) {
-            if (bSteady) {
-                m_bounds.push_back(midnight(day, offset));
-                offsets.push_back(offset);
-            } else {
-                addDay(day);
-            }
-        }
-    }
-    m_offsets.emplace_back(m_bounds.front(), offsets.front());
-    for (size_t day = 0; day + 1 < offsets.size(); ++day) {
-        if (offsets[day] == offsets[day + 1]) {
-            continue;
-        }
-        qint64 low = m_bounds[day];
-        qint64 high = m_bounds[day + 1];
-        while (high - low > 1) {
-            const qint64 middle = low + (high - low) / 2;
-            (Journal::LocalOffset(middle) == offsets[day] ? low : high) = middle;
-        }
-        m_offsets.emplace_back(high, Journal::LocalOffset(high));
-    }
-}
-
-int LocalDays::DayOf(qint64 utc) const {
-    return static_cast<int>(std::upper_bound(m_bounds.begin(), m_bounds.end(), utc) - m_bounds.begin()) - 1;
-}
-
-int LocalDays::OffsetAt(qint64 utc) const {
-    if (utc < Begin() || utc >= End()) {
-        return Journal::LocalOffset(utc);
-    }
-    const auto after = std::upper_bound(m_offsets.begin(), m_offsets.end(), utc,
-                                        [](qint64 at, const auto& change) { return at < change.first; });
-    return std::prev(after)->second;
-}
-
-// Hands `take(day, start, end)` each piece of the period inside the range, cut at local midnights, on the
-// local clock: moved by the difference between the offset where it was recorded and the local one then
-// (0 unless the user recorded it in another zone), so that it falls on the day the user lived it. A
-// period that ends before it starts is taken whole at its start. Returns that move.
-template <typename Take> qint64 Split(const LocalDays& days, const Period& period, Take&& take) {
-    const qint64 shift = period.utcOffset - days.OffsetAt(period.start);
-    qint64 start = period.start + shift;
-    const qint64 end = period.end + shift;
-    if (end <= start) {
-        if (start >= days.Begin() && start < days.End()) {
-            take(days.DayOf(start), start, end);
-        }
-        return shift;
-    }
-    const qint64 last = std::min(end, days.End());
-    start = std::max(start, days.Begin());
-    for (int day = start < last ? days.DayOf(start) : 0; start < last; ++day) {
-        const qint64 cut = std::min(last, days.EndOf(day));
-        if (cut > start) { // a day that the zone skipped has nothing
-            take(day, start, cut);
-        }
-        start = cut;
-    }
-    return shift;
-}
 
 struct Row {
     int index = 0;
@@ -149,15 +35,6 @@ struct Bucket {
     std::vector<Row> rows;
     qint64 total = 0;
     bool bRunning = false;
-};
-
-// A period clipped to the range, in UTC, with the offsets of the clock the user lived it by.
-struct Piece {
-    const Period* period = nullptr;
-    qint64 start = 0;
-    qint64 end = 0;
-    int startOffset = 0;
-    int endOffset = 0;
 };
 
 QString UnitName(Unit unit) {
@@ -293,7 +170,7 @@ std::vector<Bucket> Gather(Unit unit, const LocalDays& days, const std::vector<P
         bucketOfDay[static_cast<size_t>(day)] = buckets.size() - 1;
     }
     for (const Period& period : periods) {
-        Split(days, period, [&](int day, qint64 start, qint64 end) {
+        days.Split(period, [&](int day, qint64 start, qint64 end) {
             Bucket& bucket = buckets[bucketOfDay[static_cast<size_t>(day)]];
             auto row = std::find_if(bucket.rows.begin(), bucket.rows.end(), [&](const Row& r) {
                 return r.index == period.index && r.name == period.name;
@@ -433,48 +310,40 @@ QString Duration(qint64 seconds) {
     return text;
 }
 
+Sql::Status Fetch(JournalQuery& query, QDate from, QDate to, std::vector<Period>& periods) {
+    const LocalDays days(from, to);
+    return query.Periods(days.Begin() - LocalDays::kShiftMargin, days.End() + LocalDays::kShiftMargin,
+                         periods);
+}
+
+QString Render(const Request& request, const std::vector<Period>& periods) {
+    const LocalDays days(request.from, request.to);
+    if (request.unit != Unit::Period) {
+        return RenderBuckets(request, request.from, request.to, Gather(request.unit, days, periods));
+    }
+    return RenderPieces(request, request.from, request.to, days.Pieces(periods));
+}
+
 Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out) {
-    QDate from = request.from;
-    QDate to = request.to.isValid() ? request.to : std::max(today, from);
-    if (!from.isValid()) {
+    Request range = request;
+    range.to = request.to.isValid() ? request.to : std::max(today, request.from);
+    if (!range.from.isValid()) {
         std::optional<QDate> first;
         const Sql::Status status = query.FirstDay(first);
         if (!status.Ok()) {
             return status;
         }
-        from = std::min(first.value_or(to), to);
+        range.from = std::min(first.value_or(range.to), range.to);
     }
-    if (to < from) {
+    if (range.to < range.from) {
         return {21 /* SQLITE_MISUSE */, QStringLiteral("the range ends before it begins")};
     }
-    const LocalDays days(from, to);
     std::vector<Period> periods;
-    const Sql::Status status = query.Periods(days.Begin() - kShiftMargin, days.End() + kShiftMargin, periods);
-    if (!status.Ok()) {
-        return status;
+    const Sql::Status status = Fetch(query, range.from, range.to, periods);
+    if (status.Ok()) {
+        out = Render(range, periods);
     }
-    if (request.unit != Unit::Period) {
-        out = RenderBuckets(request, from, to, Gather(request.unit, days, periods));
-        return {};
-    }
-    std::vector<Piece> pieces;
-    for (const Period& period : periods) {
-        qint64 start = 0;
-        qint64 end = 0;
-        bool bInside = false;
-        const qint64 shift = Split(days, period, [&](int, qint64 pieceStart, qint64 pieceEnd) {
-            start = bInside ? start : pieceStart;
-            end = pieceEnd;
-            bInside = true;
-        });
-        if (bInside) {
-            // The end of a period that ran into summer time shows summer time, as the clock did.
-            const auto lived = [&](qint64 at) { return static_cast<int>(days.OffsetAt(at) + shift); };
-            pieces.push_back(Piece{&period, start - shift, end - shift, lived(start), lived(end)});
-        }
-    }
-    out = RenderPieces(request, from, to, pieces);
-    return {};
+    return status;
 }
 
 } // namespace JournalReport

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "board/BoardReport.h"
+#include "journal/JournalQuery.h"
 #include "journal/Sqlite.h"
 
 #include <QDate>
 #include <QString>
-
-class JournalQuery;
 
 // Dated reports from the journal, for people (text) and scripts (CSV, JSON): the time of each timer by
 // local day, ISO week or month with a total for each, or period by period. Days are the local zone's,
@@ -23,6 +22,13 @@ struct Request {
 };
 
 Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out);
+
+// The periods that a report of the local days `from` to `to` needs, including those recorded in another
+// zone that fall into them on the local clock.
+Sql::Status Fetch(JournalQuery& query, QDate from, QDate to, std::vector<JournalQuery::Period>& periods);
+// The report of `request` (both dates valid) over periods fetched for its range, which the caller may
+// have brought up to date (the history window's running period): the bytes Render gives for them.
+QString Render(const Request& request, const std::vector<JournalQuery::Period>& periods);
 
 // "1:05:09"; hours are not padded.
 QString Duration(qint64 seconds);

@@ -48,6 +48,7 @@ public:
     // after now) and charged to its timer in the profile, which the board must then reload.
     const Attached& Attach();
     bool IsRecording() const { return m_bRecording; }
+    const QString& Path() const { return m_journal.Path(); }
     // Called with the message of the first failure after Attach.
     void SetProblemHandler(std::function<void(const QString&)> handler) { m_onProblem = std::move(handler); }
 

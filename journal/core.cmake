@@ -4,8 +4,13 @@ target_sources(kelvra_core PRIVATE
   journal/JournalSink.cpp journal/JournalSink.h
   journal/JournalQuery.cpp journal/JournalQuery.h
   journal/JournalReport.cpp journal/JournalReport.h
+  journal/LocalDays.cpp journal/LocalDays.h
+  journal/JournalWeek.cpp journal/JournalWeek.h
   journal/JournalQuery.cpp journal/JournalQuery.h
 )
+# New code compiles with Qt's strict string and deprecation checks.
+set_source_files_properties(journal/LocalDays.cpp journal/JournalWeek.cpp PROPERTIES
+  COMPILE_DEFINITIONS "QT_NO_CAST_FROM_ASCII;QT_NO_CAST_TO_ASCII;QT_NO_CAST_FROM_BYTEARRAY;QT_DISABLE_DEPRECATED_BEFORE=0x060400")
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
 target_link_libraries(kelvra_core PUBLIC PkgConfig::SQLITE3)

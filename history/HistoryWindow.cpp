@@ -1,0 +1,403 @@
+#include "history/HistoryWindow.h"
+
+#include "board/TimerLedger.h"
+#include "history/WeekChart.h"
+#include "journal/JournalReport.h"
+#include "journal/JournalSink.h"
+#include "journal/JournalWeek.h"
+#include "platform/Clock.h"
+
+#include <QAction>
+#include <QBoxLayout>
+#include <QButtonGroup>
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int kWeekTab = 0;
+constexpr int kPeriodsTab = 1;
+constexpr int kTickMs = 1000;
+
+// Sets a cell's text, making the item on first use; what has not changed is left alone, so that the
+// one-second refresh keeps the user's selection and scrolling. Totals are bold.
+void SetCell(QTableWidget& table, int row, int column, const QString& text, Qt::Alignment alignment,
+             bool bBold) {
+    QTableWidgetItem* item = table.item(row, column);
+    if (item == nullptr) {
+        item = new QTableWidgetItem;
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        item->setTextAlignment(alignment | Qt::AlignVCenter);
+        table.setItem(row, column, item);
+    }
+    if (item->text() != text) {
+        item->setText(text);
+    }
+    if (item->font().bold() != bBold) {
+        QFont font = table.font();
+        font.setBold(bBold);
+        item->setFont(font);
+    }
+}
+
+QString Clock24(qint64 utc, int offset) {
+    // The clock the period was lived by, as the dated reports show it.
+    return QDateTime::fromSecsSinceEpoch(utc + offset, Qt::UTC).toString(QStringLiteral("HH:mm:ss"));
+}
+
+} // namespace
+
+CHistoryWindow::CHistoryWindow(const JournalSink& sink, const CTimerLedger& ledger, const Clock& clock,
+                               QWidget* parent)
+    : QWidget(parent, Qt::Window), m_sink(sink), m_ledger(ledger), m_clock(clock), m_journal(sink.Path()) {
+    setWindowTitle(QStringLiteral("Kelvra History"));
+    const Sql::Status opened = m_journal.OpenForReading();
+    if (!opened.Ok()) {
+        m_readProblem = QStringLiteral("The history journal %1 cannot be read: %2.")
+                            .arg(m_journal.Path(), opened.message);
+    }
+    BuildWidgets();
+    m_tick.setInterval(kTickMs);
+    connect(&m_tick, &QTimer::timeout, this, &CHistoryWindow::Refresh);
+    const QDate today = QDateTime::fromSecsSinceEpoch(m_clock.Now()).date();
+    m_day = today;
+    m_monday = JournalWeek::MondayOf(today);
+    resize(900, 640);
+}
+
+CHistoryWindow::~CHistoryWindow() = default;
+
+void CHistoryWindow::BuildWidgets() {
+    auto* layout = new QVBoxLayout(this);
+    m_problem = new QLabel(this);
+    m_problem->setWordWrap(true);
+    m_problem->setTextFormat(Qt::PlainText);
+    layout->addWidget(m_problem);
+
+    auto* bar = new QHBoxLayout;
+    const auto button = [&](const QString& text, const QString& tip, auto action) {
+        auto* b = new QPushButton(text, this);
+        b->setToolTip(tip);
+        b->setFocusPolicy(Qt::TabFocus);
+        connect(b, &QPushButton::clicked, this, action);
+        bar->addWidget(b);
+        return b;
+    };
+    button(QStringLiteral("< Previous"), QStringLiteral("The week before (Page Up)"),
+           [this] { ShowWeek(m_monday.addDays(-JournalWeek::kDays)); });
+    button(QStringLiteral("This week"), QStringLiteral("The week of today"),
+           [this] { ShowWeek(QDateTime::fromSecsSinceEpoch(m_clock.Now()).date()); });
+    button(QStringLiteral("Next >"), QStringLiteral("The week after (Page Down)"),
+           [this] { ShowWeek(m_monday.addDays(JournalWeek::kDays)); });
+    m_range = new QLabel(this);
+    bar->addSpacing(12);
+    bar->addWidget(m_range, 1);
+    m_export = button(QStringLiteral("Export CSV..."), QStringLiteral("Save what is shown as CSV"),
+                      [this] { OnExport(); });
+    layout->addLayout(bar);
+
+    // Page Up and Page Down move by a week wherever the focus is, also in the table and the list.
+    for (const auto& [key, step] : {std::pair{Qt::Key_PageUp, -1}, {Qt::Key_PageDown, 1}}) {
+        auto* action = new QAction(this);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this,
+                [this, days = step * JournalWeek::kDays] { ShowWeek(m_monday.addDays(days)); });
+        addAction(action);
+    }
+
+    m_tabs = new QTabWidget(this);
+    auto* week = new QWidget;
+    auto* weekLayout = new QVBoxLayout(week);
+    m_chart = new CWeekChart(week);
+    connect(m_chart, &CWeekChart::dayClicked, this, [this](int day) { ShowDay(m_monday.addDays(day)); });
+    weekLayout->addWidget(m_chart, 2);
+    m_empty = new QLabel(QStringLiteral("Nothing recorded this week"), week);
+    m_empty->setAlignment(Qt::AlignCenter);
+    weekLayout->addWidget(m_empty);
+    m_table = new QTableWidget(0, JournalWeek::kDays + 2, week);
+    m_table->verticalHeader()->hide();
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
+    m_table->setColumnWidth(0, kNameWidth + 12);
+    m_table->horizontalHeader()->setToolTip(QStringLiteral("Click a day to list its periods"));
+    // A day's header (or a double-click in its column) lists that day's periods.
+    connect(m_table->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        if (column >= 1 && column <= JournalWeek::kDays) {
+            ShowDay(m_monday.addDays(column - 1));
+        }
+    });
+    connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int, int column) {
+        if (column >= 1 && column <= JournalWeek::kDays) {
+            ShowDay(m_monday.addDays(column - 1));
+        }
+    });
+    weekLayout->addWidget(m_table, 3);
+    m_tabs->addTab(week, QStringLiteral("Week"));
+
+    auto* periods = new QWidget;
+    auto* periodsLayout = new QVBoxLayout(periods);
+    auto* dayBar = new QHBoxLayout;
+    m_days = new QButtonGroup(this);
+    for (int day = 0; day < JournalWeek::kDays; ++day) {
+        auto* b = new QToolButton(periods);
+        b->setCheckable(true);
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        m_days->addButton(b, day);
+        dayBar->addWidget(b);
+    }
+    connect(m_days, &QButtonGroup::idClicked, this, [this](int day) { ShowDay(m_monday.addDays(day)); });
+    periodsLayout->addLayout(dayBar);
+    m_periods = new QTreeWidget(periods);
+    m_periods->setRootIsDecorated(false);
+    m_periods->setUniformRowHeights(true);
+    m_periods->setHeaderLabels({QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Timer"),
+                                QStringLiteral("Duration")});
+    m_periods->setColumnWidth(0, 90);
+    m_periods->setColumnWidth(1, 90);
+    m_periods->setColumnWidth(2, kNameWidth + 12);
+    m_periods->installEventFilter(this);
+    m_periods->viewport()->installEventFilter(this);
+    periodsLayout->addWidget(m_periods);
+    m_tabs->addTab(periods, QStringLiteral("Periods"));
+    layout->addWidget(m_tabs, 1);
+}
+
+void CHistoryWindow::SetPeriodMenu(std::function<void(QMenu& menu, int timerIndex)> fill) {
+    m_fillMenu = std::move(fill);
+}
+
+bool CHistoryWindow::IsPeriodsView() const {
+    return m_tabs->currentIndex() == kPeriodsTab;
+}
+
+void CHistoryWindow::ShowWeek(QDate day) {
+    const QDate monday = JournalWeek::MondayOf(day);
+    m_day = monday.addDays(m_monday.isValid() ? m_monday.daysTo(m_day) : 0);
+    m_monday = monday;
+    Load();
+}
+
+void CHistoryWindow::ShowDay(QDate day) {
+    m_tabs->setCurrentIndex(kPeriodsTab);
+    const bool bOtherWeek = JournalWeek::MondayOf(day) != m_monday;
+    m_day = day;
+    m_monday = JournalWeek::MondayOf(day);
+    bOtherWeek ? Load() : Rebuild();
+}
+
+void CHistoryWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_dataVersion.reset(); // whatever changed while hidden is read again
+    Refresh();
+    m_tick.start();
+}
+
+void CHistoryWindow::hideEvent(QHideEvent* event) {
+    m_tick.stop();
+    QWidget::hideEvent(event);
+}
+
+void CHistoryWindow::Refresh() {
+    // data_version changes when another connection (the board's sink) commits: nothing else needs a read.
+    qint64 version = 0;
+    if (m_readProblem.isEmpty() && !m_journal.Database().QueryInt("PRAGMA data_version", version).Ok()) {
+        version = -1;
+    }
+    if (!m_dataVersion || *m_dataVersion != version) {
+        m_dataVersion = version;
+        Load();
+    } else if (m_ledger.m_nRunning != 0 || m_bWasRunning) {
+        Rebuild();
+    }
+}
+
+void CHistoryWindow::Load() {
+    m_read.clear();
+    if (m_readProblem.isEmpty()) {
+        JournalQuery query(m_journal);
+        const Sql::Status status =
+            JournalReport::Fetch(query, m_monday, m_monday.addDays(JournalWeek::kDays - 1), m_read);
+        m_queryProblem = status.Ok() ? QString()
+                                     : QStringLiteral("The history journal %1 cannot be read: %2.")
+                                           .arg(m_journal.Path(), status.message);
+    }
+    Rebuild();
+}
+
+QString CHistoryWindow::DayLabel(QDate day) const {
+    return QStringLiteral("%1 %2")
+        .arg(locale().dayName(day.dayOfWeek(), QLocale::ShortFormat))
+        .arg(day.day());
+}
+
+void CHistoryWindow::Rebuild() {
+    m_shown = m_read;
+    m_bWasRunning = m_ledger.m_nRunning != 0;
+    if (m_bWasRunning) {
+        const int index = m_ledger.m_nRunning - 1;
+        JournalWeek::ApplyRunning(m_shown, index, m_ledger.m_strName[static_cast<size_t>(index)],
+                                  m_ledger.m_timeStart, m_clock.Now());
+    }
+    // Nothing that would write is offered while the board does not record: no period menu.
+    QString problem = !m_readProblem.isEmpty() ? m_readProblem : m_queryProblem;
+    if (problem.isEmpty() && !m_sink.IsRecording()) {
+        problem = QStringLiteral("The history journal %1 is not being recorded: this window only shows what "
+                                 "it holds, and periods cannot be corrected here.")
+                      .arg(m_journal.Path());
+    }
+    m_problem->setText(problem);
+    m_problem->setVisible(!problem.isEmpty());
+    m_export->setEnabled(m_readProblem.isEmpty());
+
+    const QDate sunday = m_monday.addDays(JournalWeek::kDays - 1);
+    m_range->setText(QStringLiteral("Week %1: %2 to %3")
+                         .arg(m_monday.weekNumber())
+                         .arg(locale().toString(m_monday, QLocale::ShortFormat),
+                              locale().toString(sunday, QLocale::ShortFormat)));
+    const JournalWeek week(m_monday, m_shown);
+    QStringList days;
+    for (int day = 0; day < JournalWeek::kDays; ++day) {
+        days << DayLabel(m_monday.addDays(day));
+        m_days->button(day)->setText(days.back());
+        m_days->button(day)->setChecked(m_monday.addDays(day) == m_day);
+    }
+    m_chart->SetWeek(week, days);
+    m_empty->setVisible(week.IsEmpty());
+    m_table->setVisible(!week.IsEmpty());
+    ShowTable(week);
+    ShowPeriods();
+}
+
+void CHistoryWindow::ShowTable(const JournalWeek& week) {
+    QStringList header{QStringLiteral("Timer")};
+    for (int day = 0; day < JournalWeek::kDays; ++day) {
+        header << DayLabel(m_monday.addDays(day));
+    }
+    header << QStringLiteral("Total");
+    m_table->setHorizontalHeaderLabels(header);
+    const int rows = static_cast<int>(week.Rows().size());
+    m_table->setRowCount(rows + 1);
+    const auto showRow = [&](int row, const JournalWeek::Row& data, const QString& name, bool bTotals) {
+        SetCell(*m_table, row, 0, m_table->fontMetrics().elidedText(name, Qt::ElideRight, kNameWidth),
+                Qt::AlignLeft, bTotals);
+        for (int day = 0; day < JournalWeek::kDays; ++day) {
+            const qint64 seconds = data.seconds[static_cast<size_t>(day)];
+            SetCell(*m_table, row, day + 1,
+                    seconds != 0 || bTotals ? JournalWeek::HoursMinutes(seconds) : QString(), Qt::AlignRight,
+                    bTotals);
+        }
+        SetCell(*m_table, row, JournalWeek::kDays + 1, JournalWeek::HoursMinutes(data.total), Qt::AlignRight,
+                true);
+    };
+    for (int row = 0; row < rows; ++row) {
+        const JournalWeek::Row& data = week.Rows()[static_cast<size_t>(row)];
+        showRow(row, data, data.name, false);
+    }
+    showRow(rows, week.Totals(), QStringLiteral("Total"), true);
+}
+
+void CHistoryWindow::ShowPeriods() {
+    const std::vector<LocalDays::Piece> pieces = JournalWeek::PiecesOf(m_day, m_shown);
+    while (m_periods->topLevelItemCount() > static_cast<int>(pieces.size())) {
+        delete m_periods->takeTopLevelItem(m_periods->topLevelItemCount() - 1);
+    }
+    for (size_t n = 0; n < pieces.size(); ++n) {
+        const LocalDays::Piece& piece = pieces[n];
+        const int at = static_cast<int>(n);
+        QTreeWidgetItem* item = m_periods->topLevelItem(at);
+        if (item == nullptr) {
+            item = new QTreeWidgetItem(m_periods);
+            item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+        }
+        const QString texts[] = {
+            Clock24(piece.start, piece.startOffset), Clock24(piece.end, piece.endOffset),
+            m_periods->fontMetrics().elidedText(piece.period->name, Qt::ElideRight, kNameWidth),
+            JournalReport::Duration(piece.end - piece.start) +
+                (piece.period->bRunning ? QStringLiteral(" (running)") : QString())};
+        for (int column = 0; column < 4; ++column) {
+            if (item->text(column) != texts[column]) {
+                item->setText(column, texts[column]);
+            }
+        }
+        item->setData(0, Qt::UserRole, piece.period->index);
+    }
+}
+
+bool CHistoryWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::ContextMenu || (watched != m_periods && watched != m_periods->viewport())) {
+        return QWidget::eventFilter(watched, event);
+    }
+    auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+    // The Menu key opens the menu of the current row; the mouse, that of the row under it.
+    QTreeWidgetItem* item = menuEvent->reason() == QContextMenuEvent::Keyboard
+                                ? m_periods->currentItem()
+                                : m_periods->itemAt(m_periods->viewport()->mapFrom(
+                                      static_cast<QWidget*>(watched), menuEvent->pos()));
+    const QPoint at = item != nullptr && menuEvent->reason() == QContextMenuEvent::Keyboard
+                          ? m_periods->viewport()->mapToGlobal(m_periods->visualItemRect(item).center())
+                          : menuEvent->globalPos();
+    OpenPeriodMenu(item, at);
+    return true;
+}
+
+void CHistoryWindow::OpenPeriodMenu(QTreeWidgetItem* item, QPoint globalPos) {
+    if (item == nullptr || !m_fillMenu || !m_sink.IsRecording()) {
+        return;
+    }
+    QMenu menu(this);
+    m_fillMenu(menu, item->data(0, Qt::UserRole).toInt());
+    if (!menu.isEmpty()) {
+        menu.exec(globalPos);
+    }
+}
+
+QString CHistoryWindow::Csv() const {
+    const bool bDay = IsPeriodsView();
+    const JournalReport::Request request{bDay ? JournalReport::Unit::Period : JournalReport::Unit::Day,
+                                         BoardReport::Format::Csv, bDay ? m_day : m_monday,
+                                         bDay ? m_day : m_monday.addDays(JournalWeek::kDays - 1)};
+    return JournalReport::Render(request, m_shown);
+}
+
+QString CHistoryWindow::ExportCsv(const QString& path) const {
+    QSaveFile file(path);
+    const QByteArray bytes = Csv().toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        return file.errorString();
+    }
+    return {};
+}
+
+void CHistoryWindow::OnExport() {
+    int year = 0;
+    const int number = m_monday.weekNumber(&year);
+    const QString name = IsPeriodsView()
+                             ? m_day.toString(Qt::ISODate)
+                             : QStringLiteral("%1-W%2").arg(year).arg(number, 2, 10, QLatin1Char('0'));
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"),
+                                                      QStringLiteral("kelvra-%1.csv").arg(name),
+                                                      QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    const QString problem = ExportCsv(path);
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Kelvra History"),
+                             QStringLiteral("The CSV file %1 could not be written: %2.").arg(path, problem));
+    }
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "journal/Journal.h"
+#include "journal/JournalQuery.h"
+
+#include <QDate>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class CTimerLedger;
+class CWeekChart;
+class Clock;
+class JournalSink;
+class QButtonGroup;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class QTableWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// "Kelvra History": a week of the journal, Monday to Sunday (a stacked bar chart and a table of each
+// name's time per day), and the periods of one day of it. It reads the journal through a read-only
+// connection of its own, also while the board's sink writes, and writes nothing; the board's running
+// period shows up to now. While it is visible a one-second timer re-reads the journal only when another
+// connection changed it (PRAGMA data_version); hidden, it costs nothing.
+class CHistoryWindow final : public QWidget {
+    Q_OBJECT
+public:
+    // The window's widths for a name: the table's name column and the cut names in it.
+    static constexpr int kNameWidth = 220;
+
+    CHistoryWindow(const JournalSink& sink, const CTimerLedger& ledger, const Clock& clock,
+                   QWidget* parent = nullptr);
+    ~CHistoryWindow() override;
+    Q_DISABLE_COPY_MOVE(CHistoryWindow)
+
+    // Fills the menu of a period row (right-click or the Menu key in the periods view) for that period's
+    // timer (0..9); the menu shows if it got actions. Never offered while the journal is not recording.
+    void SetPeriodMenu(std::function<void(QMenu& menu, int timerIndex)> fill);
+
+    // The week that holds `day`; the selected day moves to the same weekday.
+    void ShowWeek(QDate day);
+    // The periods view of `day`.
+    void ShowDay(QDate day);
+    QDate Monday() const { return m_monday; }
+    QDate SelectedDay() const { return m_day; }
+    bool IsPeriodsView() const;
+    // Re-reads the journal if another connection changed it, and brings the running period up to now.
+    void Refresh();
+
+    // What is shown, as `--report=csv --by day` for the week or `--report=csv --periods` for the day.
+    QString Csv() const;
+    // Writes Csv() to `path`; returns what went wrong, empty on success.
+    QString ExportCsv(const QString& path) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildWidgets();
+    void Load();    // reads the week's periods
+    void Rebuild(); // shows them, with the running period up to now
+    void ShowTable(const class JournalWeek& week);
+    void ShowPeriods();
+    void OpenPeriodMenu(QTreeWidgetItem* item, QPoint globalPos);
+    void OnExport();
+    QString DayLabel(QDate day) const;
+
+    const JournalSink& m_sink;
+    const CTimerLedger& m_ledger;
+    const Clock& m_clock;
+    Journal m_journal;                   // read-only
+    QString m_readProblem;               // the journal cannot be opened
+    QString m_queryProblem;              // the last read failed
+    std::optional<qint64> m_dataVersion; // as last read; empty: read the journal again
+    QDate m_monday;
+    QDate m_day;
+    std::vector<JournalQuery::Period> m_read;  // the week as the journal holds it
+    std::vector<JournalQuery::Period> m_shown; // with the running period up to now
+    bool m_bWasRunning = false;
+    std::function<void(QMenu&, int)> m_fillMenu;
+    QTimer m_tick;
+
+    QLabel* m_problem = nullptr; // every widget is owned by the window
+    QLabel* m_range = nullptr;
+    QPushButton* m_export = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    CWeekChart* m_chart = nullptr;
+    QLabel* m_empty = nullptr;
+    QTableWidget* m_table = nullptr;
+    QButtonGroup* m_days = nullptr;
+    QTreeWidget* m_periods = nullptr;
+};

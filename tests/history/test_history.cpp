@@ -1,0 +1,287 @@
+// The history window on real journal files written as the board writes them, driven through its widgets.
+#include "../FileBytes.h"
+#include "../board/RecordingDisplay.h"
+#include "app/KelvraDoc.h"
+#include "app/MainFrame.h"
+#include "board/TimerLedger.h"
+#include "board/TimerStore.h"
+#include "history/HistoryWindow.h"
+#include "history/WeekChart.h"
+#include "journal/JournalReport.h"
+#include "journal/JournalSink.h"
+#include "platform/Clock.h"
+#include "platform/Profile.h"
+#include "res/resource.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QLabel>
+#include <QMenu>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <ctime>
+
+namespace {
+
+qint64 Utc(const char* isoWithOffset) {
+    return QDateTime::fromString(QLatin1String(isoWithOffset), Qt::ISODate).toSecsSinceEpoch();
+}
+
+// A board on real files: profile, journal sink and ledger, on a settable clock.
+struct Board {
+    explicit Board(const QString& folder)
+        : profile(folder + QStringLiteral("/p.conf")),
+          sink(profile.Location() + QStringLiteral(".journal"), clock, profile),
+          ledger(profile, clock, display, sink) {}
+    void Start() {
+        sink.Attach();
+        TimerStore::InitProfile(profile, clock, sink);
+        ledger.LoadTimers();
+    }
+    void Switch(int selector) {
+        display.m_checkedRadio = selector;
+        ledger.SwitchTimer();
+    }
+    SettableClock clock{Utc("2026-03-25T12:00:00+01:00")};
+    Profile profile;
+    RecordingDisplay display;
+    JournalSink sink;
+    CTimerLedger ledger;
+};
+
+// Closed periods written through the journal's own calls, before the board attaches.
+void Write(const QString& path, const QList<std::tuple<int, QString, qint64, qint64>>& periods) {
+    Journal journal(path);
+    QVERIFY(journal.OpenForWriting().status.Ok());
+    for (const auto& [index, name, start, end] : periods) {
+        QVERIFY(journal.EndPeriod(index, name, start, end).Ok());
+    }
+}
+
+QStringList Rows(const QTableWidget& table) {
+    QStringList rows;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < table.columnCount(); ++column) {
+            cells << table.item(row, column)->text();
+        }
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+// A right-click at the centre of a row of the list.
+void RightClick(QTreeWidget* list, int row) {
+    const QPoint at = list->visualItemRect(list->topLevelItem(row)).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &click);
+}
+
+QString ReportCsv(const QString& journalPath, JournalReport::Unit unit, QDate from, QDate to) {
+    Journal journal(journalPath);
+    QString out;
+    JournalQuery query(journal);
+    return journal.OpenForReading().Ok() &&
+                   JournalReport::Render(query, {unit, BoardReport::Format::Csv, from, to}, to, out).Ok()
+               ? out
+               : QStringLiteral("failed");
+}
+
+} // namespace
+
+class TestHistory final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        // Central European time by its POSIX rule: summer time begins on Sunday 2026-03-29 at 02:00.
+        qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+        tzset();
+    }
+
+    // The week of the spring change: a period across midnight, one from the week before, and a Sunday of
+    // 23 hours; the table, the export's bytes, the periods of a day and moving between weeks.
+    void weekAcrossMidnightAndSummerTime() {
+        QTemporaryDir dir;
+        Board board(dir.path());
+        Write(
+            board.sink.Path(),
+            {{2, QStringLiteral("Gamma"), Utc("2026-03-22T23:00:00+01:00"), Utc("2026-03-23T00:30:00+01:00")},
+             {0, QStringLiteral("Alpha"), Utc("2026-03-23T09:00:00+01:00"), Utc("2026-03-23T11:30:00+01:00")},
+             {1, QStringLiteral("Beta"), Utc("2026-03-24T22:00:00+01:00"), Utc("2026-03-25T01:00:00+01:00")},
+             {0, QStringLiteral("Alpha"), Utc("2026-03-28T22:00:00+01:00"),
+              Utc("2026-03-30T00:00:00+02:00")}});
+        board.Start();
+        CHistoryWindow window(board.sink, board.ledger, board.clock);
+        window.show();
+        auto* table = window.findChild<QTableWidget*>();
+        QCOMPARE(window.Monday(), QDate(2026, 3, 23));
+        QCOMPARE(Rows(*table),
+                 QStringList({"Alpha|2:30|||||2:00|23:00|27:30", "Beta||2:00|1:00|||||3:00",
+                              "Gamma|0:30|||||||0:30", "Total|3:00|2:00|1:00|0:00|0:00|2:00|23:00|31:00"}));
+        QCOMPARE(table->horizontalHeaderItem(1)->text(),
+                 QStringLiteral("%1 23").arg(QLocale().dayName(1, QLocale::ShortFormat)));
+
+        const QString csv = window.Csv();
+        QCOMPARE(csv, ReportCsv(board.sink.Path(), JournalReport::Unit::Day, {2026, 3, 23}, {2026, 3, 29}));
+        const QString file = dir.filePath(QStringLiteral("week.csv"));
+        QCOMPARE(window.ExportCsv(file), QString());
+        QCOMPARE(FileBytes(file), csv.toUtf8());
+        QVERIFY(!window.ExportCsv(dir.path()).isEmpty()); // a folder cannot be written as a file
+
+        window.ShowDay({2026, 3, 25}); // the periods view: Beta's part after midnight
+        QVERIFY(window.IsPeriodsView());
+        auto* periods = window.findChild<QTreeWidget*>();
+        QCOMPARE(periods->topLevelItemCount(), 1);
+        QStringList cells;
+        for (int column = 0; column < 4; ++column) {
+            cells << periods->topLevelItem(0)->text(column);
+        }
+        QCOMPARE(cells, QStringList({"00:00:00", "01:00:00", "Beta", "1:00:00"}));
+        QCOMPARE(window.Csv(),
+                 ReportCsv(board.sink.Path(), JournalReport::Unit::Period, {2026, 3, 25}, {2026, 3, 25}));
+
+        // Page Up and Page Down move by a week, wherever the focus is; the selected weekday stays.
+        QApplication::setActiveWindow(&window);
+        periods->setFocus();
+        QTest::keyClick(periods, Qt::Key_PageDown);
+        QCOMPARE(window.SelectedDay(), QDate(2026, 4, 1));
+        QLabel* empty = nullptr;
+        for (QLabel* label : window.findChildren<QLabel*>()) {
+            empty = label->text() == QLatin1String("Nothing recorded this week") ? label : empty;
+        }
+        QVERIFY(empty != nullptr && !empty->isHidden() && table->isHidden());
+        QVERIFY(window.findChild<CWeekChart*>()->LegendLabels().isEmpty());
+        QTest::keyClick(periods, Qt::Key_PageUp);
+        QTest::keyClick(periods, Qt::Key_PageUp);
+        QCOMPARE(window.Monday(), QDate(2026, 3, 16));
+        QCOMPARE(Rows(*table).join(QLatin1Char('/')),
+                 QStringLiteral("Gamma|||||||1:00|1:00/Total|0:00|0:00|0:00|0:00|0:00|0:00|1:00|1:00"));
+    }
+
+    // With more names than colours the chart sums the smallest as "Other"; a very long name is cut.
+    void manyNamesAndLongOnes() {
+        QTemporaryDir dir;
+        Board board(dir.path());
+        QList<std::tuple<int, QString, qint64, qint64>> periods;
+        const QString longName(10000, QLatin1Char('W'));
+        for (int n = 0; n < 11; ++n) { // n minutes more each: the order is known
+            const qint64 start = Utc("2026-03-24T08:00:00+01:00") + n * 3600;
+            periods.append(
+                {n % 10, n == 10 ? longName : QStringLiteral("Name %1").arg(n), start, start + 600 + n * 60});
+        }
+        Write(board.sink.Path(), periods);
+        board.Start();
+        CHistoryWindow window(board.sink, board.ledger, board.clock);
+        window.show();
+        const auto* chart = window.findChild<CWeekChart*>();
+        const QStringList legend = chart->LegendLabels();
+        QCOMPARE(legend.size(), 10);
+        QCOMPARE(legend.mid(1, 1) + legend.mid(9), QStringList({"Name 9", "Other"}));
+        auto* table = window.findChild<QTableWidget*>();
+        QCOMPARE(table->rowCount(), 12);
+        const auto cutTo = [](const QString& text, const QFontMetrics& metrics, int width) {
+            return text.startsWith(QLatin1String("WWW")) && text.endsWith(QChar(0x2026)) &&
+                   metrics.horizontalAdvance(text) <= width;
+        };
+        QVERIFY(cutTo(legend.first(), chart->fontMetrics(), CWeekChart::kLegendTextWidth));
+        QVERIFY(cutTo(table->item(0, 0)->text(), table->fontMetrics(), CHistoryWindow::kNameWidth));
+        QCOMPARE(table->item(0, 8)->text(), QStringLiteral("0:20"));
+    }
+
+    // The running period grows once a second while the window shows, not while it is hidden; a period the
+    // board closes appears; its row's menu names its timer.
+    void livePeriodAndItsMenu() {
+        QTemporaryDir dir;
+        Board board(dir.path());
+        board.Start();
+        board.Switch(4); // timer 3 from 12:00
+        CHistoryWindow window(board.sink, board.ledger, board.clock);
+        int menuFor = -1;
+        window.SetPeriodMenu([&](QMenu&, int index) { menuFor = index; });
+        window.show();
+        window.ShowDay({2026, 3, 25});
+        auto* periods = window.findChild<QTreeWidget*>();
+        QCOMPARE(periods->topLevelItem(0)->text(3), QStringLiteral("0:00:00 (running)"));
+        board.clock.Advance(125);
+        QTRY_COMPARE(periods->topLevelItem(0)->text(3), QStringLiteral("0:02:05 (running)"));
+        window.hide();
+        board.clock.Advance(60);
+        QTest::qWait(1300);
+        QCOMPARE(periods->topLevelItem(0)->text(3), QStringLiteral("0:02:05 (running)"));
+        window.show();
+        QCOMPARE(periods->topLevelItem(0)->text(3), QStringLiteral("0:03:05 (running)"));
+
+        board.Switch(2); // closes timer 3's period in the journal
+        board.clock.Advance(10);
+        QTRY_COMPARE(periods->topLevelItemCount(), 2);
+        QCOMPARE(periods->topLevelItem(0)->text(3), QStringLiteral("0:03:05"));
+        QCOMPARE(periods->topLevelItem(1)->text(3), QStringLiteral("0:00:10 (running)"));
+
+        RightClick(periods, 0);
+        QCOMPARE(menuFor, 3);
+        periods->setCurrentItem(periods->topLevelItem(1));
+        // The Menu key: the window system sends the focus widget a keyboard context menu event.
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, {}, {});
+        QApplication::sendEvent(periods, &key);
+        QCOMPARE(menuFor, 1);
+        // A menu with an action is shown, and closed here.
+        window.SetPeriodMenu([&](QMenu& menu, int index) {
+            menu.addAction(QStringLiteral("Correct %1").arg(index));
+            QTimer::singleShot(0, &menu, [&] {
+                menuFor = menu.actions().size() * 10;
+                menu.close();
+            });
+        });
+        RightClick(periods, 0);
+        QCOMPARE(menuFor, 10);
+    }
+
+    // A journal the board cannot write (a newer version) is shown but offers no menu; one that cannot be
+    // read says so and exports nothing. The frame opens one window, on Ctrl+H's command.
+    void notRecordingAndTheFrame() {
+        QTemporaryDir dir;
+        Board board(dir.path());
+        Write(board.sink.Path(), {{0, QStringLiteral("Alpha"), Utc("2026-03-24T09:00:00+01:00"),
+                                   Utc("2026-03-24T10:00:00+01:00")}});
+        {
+            Journal newer(board.sink.Path());
+            QVERIFY(newer.OpenForWriting().status.Ok() &&
+                    newer.Database().Exec("PRAGMA user_version = 99").Ok());
+        }
+        board.Start();
+        QVERIFY(!board.sink.IsRecording());
+        CHistoryWindow window(board.sink, board.ledger, board.clock);
+        bool bAsked = false;
+        window.SetPeriodMenu([&](QMenu&, int) { bAsked = true; });
+        window.show();
+        window.ShowDay({2026, 3, 24});
+        auto* periods = window.findChild<QTreeWidget*>();
+        QCOMPARE(periods->topLevelItemCount(), 1);
+        RightClick(periods, 0);
+        QVERIFY(!bAsked);
+        QVERIFY(window.findChild<QLabel*>()->text().contains(QLatin1String("is not being recorded")));
+
+        auto profile = std::make_shared<Profile>(dir.filePath(QStringLiteral("q.conf")));
+        JournalSink missing(dir.filePath(QStringLiteral("none/missing.journal")), board.clock, *profile);
+        CKelvraDoc document;
+        CMainFrame frame(profile, board.clock, document, &missing);
+        frame.SetJournal(&missing);
+        frame.CommandAction(ID_EDIT_HISTORY)->trigger();
+        CHistoryWindow* opened = frame.History();
+        QVERIFY(opened != nullptr && opened->isVisible());
+        QCOMPARE(opened->windowTitle(), QStringLiteral("Kelvra History"));
+        frame.OnCommand(ID_EDIT_HISTORY);
+        QCOMPARE(frame.History(), opened);
+        QVERIFY(opened->findChild<QLabel*>()->text().contains(QLatin1String("cannot be read: no such file")));
+        QVERIFY(opened->findChild<QTableWidget*>()->isHidden());
+    }
+};
+
+QTEST_MAIN(TestHistory)
+#include "test_history.moc"
