@@ -138,6 +138,12 @@ void CKelvraView::ChargeOpenPeriod() {
     m_ledger.SaveRunningTimer();
 }
 
+void CKelvraView::SettleAway(qint64 left, qint64 back, bool keep) {
+    UpdateData(true);
+    m_ledger.SettleAway(left, back, keep);
+    m_ledger.RefreshRunningTimer();
+}
+
 void CKelvraView::SelectRow(int selector) {
     m_nSelected = selector;
     UpdateData(false);
@@ -192,6 +198,7 @@ void CKelvraView::OnTimer(int id) {
         UpdateData(true);
         m_ledger.RefreshRunningTimer();
         ShowSaving();
+        Q_EMIT ticked();
     }
 }
 

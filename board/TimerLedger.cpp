@@ -94,13 +94,16 @@ void CTimerLedger::ShowTimers() {
 }
 
 qint64 CTimerLedger::ChargeOpenPeriod() {
-    const int index = m_nRunning - 1;
     const qint64 now = m_clock.Now();
-    const qint64 elapsed = now - m_timeStart;
-    m_nSeconds[index] = Saturate(m_nSeconds[index] + elapsed);
-    m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), m_nSeconds[index]);
-    m_sink.PeriodCharged(index, m_timeStart, now);
+    ChargeUntil(now);
     return now;
+}
+
+void CTimerLedger::ChargeUntil(qint64 end) {
+    const int index = m_nRunning - 1;
+    m_nSeconds[index] = Saturate(m_nSeconds[index] + (end - m_timeStart));
+    m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), m_nSeconds[index]);
+    m_sink.PeriodCharged(index, m_timeStart, end);
 }
 
 void CTimerLedger::SwitchTimer() {
@@ -160,4 +163,17 @@ void CTimerLedger::ClearSeconds(int index) {
 
 void CTimerLedger::CommitName(int index, const QString& name) {
     m_sink.NameCommitted(index, name, m_clock.Now());
+}
+
+void CTimerLedger::SettleAway(qint64 left, qint64 back, bool keep) {
+    if (m_nRunning <= 0 || m_nRunning > kTimers) {
+        return;
+    }
+    const int index = m_nRunning - 1;
+    if (!keep) {
+        ChargeUntil(left);
+        m_timeStart = back;
+        m_sink.PeriodOpened(index, m_strName[index], back);
+    }
+    m_sink.AwayDecided(index, left, back, keep);
 }

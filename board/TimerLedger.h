@@ -38,6 +38,9 @@ public:
     void ClearSeconds(int index);
     // A name the names dialog changed, once it has closed.
     void CommitName(int index, const QString& name);
+    // The user was away from `left` to `back` while the timer ran. Keeping charges it all, as always;
+    // discarding charges the open period up to `left` and opens it again at `back`.
+    void SettleAway(qint64 left, qint64 back, bool keep);
 
     std::array<int, kSlots> m_nSeconds{};
     int m_nTotalSeconds = 0;
@@ -51,6 +54,7 @@ public:
 
 private:
     qint64 ChargeOpenPeriod(); // returns the clock reading it charged up to
+    void ChargeUntil(qint64 end);
     void ComputeShares(int runningIndex, qint64 elapsed);
 
     Profile& m_profile;

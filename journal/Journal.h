@@ -46,7 +46,8 @@ public:
     // Closes the open period of `index` at `end`; records a closed one when none was open.
     Sql::Status EndPeriod(int index, const QString& name, qint64 start, qint64 end);
     Sql::Status Touch(qint64 now);
-    // Kinds: "reset_all", "reset", "first_run", "rename", "recovery", "balance".
+    // Kinds: "reset_all", "reset", "first_run", "rename", "recovery", "balance", "away_kept",
+    // "away_discarded".
     Sql::Status AddEvent(const QString& kind, qint64 at, int index, const QString& name, qint64 seconds);
     Sql::Status RenameOpenPeriod(int index, const QString& name);
 
