@@ -163,7 +163,7 @@ void CKelvraApp::StartAwayAndTray() {
     QObject::connect(locks, &LockWatch::lockedChanged, away, &AwayPrompt::OnLockChanged);
     locks->Start();
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        (new TrayMenu(*view, *m_frame))->Attach(new QSystemTrayIcon());
+        (new TrayMenu(*view, *m_frame))->Attach(std::make_unique<QSystemTrayIcon>());
     }
 }
 

@@ -35,18 +35,18 @@ TrayMenu::TrayMenu(CKelvraView& view, QWidget& window)
 
 TrayMenu::~TrayMenu() = default;
 
-void TrayMenu::Attach(QSystemTrayIcon* icon) {
-    m_icon = icon;
-    icon->setParent(this);
-    icon->setContextMenu(m_menu.get());
-    icon->setIcon(Icon());
-    icon->setToolTip(m_toolTip);
-    connect(icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) {
-            ShowBoard();
-        }
-    });
-    icon->show();
+void TrayMenu::Attach(std::unique_ptr<QSystemTrayIcon> icon) {
+    m_icon = std::move(icon);
+    m_icon->setContextMenu(m_menu.get());
+    m_icon->setIcon(Icon());
+    m_icon->setToolTip(m_toolTip);
+    connect(m_icon.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    ShowBoard();
+                }
+            });
+    m_icon->show();
 }
 
 void TrayMenu::ShowBoard() {

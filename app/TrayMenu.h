@@ -28,8 +28,8 @@ public:
     ~TrayMenu() override;
     Q_DISABLE_COPY_MOVE(TrayMenu)
 
-    // Shows `icon` (made a child of this) in the tray, with this menu; a left click shows the board.
-    void Attach(QSystemTrayIcon* icon);
+    // Shows `icon` in the tray, with this menu; a left click shows the board.
+    void Attach(std::unique_ptr<QSystemTrayIcon> icon);
     // Brings the board up: restored if minimised, raised, active.
     void ShowBoard();
     // Names, check marks, tooltip and icon as the board is now.
@@ -49,7 +49,7 @@ private:
     QWidget& m_window;
     std::unique_ptr<QMenu> m_menu;
     std::array<QAction*, BoardDisplay::kTimers + 1> m_rows{}; // owned by the menu
-    QSystemTrayIcon* m_icon = nullptr;                        // a child; nullptr without a tray
+    std::unique_ptr<QSystemTrayIcon> m_icon; // after the menu: it goes first; nullptr without a tray
     QIcon m_running;
     QIcon m_stopped;
     QString m_toolTip;

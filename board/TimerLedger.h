@@ -39,7 +39,8 @@ public:
     // A name the names dialog changed, once it has closed.
     void CommitName(int index, const QString& name);
     // The user was away from `left` to `back` while the timer ran. Keeping charges it all, as always;
-    // discarding charges the open period up to `left` and opens it again at `back`.
+    // discarding charges the open period up to `left` (not before its start) and opens it again at
+    // `back`.
     void SettleAway(qint64 left, qint64 back, bool keep);
 
     std::array<int, kSlots> m_nSeconds{};
