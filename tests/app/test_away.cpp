@@ -53,8 +53,9 @@ struct Board {
     }
     void Answer(const QString& button) {
         QVERIFY(away->Question());
-        for (QAbstractButton* b : away->Question()->buttons())
+        for (QAbstractButton* b : away->Question()->buttons()) {
             b->text() == button ? b->click() : void();
+        }
     }
     // Each timer's seconds in the journal since its last reset are the profile's.
     void CheckInvariant() {
