@@ -3,6 +3,8 @@
 #include "app/CommandLine.h"
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
+#include "app/TrayMenu.h"
+#include "board/AwayPrompt.h"
 #include "board/KelvraView.h"
 #include "board/TimerLedger.h"
 #include "journal/JournalSink.h"
@@ -11,8 +13,10 @@
 #include "platform/DialogBuilder.h"
 #include "platform/ExitHook.h"
 #include "platform/InstanceGuard.h"
+#include "platform/LockWatch.h"
 #include "platform/Profile.h"
 #include "platform/SignalBridge.h"
+#include "platform/SuspendWatch.h"
 #include "res/Templates.h"
 
 #include <QApplication>
@@ -20,6 +24,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
@@ -138,6 +143,7 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
             const JournalSink::Recovered& r = *attached.recovered;
             ShowRecovered(r.index, r.name, r.start, r.end);
         }
+        StartAwayAndTray();
     });
     // Decoding the icons can wait until the board is on the screen.
     QTimer::singleShot(0, frame, [frame] {
@@ -148,6 +154,18 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
         frame->setWindowIcon(icon);
     });
     return Start::Running;
+}
+
+void CKelvraApp::StartAwayAndTray() {
+    // Children of the window: they go with it, and neither keeps the program alive.
+    CKelvraView* view = m_frame->View();
+    auto* away = new AwayPrompt(*view, *m_profile, *m_clock, SuspendWatch::ForThisSystem());
+    auto* locks = new LockWatch(away);
+    QObject::connect(locks, &LockWatch::lockedChanged, away, &AwayPrompt::OnLockChanged);
+    locks->Start();
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        (new TrayMenu(*view, *m_frame))->Attach(std::make_unique<QSystemTrayIcon>());
+    }
 }
 
 void CKelvraApp::ShowNotice(const QString& text, bool toStderr) {

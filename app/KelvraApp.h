@@ -40,6 +40,8 @@ private:
     // Non-modal, so that neither start-up nor the tick waits on the user.
     void ShowNotice(const QString& text, bool toStderr = true);
     void ShowRecovered(int index, const QString& name, qint64 start, qint64 end);
+    // Away detection and the tray indicator: after the first paint, so that start-up does not pay.
+    void StartAwayAndTray();
 
     std::shared_ptr<Profile> m_profile;
     std::unique_ptr<Clock> m_clock;

@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/KelvraDoc.h"
+#include "app/OptionsDlg.h"
 #include "board/KelvraView.h"
 #include "board/PeriodSink.h"
 #include "history/HistoryWindow.h"
@@ -113,6 +114,11 @@ void CMainFrame::OnCommand(int id) {
     case ID_EDIT_RESUME:
         OnResume();
         break;
+    case ID_EDIT_OPTIONS: {
+        COptionsDlg options(*m_profile, this);
+        options.exec();
+        break;
+    }
     default:
         // The GoTo and Donate pages; Undo, Cut, Copy, Paste and the pane keys have no handler and do
         // nothing.

@@ -3,5 +3,7 @@ target_sources(kelvra_ui PRIVATE
   app/KelvraApp.cpp app/KelvraApp.h
   app/KelvraDoc.cpp app/KelvraDoc.h
   app/MainFrame.cpp app/MainFrame.h
+  app/OptionsDlg.cpp app/OptionsDlg.h
+  app/TrayMenu.cpp app/TrayMenu.h
   res/Menus.cpp res/Menus.h
 )

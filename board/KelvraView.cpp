@@ -151,6 +151,12 @@ void CKelvraView::ChargeOpenPeriod() {
     m_ledger.SaveRunningTimer();
 }
 
+void CKelvraView::SettleAway(qint64 left, qint64 back, bool keep) {
+    UpdateData(true);
+    m_ledger.SettleAway(left, back, keep);
+    m_ledger.RefreshRunningTimer();
+}
+
 void CKelvraView::SelectRow(int selector) {
     m_nSelected = selector;
     UpdateData(false);
@@ -205,6 +211,7 @@ void CKelvraView::OnTimer(int id) {
         UpdateData(true);
         m_ledger.RefreshRunningTimer();
         ShowSaving();
+        Q_EMIT ticked();
     }
 }
 

@@ -41,6 +41,8 @@ public:
     void ReloadTimers();
     // Charges and stores the open period now (the process is ending without closing the window).
     void ChargeOpenPeriod();
+    // The user's answer about a spell away while the timer ran (CTimerLedger::SettleAway).
+    void SettleAway(qint64 left, qint64 back, bool keep);
     void ResetAllTimers();
     void EditFieldNames();
     // The corrections of one timer row, for its context menu here and in the history's periods.
@@ -64,6 +66,9 @@ public:
 Q_SIGNALS:
     // The lookup worker was started; it reports only through the profile.
     void countryLookupStarted();
+    // The one-second tick has refreshed the board: others that follow the running timer refresh with
+    // it instead of keeping a timer of their own.
+    void ticked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

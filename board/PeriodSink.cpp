@@ -9,6 +9,7 @@ public:
     void TimersReset(Reset, int, qint64) override {}
     void NameCommitted(int, const QString&, qint64) override {}
     void SecondsAdded(Added, int, const QString&, qint64, qint64) override {}
+    void AwayDecided(int, qint64, qint64, bool) override {}
 };
 
 } // namespace

@@ -24,6 +24,9 @@ public:
     virtual void TimersReset(Reset kind, int index, qint64 at) = 0;
     // A name was committed (the names dialog closed with a changed name).
     virtual void NameCommitted(int index, const QString& name, qint64 at) = 0;
+    // The user was away from `left` to `back` while timer `index` ran, and kept that time or not. A
+    // discarded spell is told after the charge up to `left` and the period opened at `back`.
+    virtual void AwayDecided(int index, qint64 left, qint64 back, bool kept) = 0;
 
     enum class Added {
         Adjustment, // "Add or remove time..."

@@ -242,3 +242,16 @@ void CTimerLedger::RestoreSeconds(const std::vector<std::pair<int, qint64>>& cle
 void CTimerLedger::CommitName(int index, const QString& name) {
     m_sink.NameCommitted(index, name, m_clock.Now());
 }
+
+void CTimerLedger::SettleAway(qint64 left, qint64 back, bool keep) {
+    if (m_nRunning <= 0 || m_nRunning > kTimers) {
+        return;
+    }
+    const int index = m_nRunning - 1;
+    if (!keep) {
+        ChargeOpenPeriod(left);
+        m_timeStart = back;
+        m_sink.PeriodOpened(index, m_strName[index], back);
+    }
+    m_sink.AwayDecided(index, left, back, keep);
+}

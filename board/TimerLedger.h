@@ -61,6 +61,10 @@ public:
     void RestoreSeconds(const std::vector<std::pair<int, qint64>>& cleared);
     // A name the names dialog changed, once it has closed.
     void CommitName(int index, const QString& name);
+    // The user was away from `left` to `back` while the timer ran. Keeping charges it all, as always;
+    // discarding charges the open period up to `left` (not before its start) and opens it again at
+    // `back`.
+    void SettleAway(qint64 left, qint64 back, bool keep);
 
     std::array<int, kSlots> m_nSeconds{};
     int m_nTotalSeconds = 0;

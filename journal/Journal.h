@@ -47,7 +47,8 @@ public:
     Sql::Status EndPeriod(int index, const QString& name, qint64 start, qint64 end);
     Sql::Status Touch(qint64 now);
     // Kinds: "reset_all", "reset", "first_run", "rename", "recovery", "balance", "adjust" (time added or
-    // removed by hand) and "undo" (what a reset cleared, given back); the last three carry seconds.
+    // removed by hand), "undo" (what a reset cleared, given back), "away_kept" and "away_discarded" (the
+    // span away and the answer; counted in no sum). Balance, adjust and undo carry seconds the sums count.
     Sql::Status AddEvent(const QString& kind, qint64 at, int index, const QString& name, qint64 seconds);
     Sql::Status RenameOpenPeriod(int index, const QString& name);
 

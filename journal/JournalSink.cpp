@@ -198,6 +198,18 @@ std::optional<JournalQuery::LastPeriod> JournalSink::LastClosedPeriod() {
     return m_bRecording ? period : std::nullopt;
 }
 
+void JournalSink::AwayDecided(int index, qint64 left, qint64 back, bool kept) {
+    if (!Ready()) {
+        return;
+    }
+    Check(m_journal.AddEvent(kept ? QStringLiteral("away_kept") : QStringLiteral("away_discarded"), left,
+                             index, m_openName, back - left));
+    // A period opened again in the past is seen now: a crash in the next minute loses no more than that.
+    if (!kept) {
+        Beat();
+    }
+}
+
 void JournalSink::Beat() {
     if (m_bRecording) {
         Check(m_journal.Touch(m_clock.Now()));

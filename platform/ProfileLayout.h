@@ -13,6 +13,10 @@ inline const QString kRandomId = QStringLiteral("RandomID");
 inline const QString kCc = QStringLiteral("CC");
 inline const QString kCountryCode = QStringLiteral("CountryCode");
 
+// Settings of the Options dialog.
+inline const QString kOptions = QStringLiteral("Options");
+inline const QString kAwayMinutes = QStringLiteral("AwayMinutes");
+
 inline QString IndexEntry(int index) {
     return QString::number(index);
 }

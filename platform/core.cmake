@@ -5,4 +5,5 @@ target_sources(kelvra_core PRIVATE
   platform/InstanceGuard.cpp platform/InstanceGuard.h
   platform/ExitHook.cpp platform/ExitHook.h
   platform/Random15.cpp platform/Random15.h
+  platform/SuspendWatch.cpp platform/SuspendWatch.h
 )

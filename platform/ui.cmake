@@ -3,6 +3,7 @@ target_sources(kelvra_ui PRIVATE
   platform/DialogBuilder.cpp platform/DialogBuilder.h platform/DialogTemplate.h
   platform/AfterFirstPaint.cpp platform/AfterFirstPaint.h
   platform/FormLabel.cpp platform/FormLabel.h
+  platform/LockWatch.cpp platform/LockWatch.h
   platform/Prompt.cpp platform/Prompt.h
   platform/Shell.cpp platform/Shell.h
   platform/SystemColours.cpp platform/SystemColours.h

@@ -1,0 +1,29 @@
+#include "app/OptionsDlg.h"
+
+#include "board/AwayDetector.h"
+#include "platform/Profile.h"
+#include "platform/ProfileLayout.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QSpinBox>
+
+COptionsDlg::COptionsDlg(Profile& profile, QWidget* parent)
+    : QDialog(parent), m_profile(profile), m_awayMinutes(new QSpinBox(this)) {
+    setWindowTitle(QStringLiteral("Options"));
+    m_awayMinutes->setRange(0, AwayDetector::kMaxMinutes);
+    m_awayMinutes->setSpecialValueText(QStringLiteral("Off"));
+    m_awayMinutes->setSuffix(QStringLiteral(" min"));
+    m_awayMinutes->setValue(AwayDetector::Minutes(profile));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QFormLayout(this);
+    layout->addRow(QStringLiteral("Ask about time away after:"), m_awayMinutes);
+    layout->addRow(buttons);
+}
+
+void COptionsDlg::accept() {
+    m_profile.WriteProfileInt(ProfileLayout::kOptions, ProfileLayout::kAwayMinutes, m_awayMinutes->value());
+    QDialog::accept();
+}

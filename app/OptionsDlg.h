@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDialog>
+
+class Profile;
+class QSpinBox;
+
+// "Options": after how many minutes away the board asks about the time a running timer went on
+// through (0: never). Stored in "Options"/"AwayMinutes" when accepted; the next spell away reads it.
+class COptionsDlg final : public QDialog {
+    Q_OBJECT
+public:
+    COptionsDlg(Profile& profile, QWidget* parent);
+    Q_DISABLE_COPY_MOVE(COptionsDlg)
+
+    QSpinBox& AwayMinutes() const { return *m_awayMinutes; }
+    void accept() override;
+
+private:
+    Profile& m_profile;
+    QSpinBox* m_awayMinutes = nullptr; // owned by the dialog
+};

@@ -1,0 +1,58 @@
+#include "board/AwayDetector.h"
+
+#include "platform/Profile.h"
+#include "platform/ProfileLayout.h"
+#include "platform/SuspendWatch.h"
+
+#include <algorithm>
+#include <utility>
+
+AwayDetector::AwayDetector(const Profile& profile, std::unique_ptr<SuspendWatch> suspend)
+    : m_profile(profile), m_suspend(std::move(suspend)) {}
+
+AwayDetector::~AwayDetector() = default;
+
+int AwayDetector::Minutes(const Profile& profile) {
+    return std::clamp(
+        profile.GetProfileInt(ProfileLayout::kOptions, ProfileLayout::kAwayMinutes, kDefaultMinutes), 0,
+        kMaxMinutes);
+}
+
+std::optional<AwaySpell> AwayDetector::Long(AwaySpell spell, qint64 since) const {
+    spell.left = std::max(spell.left, since);
+    const int minutes = Minutes(m_profile);
+    if (minutes == 0 || spell.back - spell.left < qint64{minutes} * 60) {
+        return std::nullopt;
+    }
+    return spell;
+}
+
+std::optional<AwaySpell> AwayDetector::Tick(qint64 now, qint64 since) {
+    const qint64 slept = m_suspend ? m_suspend->SuspendedSeconds() : 0;
+    const std::optional<qint64> before = std::exchange(m_lastTick, now);
+    if (slept <= 0 || !before) {
+        return std::nullopt;
+    }
+    const AwaySpell spell{*before, now};
+    if (m_lockedSince) {
+        // Locked now: the lock's spell takes the suspend in, also when the lock came only on waking.
+        m_lockedSince = std::min(*m_lockedSince, spell.left);
+        return std::nullopt;
+    }
+    m_lastSuspend = spell;
+    return Long(spell, since);
+}
+
+std::optional<AwaySpell> AwayDetector::LockChanged(bool locked, qint64 now, qint64 since) {
+    if (locked) {
+        if (!m_lockedSince) {
+            const bool afterSuspend = m_lastSuspend && now - m_lastSuspend->back <= kOverlapSeconds;
+            m_lockedSince = afterSuspend ? m_lastSuspend->left : now;
+        }
+        return std::nullopt;
+    }
+    if (!m_lockedSince) {
+        return std::nullopt;
+    }
+    return Long({*std::exchange(m_lockedSince, std::nullopt), now}, since);
+}

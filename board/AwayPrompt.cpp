@@ -1,0 +1,103 @@
+#include "board/AwayPrompt.h"
+
+#include "board/KelvraView.h"
+#include "platform/Clock.h"
+#include "platform/SuspendWatch.h"
+
+#include <QDateTime>
+#include <QMessageBox>
+#include <QPushButton>
+
+AwayPrompt::AwayPrompt(CKelvraView& view, const Profile& profile, const Clock& clock,
+                       std::unique_ptr<SuspendWatch> suspend)
+    : QObject(&view), m_view(view), m_clock(clock), m_detector(profile, std::move(suspend)) {
+    connect(&view, &CKelvraView::ticked, this, &AwayPrompt::OnTick);
+}
+
+AwayPrompt::~AwayPrompt() = default;
+
+void AwayPrompt::OnTick() {
+    Offer(m_detector.Tick(m_clock.Now(), m_view.Ledger().m_timeStart));
+    if (!m_pending.empty() && !Applies(m_pending.front())) {
+        AskNext();
+    }
+}
+
+void AwayPrompt::OnLockChanged(bool locked) {
+    Offer(m_detector.LockChanged(locked, m_clock.Now(), m_view.Ledger().m_timeStart));
+}
+
+void AwayPrompt::Offer(const std::optional<AwaySpell>& spell) {
+    const int running = m_view.Ledger().m_nRunning;
+    if (!spell || running <= 0 || running > CTimerLedger::kTimers) {
+        return;
+    }
+    const Pending pending{running - 1, *spell};
+    // The same spell told twice (a lock that swallowed a suspend already asked about) is one question.
+    if (!m_pending.empty() && m_pending.back().index == pending.index &&
+        pending.spell.left <= m_pending.back().spell.back) {
+        m_pending.back().spell.left = std::min(m_pending.back().spell.left, pending.spell.left);
+        m_pending.back().spell.back = std::max(m_pending.back().spell.back, pending.spell.back);
+        if (m_pending.size() == 1 && m_box) {
+            m_box->setText(Text(m_pending.front()));
+        }
+        return;
+    }
+    m_pending.push_back(pending);
+    if (!m_box) {
+        AskNext();
+    }
+}
+
+bool AwayPrompt::Applies(const Pending& pending) const {
+    const CTimerLedger& ledger = m_view.Ledger();
+    return ledger.m_nRunning == pending.index + 1 && ledger.m_timeStart <= pending.spell.left;
+}
+
+QString AwayPrompt::Text(const Pending& pending) const {
+    const auto local = [](qint64 t) {
+        return QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("HH:mm"));
+    };
+    return QStringLiteral("You were away from %1 to %2 (%3) while %4 ran.")
+        .arg(local(pending.spell.left), local(pending.spell.back),
+             CTimerLedger::FormatSeconds(pending.spell.back - pending.spell.left).trimmed(),
+             m_view.Ledger().m_strName[pending.index]);
+}
+
+void AwayPrompt::AskNext() {
+    while (!m_pending.empty() && !Applies(m_pending.front())) {
+        m_pending.pop_front();
+    }
+    if (m_box) {
+        // Taken down without an answer: its spell is settled already or gone.
+        m_box->disconnect(this);
+        m_box->close();
+    }
+    if (m_pending.empty()) {
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Kelvra"), Text(m_pending.front()),
+                                QMessageBox::NoButton, m_view.window());
+    QPushButton* keep = box->addButton(QStringLiteral("Keep"), QMessageBox::AcceptRole);
+    QPushButton* discard = box->addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
+    // Closing the box changes nothing, as Keep.
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    connect(box, &QDialog::finished, this, [this, box, discard] { Answer(box->clickedButton() != discard); });
+    m_box = box;
+    box->show();
+}
+
+void AwayPrompt::Answer(bool keep) {
+    m_box = nullptr; // closing itself
+    if (!m_pending.empty()) {
+        const Pending pending = m_pending.front();
+        m_pending.pop_front();
+        if (Applies(pending)) {
+            m_view.SettleAway(pending.spell.left, pending.spell.back, keep);
+        }
+    }
+    AskNext();
+}

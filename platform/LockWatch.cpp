@@ -1,0 +1,110 @@
+#include "platform/LockWatch.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <QThreadPool>
+#include <mutex>
+
+namespace {
+
+const QString kLogin = QStringLiteral("org.freedesktop.login1");
+const QString kSessionInterface = QStringLiteral("org.freedesktop.login1.Session");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kLockedHint = QStringLiteral("LockedHint");
+
+} // namespace
+
+struct LockWatch::Link {
+    std::mutex mutex;
+    LockWatch* watch = nullptr; // cleared when the watch goes
+};
+
+LockWatch::LockWatch(QObject* parent)
+    : QObject(parent), m_connection(QStringLiteral("kelvra-lock-%1").arg(reinterpret_cast<quintptr>(this))),
+      m_link(std::make_shared<Link>()) {
+    m_link->watch = this;
+}
+
+LockWatch::~LockWatch() {
+    {
+        const std::lock_guard lock(m_link->mutex);
+        m_link->watch = nullptr;
+    }
+    QDBusConnection::disconnectFromBus(m_connection);
+}
+
+void LockWatch::Start() {
+    QThreadPool::globalInstance()->start([link = m_link, name = m_connection] {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SystemBus, name);
+        if (!bus.isConnected()) {
+            return;
+        }
+        const QString id = qEnvironmentVariable("XDG_SESSION_ID");
+        QDBusMessage call = QDBusMessage::createMethodCall(kLogin, QStringLiteral("/org/freedesktop/login1"),
+                                                           QStringLiteral("org.freedesktop.login1.Manager"),
+                                                           id.isEmpty() ? QStringLiteral("GetSessionByPID")
+                                                                        : QStringLiteral("GetSession"));
+        call << (id.isEmpty() ? QVariant::fromValue(static_cast<uint>(QCoreApplication::applicationPid()))
+                              : QVariant(id));
+        const QDBusMessage reply = bus.call(call);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+            return;
+        }
+        const Session session{qdbus_cast<QDBusObjectPath>(reply.arguments().constFirst()).path(),
+                              reply.service()};
+        const std::lock_guard lock(link->mutex);
+        if (LockWatch* watch = link->watch) {
+            // Posted: it runs on the window thread, and not at all if the watch is gone by then.
+            QMetaObject::invokeMethod(
+                watch, [watch, session] { watch->Follow(session); }, Qt::QueuedConnection);
+        }
+    });
+}
+
+void LockWatch::Follow(const Session& session) {
+    m_session = session;
+    // Any sender is matched, so that subscribing needs no call that waits; the slot checks the sender.
+    QDBusConnection(m_connection)
+        .connect(QString(), session.path, kProperties, QStringLiteral("PropertiesChanged"), this,
+                 SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList)));
+    ReadLockedHint();
+    Q_EMIT watching();
+}
+
+void LockWatch::ReadLockedHint() {
+    QDBusMessage get =
+        QDBusMessage::createMethodCall(kLogin, m_session.path, kProperties, QStringLiteral("Get"));
+    get << kSessionInterface << kLockedHint;
+    auto* call = new QDBusPendingCallWatcher(QDBusConnection(m_connection).asyncCall(get), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        const QDBusPendingReply<QDBusVariant> reply = *finished;
+        if (!reply.isError()) {
+            Set(reply.value().variant().toBool());
+        }
+    });
+}
+
+void LockWatch::OnPropertiesChanged(const QString& interface, const QVariantMap& changed,
+                                    const QStringList& invalidated) {
+    if (message().service() != m_session.owner || interface != kSessionInterface) {
+        return;
+    }
+    if (const auto found = changed.constFind(kLockedHint); found != changed.constEnd()) {
+        Set(found->toBool());
+    } else if (invalidated.contains(kLockedHint)) {
+        ReadLockedHint();
+    }
+}
+
+void LockWatch::Set(bool locked) {
+    if (locked != m_locked) {
+        m_locked = locked;
+        Q_EMIT lockedChanged(locked);
+    }
+}

@@ -1,0 +1,259 @@
+#include "app/KelvraDoc.h"
+#include "app/MainFrame.h"
+#include "app/OptionsDlg.h"
+#include "app/TrayMenu.h"
+#include "board/AwayPrompt.h"
+#include "board/KelvraView.h"
+#include "journal/JournalQuery.h"
+#include "journal/JournalSink.h"
+#include "platform/Clock.h"
+#include "platform/LockWatch.h"
+#include "platform/Profile.h"
+#include "platform/ProfileLayout.h"
+#include "platform/SuspendWatch.h"
+#include "res/resource.h"
+
+#include <QtDBus>
+#include <QtTest>
+#include <QtWidgets>
+
+using namespace ProfileLayout;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// A suspend watch whose clock that stops in a suspend stands still: the other one's moves are sleeps.
+std::unique_ptr<SuspendWatch> Watch(const qint64& slept) {
+    return std::make_unique<ClockPairSuspendWatch>([] { return qint64{0}; },
+                                                   [&] { return slept * 1'000'000'000; });
+}
+
+// A board on real profile and journal files with a settable clock, and its away prompt.
+struct Board {
+    explicit Board(const QString& folder)
+        : profile(std::make_shared<Profile>(folder + u"/p.conf"_s)),
+          journalFile(folder + u"/p.conf.journal"_s), sink(journalFile, clock, *profile),
+          frame(profile, clock, document, &sink) {
+        View().OnInitialUpdate();
+        sink.Attach();
+        away = new AwayPrompt(View(), *profile, clock, Watch(slept));
+    }
+    CKelvraView& View() { return *frame.View(); }
+    void Tick() { View().OnTimer(ID_TIMER_TICK); }
+    void Away(qint64 seconds) { // suspended, then the first tick after waking
+        slept += seconds;
+        clock.Advance(seconds);
+        Tick();
+    }
+    int Seconds(int index) const { return profile->GetProfileInt(kTimerSec, IndexEntry(index), 0); }
+    qint64 Query(const char* sql) {
+        Journal reader(journalFile);
+        qint64 value = -1;
+        return reader.OpenForReading().Ok() && reader.Database().QueryInt(sql, value).Ok() ? value : -1;
+    }
+    void Answer(const QString& button) {
+        QVERIFY(away->Question());
+        for (QAbstractButton* b : away->Question()->buttons()) {
+            b->text() == button ? b->click() : void();
+        }
+    }
+    // Each timer's seconds in the journal since its last reset are the profile's.
+    void CheckInvariant() {
+        std::array<qint64, 10> journal{};
+        Journal reader(journalFile);
+        QVERIFY(reader.OpenForReading().Ok() && JournalQuery(reader).SecondsSinceReset(journal).Ok());
+        for (int i = 0; i < 10; ++i) {
+            QCOMPARE(journal[i], Seconds(i));
+        }
+    }
+
+    SettableClock clock;
+    qint64 slept = 0;
+    std::shared_ptr<Profile> profile;
+    QString journalFile;
+    JournalSink sink;
+    CKelvraDoc document;
+    CMainFrame frame;
+    AwayPrompt* away = nullptr; // a child of the view
+};
+
+QString Asked(qint64 left, qint64 back, const QString& time, const QString& name) {
+    const auto local = [](qint64 t) { return QDateTime::fromSecsSinceEpoch(t).toString(u"HH:mm"_s); };
+    return u"You were away from %1 to %2 (%3) while %4 ran."_s.arg(local(left), local(back), time, name);
+}
+
+// logind as the test plays it: the manager knows session "c7", the session holds LockedHint.
+class FakeLogind final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool LockedHint MEMBER m_locked)
+public:
+    inline static const QString kSession = u"/org/freedesktop/login1/session/c7"_s;
+    bool Lock(QDBusConnection& bus, bool locked) {
+        m_locked = locked;
+        return bus.send(
+            QDBusMessage::createSignal(kSession, u"org.freedesktop.DBus.Properties"_s, u"PropertiesChanged"_s)
+            << u"org.freedesktop.login1.Session"_s << QVariantMap{{u"LockedHint"_s, locked}}
+            << QStringList());
+    }
+public Q_SLOTS:
+    QDBusObjectPath GetSession(const QString& id) {
+        return QDBusObjectPath(id == u"c7"_s ? kSession : u"/"_s);
+    }
+
+private:
+    bool m_locked = false;
+};
+
+} // namespace
+
+class AwayTest final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // A lock and a suspend that overlap are one spell, from the lock, or from the suspend when the screen
+    // locked only on waking.
+    void lockAndSuspendCountOnce() {
+        QTemporaryDir dir;
+        Profile profile(dir.filePath(u"p.conf"_s));
+        qint64 slept = 0, now = 1'000'000;
+        AwayDetector detector(profile, Watch(slept));
+        const auto tick = [&](qint64 asleep, qint64 passed) {
+            slept += asleep;
+            return detector.Tick(now += passed, 0);
+        };
+        QVERIFY(!tick(0, 0) && !detector.LockChanged(true, now, 0) && !tick(600, 600));
+        std::optional<AwaySpell> spell = detector.LockChanged(false, now += 20, 0);
+        QVERIFY(spell && spell->left == now - 620 && spell->back == now);
+        const std::optional<AwaySpell> woke = tick(400, 400);
+        QVERIFY(woke && woke->back == now && !detector.LockChanged(true, now + 2, 0));
+        spell = detector.LockChanged(false, now += 60, 0);
+        QVERIFY(spell && spell->left == woke->left);
+    }
+
+    // Discard charges up to the last tick before the suspend and restarts the period at the return; Keep
+    // charges it all. A spell whose period was switched away is dropped with its question; two spells
+    // before an answer are asked in turn. The journal agrees with the profile throughout.
+    void keepAndDiscardReachProfileAndJournal() {
+        QTemporaryDir dir;
+        Board board(dir.path());
+        const qint64 start = board.clock.Now();
+        board.View().SelectRow(3);
+        board.Tick();
+        board.Away(100); // too short to ask
+        board.Away(1200);
+        QVERIFY(board.away->Question() && !board.away->Question()->isModal());
+        QCOMPARE(board.away->Question()->text(),
+                 Asked(start + 100, start + 1300, u"0:20:00"_s, u"My Project Text 3"_s));
+        board.Answer(u"Discard"_s);
+        QCOMPARE(board.Seconds(2), 100);
+        board.clock.Advance(50);
+        board.View().SelectRow(4);
+        QCOMPARE(board.Seconds(2), 150);
+
+        board.Away(900);
+        board.Answer(u"Keep"_s);
+        board.View().SelectRow(5);
+        QCOMPARE(board.Seconds(3), 900);
+
+        board.Away(700); // switched away before the answer: the question goes, nothing else happens
+        board.View().SelectRow(6);
+        board.Tick();
+        QTRY_VERIFY(!board.away->Question());
+        board.Away(700); // two spells, then two answers
+        board.clock.Advance(10);
+        board.Tick();
+        board.Away(800);
+        board.Answer(u"Discard"_s);
+        QCOMPARE(board.away->Question()->text(),
+                 Asked(start + 3660, start + 4460, u"0:13:20"_s, u"My Project Text 6"_s));
+        board.Answer(u"Discard"_s);
+        board.View().SelectRow(0);
+        QVERIFY(board.Seconds(4) == 700 && board.Seconds(5) == 10); // all; only between the two spells
+        board.CheckInvariant();
+        QCOMPARE(board.Query("SELECT sum(seconds) FROM events WHERE kind = 'away_discarded'"),
+                 1200 + 700 + 800);
+        QCOMPARE(board.Query("SELECT sum(seconds) FROM events WHERE kind = 'away_kept'"), 900);
+
+        COptionsDlg options(*board.profile, &board.frame); // 0 turns the question off
+        options.AwayMinutes().setValue(0);
+        options.accept();
+        board.View().SelectRow(1);
+        board.Away(36000);
+        QVERIFY(!board.away->Question());
+    }
+
+    // logind's LockedHint on a bus of the test's own, never the machine's.
+    void lockOverPrivateBusAsksOnUnlock() {
+        if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty()) {
+            QSKIP("needs dbus-daemon");
+        }
+        QTemporaryDir dir;
+        QFile config(dir.filePath(u"bus.conf"_s));
+        QVERIFY(config.open(QIODevice::WriteOnly) &&
+                config.write(
+                    "<busconfig><listen>unix:dir=" + dir.path().toUtf8() +
+                    "</listen><auth>EXTERNAL</auth><policy context='default'><allow send_destination='*'/>"
+                    "<allow receive_sender='*'/><allow own='*'/></policy></busconfig>") > 0 &&
+                config.flush());
+        QProcess daemon;
+        daemon.start(u"dbus-daemon"_s,
+                     {u"--config-file="_s + config.fileName(), u"--print-address"_s, u"--nofork"_s});
+        QVERIFY(daemon.waitForReadyRead(10000));
+        const QByteArray address = daemon.readLine().trimmed();
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+        qputenv("XDG_SESSION_ID", "c7");
+        {
+            QDBusConnection logind = QDBusConnection::connectToBus(QString::fromUtf8(address), u"logind"_s);
+            FakeLogind fake;
+            QVERIFY(logind.registerService(u"org.freedesktop.login1"_s) &&
+                    logind.registerObject(u"/org/freedesktop/login1"_s, u"org.freedesktop.login1.Manager"_s,
+                                          &fake, QDBusConnection::ExportAllSlots) &&
+                    logind.registerObject(FakeLogind::kSession, u"org.freedesktop.login1.Session"_s, &fake,
+                                          QDBusConnection::ExportAllProperties));
+            Board board(dir.path());
+            board.View().SelectRow(2);
+            LockWatch watch;
+            QSignalSpy watching(&watch, &LockWatch::watching);
+            QSignalSpy changes(&watch, &LockWatch::lockedChanged);
+            connect(&watch, &LockWatch::lockedChanged, board.away, &AwayPrompt::OnLockChanged);
+            watch.Start();
+            QVERIFY(watching.wait(10000));
+            const qint64 left = board.clock.Now();
+            QVERIFY(fake.Lock(logind, true));
+            QTRY_COMPARE(changes.size(), 1);
+            board.clock.Advance(360);
+            QVERIFY(fake.Lock(logind, false));
+            QTRY_VERIFY(board.away->Question());
+            QCOMPARE(board.away->Question()->text(),
+                     Asked(left, left + 360, u"0:06:00"_s, u"My Project Text 2"_s));
+        }
+        QDBusConnection::disconnectFromBus(u"logind"_s);
+        daemon.kill();
+        daemon.waitForFinished();
+    }
+
+    // The tray's menu and tooltip without a tray: choices are switches, the running row is checked.
+    void trayMenuSwitchesAndShowsTheRunningTimer() {
+        QTemporaryDir dir;
+        Board board(dir.path());
+        TrayMenu tray(board.View(), board.frame);
+        QVERIFY(tray.ToolTip() == u"Stopped"_s && tray.Row(0)->isChecked() &&
+                tray.Menu().actions().size() == 12);
+        QVERIFY(tray.Running().pixmap(22).toImage() != tray.Stopped().pixmap(22).toImage());
+        tray.Row(3)->trigger();
+        QVERIFY(board.View().Ledger().m_nRunning == 3 && tray.Row(3)->isChecked() &&
+                tray.Icon().cacheKey() == tray.Running().cacheKey());
+        board.clock.Advance(3725);
+        board.Tick();
+        QCOMPARE(tray.ToolTip(), u"My Project Text 3 \u2013 1:02:05"_s);
+        board.profile->WriteProfileString(kTimerText, IndexEntry(9), u"R&D"_s);
+        board.View().ReloadTimers();
+        tray.Row(0)->trigger();
+        QVERIFY(board.Seconds(2) == 3725 && tray.Row(0)->isChecked() && tray.ToolTip() == u"Stopped"_s);
+        QVERIFY(tray.Icon().cacheKey() == tray.Stopped().cacheKey() && tray.Row(10)->text() == u"R&&D"_s);
+    }
+};
+
+QTEST_MAIN(AwayTest)
+
+#include "test_away.moc"
