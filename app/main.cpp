@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/ControlCommand.h"
 #include "app/KelvraApp.h"
 #include "board/BoardReport.h"
 #include "journal/JournalQuery.h"
@@ -21,7 +22,7 @@ void Write(const QString& text) {
 }
 
 // A dated report reads the journal only; a journal it cannot read is a failure, never an empty report.
-int ReportFromJournal(const CommandLine& commandLine) {
+int ReportFromJournal(const CommandLine& commandLine, const std::optional<LivePeriod>& live) {
     const QString path = commandLine.journalFile.isEmpty() ? JournalSink::PathFor(commandLine.profileFile)
                                                            : commandLine.journalFile;
     Journal journal(path);
@@ -30,7 +31,7 @@ int ReportFromJournal(const CommandLine& commandLine) {
     if (status.Ok()) {
         JournalQuery query(journal);
         const JournalReport::Request request{*commandLine.reportUnit, commandLine.reportFormat,
-                                             commandLine.reportFrom, commandLine.reportTo};
+                                             commandLine.reportFrom, commandLine.reportTo, live};
         status = JournalReport::Render(query, request, QDate::currentDate(), out);
     }
     if (!status.Ok()) {
@@ -75,10 +76,16 @@ int main(int argc, char** argv) {
         std::printf("Kelvra %s\ncountry lookup: %s\n", KELVRA_VERSION_TEXT,
                     KELVRA_COUNTRY_LOOKUP ? "on" : "off");
         return 0;
+    case CommandLine::Action::Control: {
+        QCoreApplication core(argc, argv);
+        return ControlCommand::Run(commandLine);
+    }
     case CommandLine::Action::Report: {
         QCoreApplication core(argc, argv);
+        // A running board's open period as it stands now; without a board the files say all there is.
+        const std::optional<LivePeriod> live = ControlCommand::AskLivePeriod(commandLine);
         if (commandLine.reportUnit) {
-            return ReportFromJournal(commandLine);
+            return ReportFromJournal(commandLine, live);
         }
         const auto access = Profile::Access::ReadOnly;
         const auto profile = commandLine.profileFile.isEmpty()
@@ -89,7 +96,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "kelvra: cannot read the profile %s\n", qPrintable(problem));
             return 1;
         }
-        Write(BoardReport::Render(*profile, commandLine.reportFormat));
+        Write(BoardReport::Render(*profile, commandLine.reportFormat, live));
         return 0;
     }
     case CommandLine::Action::Error:

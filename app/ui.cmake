@@ -3,5 +3,6 @@ target_sources(kelvra_ui PRIVATE
   app/KelvraApp.cpp app/KelvraApp.h
   app/KelvraDoc.cpp app/KelvraDoc.h
   app/MainFrame.cpp app/MainFrame.h
+  app/RemoteControl.cpp app/RemoteControl.h
   res/Menus.cpp res/Menus.h
 )

@@ -1,5 +1,6 @@
 target_sources(kelvra_core PRIVATE
   board/BoardDisplay.h
+  board/LivePeriod.h
   board/PeriodSink.cpp board/PeriodSink.h
   board/TimerLedger.cpp board/TimerLedger.h
   board/TimerStore.cpp board/TimerStore.h

@@ -453,6 +453,13 @@ Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QSt
     if (!status.Ok()) {
         return status;
     }
+    if (const std::optional<LivePeriod>& live = request.live) {
+        for (Period& period : periods) {
+            if (period.bRunning && period.index == live->index && period.start == live->start) {
+                period.end = live->now;
+            }
+        }
+    }
     if (request.unit != Unit::Period) {
         out = RenderBuckets(request, from, to, Gather(request.unit, days, periods));
         return {};

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "board/BoardReport.h"
+#include "board/LivePeriod.h"
 #include "journal/Sqlite.h"
 
 #include <QDate>
 #include <QString>
+#include <optional>
 
 class JournalQuery;
 
@@ -20,6 +22,8 @@ struct Request {
     BoardReport::Format format = BoardReport::Format::Text;
     QDate from; // invalid: the day of the first period
     QDate to;   // invalid: `today`
+    // The running board's open period: it lasts until then instead of its last heartbeat.
+    std::optional<LivePeriod> live;
 };
 
 Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out);
