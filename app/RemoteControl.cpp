@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <cstdio>
+#include <optional>
 #include <variant>
 
 namespace RemoteControl {
@@ -24,16 +25,20 @@ using Verb = ControlMessage::Request::Verb;
 constexpr int kFrontTimeoutMs = 1000;
 constexpr int kFrontRetryMs = 50;
 
-Reply StateOf(const CTimerLedger& ledger, const Clock& clock) {
+// What the board shows now, or, with `switchTo`, once it has switched to that row (0: Stop) now: the
+// row that ran is charged, and the new one starts.
+Reply StateOf(const CTimerLedger& ledger, const Clock& clock, std::optional<int> switchTo = std::nullopt) {
     Reply reply{Reply::Kind::State, {}, {}, {}};
     ControlMessage::State& state = reply.state;
     state.now = clock.Now();
-    state.start = state.now;
-    if (ledger.m_nRunning > 0 && ledger.m_nRunning <= CTimerLedger::kTimers) {
-        const int index = ledger.m_nRunning - 1;
-        state.row = ledger.m_nRunning;
-        state.start = ledger.m_timeStart;
-        state.seconds = CTimerLedger::AddSeconds(ledger.m_nSeconds[index], state.now - state.start);
+    const int running =
+        ledger.m_nRunning > 0 && ledger.m_nRunning <= CTimerLedger::kTimers ? ledger.m_nRunning : 0;
+    state.row = switchTo.value_or(running);
+    state.start = switchTo || running == 0 ? state.now : ledger.m_timeStart;
+    if (state.row > 0) {
+        const int index = state.row - 1;
+        const qint64 charged = running == state.row ? state.now - ledger.m_timeStart : 0;
+        state.seconds = CTimerLedger::AddSeconds(ledger.m_nSeconds[index], charged);
         state.name = ledger.m_strName[index].toStdString();
     }
     return reply;
@@ -66,28 +71,30 @@ std::variant<int, Reply> Find(const CTimerLedger& ledger, const QString& wanted)
 
 } // namespace
 
-Reply Answer(const ControlMessage::Request& request, CMainFrame& frame, const Clock& clock) {
+ControlServer::Response Answer(const ControlMessage::Request& request, CMainFrame& frame,
+                               const Clock& clock) {
     CKelvraView& view = *frame.View();
     if (request.verb == Verb::Raise) {
         frame.showNormal();
         frame.raise();
         frame.activateWindow();
-    } else if (request.verb != Verb::Status) {
-        // The board takes no click while a dialog waits for the user (names, Reset All), nor a command.
-        if (QApplication::activeModalWidget() != nullptr) {
-            return Reply{Reply::Kind::Error, {}, {}, "the board is waiting for an answer in a dialog"};
-        }
-        int row = request.verb == Verb::Start ? request.row : 0;
-        if (request.verb == Verb::StartName) {
-            auto found = Find(view.Ledger(), QString::fromStdString(request.name));
-            if (auto* reply = std::get_if<Reply>(&found)) {
-                return std::move(*reply);
-            }
-            row = std::get<int>(found);
-        }
-        view.SelectRow(row);
     }
-    return StateOf(view.Ledger(), clock);
+    if (request.verb == Verb::Raise || request.verb == Verb::Status) {
+        return {StateOf(view.Ledger(), clock), {}};
+    }
+    // The board takes no click while a dialog waits for the user (names, Reset All), nor a command.
+    if (QApplication::activeModalWidget() != nullptr) {
+        return {Reply{Reply::Kind::Error, {}, {}, "the board is waiting for an answer in a dialog"}, {}};
+    }
+    int row = request.verb == Verb::Start ? request.row : 0;
+    if (request.verb == Verb::StartName) {
+        auto found = Find(view.Ledger(), QString::fromStdString(request.name));
+        if (auto* reply = std::get_if<Reply>(&found)) {
+            return {std::move(*reply), {}};
+        }
+        row = std::get<int>(found);
+    }
+    return {StateOf(view.Ledger(), clock, row), [&view, row] { view.SelectRow(row); }};
 }
 
 std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTakeOver,

@@ -10,10 +10,11 @@ class CMainFrame;
 class Clock;
 
 // The board's side of the control channel, on the window thread: a switch by row or name is the switch a
-// click on that row's name makes, Stop a click on Stop; every answer carries what the board shows then.
+// click on that row's name makes, Stop a click on Stop; every answer carries what the board shows then,
+// for a switch what it shows once the switch is made (see ControlServer::Response).
 namespace RemoteControl {
 
-ControlMessage::Reply Answer(const ControlMessage::Request& request, CMainFrame& frame, const Clock& clock);
+ControlServer::Response Answer(const ControlMessage::Request& request, CMainFrame& frame, const Clock& clock);
 
 // Listens for the board of `profileLocation` (see ControlServer::Listen for `bTakeOver`). A board that
 // cannot listen works all the same: it says so on stderr and returns nothing.

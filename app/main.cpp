@@ -1,6 +1,6 @@
+#include "app/BoardMain.h"
 #include "app/CommandLine.h"
 #include "app/ControlCommand.h"
-#include "app/KelvraApp.h"
 #include "board/BoardReport.h"
 #include "journal/JournalQuery.h"
 #include "journal/JournalReport.h"
@@ -8,9 +8,12 @@
 #include "platform/Profile.h"
 #include "res/config.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
 #include <cstdio>
+#include <dlfcn.h>
 #include <memory>
 
 namespace {
@@ -58,6 +61,31 @@ bool DisplayNamed(const CommandLine& commandLine) {
     Q_UNUSED(commandLine)
     return true;
 #endif
+}
+
+// Loads the board's module, found beside the program in a build tree and in its library folder once
+// installed, and runs it. It is never unloaded: the process ends with it.
+int RunBoard(int argc, char** argv) {
+    QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (program.isEmpty()) {
+        program = QFileInfo(QString::fromLocal8Bit(argv[0])).absoluteFilePath();
+    }
+    const QDir folder = QFileInfo(program).absoluteDir();
+    QString tried;
+    for (const QString& path : {folder.filePath(QStringLiteral("kelvra-board.so")),
+                                folder.filePath(QStringLiteral(KELVRA_BOARD_MODULE))}) {
+        if (void* module = QFileInfo::exists(path) ? ::dlopen(QFile::encodeName(path).constData(), RTLD_LAZY)
+                                                   : nullptr) {
+            const auto run = reinterpret_cast<KelvraBoardMainFunction>(::dlsym(module, kKelvraBoardMainName));
+            if (run != nullptr) {
+                return run(argc, argv);
+            }
+        }
+        const char* error = ::dlerror();
+        tried += QStringLiteral("; ") + (error != nullptr ? QString::fromLocal8Bit(error) : path);
+    }
+    std::fprintf(stderr, "kelvra: cannot load the board%s\n", qPrintable(tried));
+    return 1;
 }
 
 } // namespace
@@ -112,19 +140,5 @@ int main(int argc, char** argv) {
             stderr);
         return 1;
     }
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kelvra"));
-    QApplication::setOrganizationName(QStringLiteral("Kelvra"));
-    // Wayland compositors find the desktop entry, and with it the icon, by this name.
-    QApplication::setDesktopFileName(QStringLiteral("org.kelvra.Kelvra"));
-    CKelvraApp kelvra;
-    switch (kelvra.InitInstance(commandLine)) {
-    case CKelvraApp::Start::Running:
-        return QApplication::exec();
-    case CKelvraApp::Start::AlreadyRunning:
-        return 0;
-    case CKelvraApp::Start::Failed:
-        break;
-    }
-    return 1;
+    return RunBoard(argc, argv);
 }

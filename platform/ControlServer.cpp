@@ -86,15 +86,19 @@ void ControlServer::Read(QLocalSocket* socket, QByteArray& received) {
     disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
     const auto parsed = ControlMessage::ParseRequest(std::string_view(received.constData(), received.size()));
     if (!parsed.message) {
-        Answer(socket, ControlMessage::Reply{ControlMessage::Reply::Kind::Error, {}, {}, parsed.error});
+        Answer(socket, {ControlMessage::Reply{ControlMessage::Reply::Kind::Error, {}, {}, parsed.error}, {}});
         return;
     }
     Answer(socket, m_handler(*parsed.message));
 }
 
-void ControlServer::Answer(QLocalSocket* socket, const ControlMessage::Reply& reply) {
-    const std::string bytes = ControlMessage::Encode(reply);
+void ControlServer::Answer(QLocalSocket* socket, const Response& response) {
+    const std::string bytes = ControlMessage::Encode(response.reply);
     socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    socket->flush(); // a reply is far smaller than the socket's buffer: it leaves now
     // Closes once the reply is written; the deadline ends a client that does not take it.
     socket->disconnectFromServer();
+    if (response.afterReply) {
+        response.afterReply();
+    }
 }

@@ -19,7 +19,14 @@ class QLocalSocket;
 class ControlServer final : public QObject {
     Q_OBJECT
 public:
-    using Handler = std::function<ControlMessage::Reply(const ControlMessage::Request&)>;
+    // What the board answers, and what it does once the answer is on its way: a switch is answered
+    // before it is made, so that a command never waits for the disk; it is made in the same turn of the
+    // event loop, so any later request sees it done.
+    struct Response {
+        ControlMessage::Reply reply;
+        std::function<void()> afterReply;
+    };
+    using Handler = std::function<Response(const ControlMessage::Request&)>;
 
     static constexpr int kDeadlineMs = 2000;
     static constexpr int kMaxConnections = 8;
@@ -37,7 +44,7 @@ public:
 private:
     void Accept();
     void Read(QLocalSocket* socket, QByteArray& received);
-    void Answer(QLocalSocket* socket, const ControlMessage::Reply& reply);
+    void Answer(QLocalSocket* socket, const Response& response);
 
     Handler m_handler;
     QLocalServer* m_server = nullptr; // child object
