@@ -45,6 +45,7 @@ bench: deps
 	cmake --build $(BUILD_BENCH) -j $(JOBS)
 	scripts/run-bench $(BUILD_BENCH)
 	scripts/bench-startup $(BUILD_BENCH)
+	scripts/bench-control $(BUILD_BENCH)
 
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -128,8 +128,9 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     // it is taken out of the arguments before they are parsed.
     const QCommandLineOption report(
         QStringLiteral("report"),
-        QStringLiteral("Print the board from the profile and exit, without a window and "
-                       "without writing anything. FORMAT: text (default), csv or json."),
+        QStringLiteral("Print the board from the profile, with the open period of a board that runs, and "
+                       "exit, without a window and without writing anything. FORMAT: text (default), csv "
+                       "or json."),
         QStringLiteral("FORMAT"));
     const QCommandLineOption by(
         QStringLiteral("by"),
