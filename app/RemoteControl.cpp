@@ -28,7 +28,8 @@ constexpr int kFrontRetryMs = 50;
 // What the board shows now, or, with `switchTo`, once it has switched to that row (0: Stop) now: the
 // row that ran is charged, and the new one starts.
 Reply StateOf(const CTimerLedger& ledger, const Clock& clock, std::optional<int> switchTo = std::nullopt) {
-    Reply reply{Reply::Kind::State, {}, {}, {}};
+    Reply reply;
+    reply.kind = Reply::Kind::State;
     ControlMessage::State& state = reply.state;
     state.now = clock.Now();
     const int running =
@@ -65,8 +66,8 @@ std::variant<int, Reply> Find(const CTimerLedger& ledger, const QString& wanted)
     if (fitting.size() == 1) {
         return fitting.front().row;
     }
-    return fitting.empty() ? Reply{Reply::Kind::Unknown, {}, all, {}}
-                           : Reply{Reply::Kind::Ambiguous, {}, fitting, {}};
+    return fitting.empty() ? ControlMessage::Candidates(Reply::Kind::Unknown, all)
+                           : ControlMessage::Candidates(Reply::Kind::Ambiguous, fitting);
 }
 
 } // namespace
@@ -84,7 +85,7 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
     }
     // The board takes no click while a dialog waits for the user (names, Reset All), nor a command.
     if (QApplication::activeModalWidget() != nullptr) {
-        return {Reply{Reply::Kind::Error, {}, {}, "the board is waiting for an answer in a dialog"}, {}};
+        return {ControlMessage::Refusal("the board is waiting for an answer in a dialog"), {}};
     }
     int row = request.verb == Verb::Start ? request.row : 0;
     if (request.verb == Verb::StartName) {

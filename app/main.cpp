@@ -34,8 +34,8 @@ int ReportFromJournal(const CommandLine& commandLine, const std::optional<LivePe
     if (status.Ok()) {
         JournalQuery query(journal);
         const JournalReport::Request request{*commandLine.reportUnit, commandLine.reportFormat,
-                                             commandLine.reportFrom, commandLine.reportTo, live};
-        status = JournalReport::Render(query, request, QDate::currentDate(), out);
+                                             commandLine.reportFrom, commandLine.reportTo};
+        status = JournalReport::Render(query, request, QDate::currentDate(), out, live);
     }
     if (!status.Ok()) {
         std::fprintf(stderr, "kelvra: cannot read the journal %s: %s\n", qPrintable(path),

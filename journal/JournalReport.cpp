@@ -433,7 +433,8 @@ QString Duration(qint64 seconds) {
     return text;
 }
 
-Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out) {
+Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out,
+                   const std::optional<LivePeriod>& live) {
     QDate from = request.from;
     QDate to = request.to.isValid() ? request.to : std::max(today, from);
     if (!from.isValid()) {
@@ -453,7 +454,7 @@ Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QSt
     if (!status.Ok()) {
         return status;
     }
-    if (const std::optional<LivePeriod>& live = request.live) {
+    if (live) {
         for (Period& period : periods) {
             if (period.bRunning && period.index == live->index && period.start == live->start) {
                 period.end = live->now;

@@ -22,11 +22,12 @@ struct Request {
     BoardReport::Format format = BoardReport::Format::Text;
     QDate from; // invalid: the day of the first period
     QDate to;   // invalid: `today`
-    // The running board's open period: it lasts until then instead of its last heartbeat.
-    std::optional<LivePeriod> live;
 };
 
-Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out);
+// `live`: the running board's open period, which then lasts until the board's now instead of its last
+// heartbeat.
+Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out,
+                   const std::optional<LivePeriod>& live = std::nullopt);
 
 // "1:05:09"; hours are not padded.
 QString Duration(qint64 seconds);

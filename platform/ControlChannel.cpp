@@ -68,7 +68,7 @@ QString Folder(bool create, QString& problem) {
     QString unused;
     QString folder = QDir(runtime).filePath(QStringLiteral("kelvra"));
     if (runtime.isEmpty() || !QDir::isAbsolutePath(runtime) || !Owned(runtime, false, unused) ||
-        folder.size() + 1 + kHashDigits > kMaxSocketPath) {
+        QFile::encodeName(folder).size() + 1 + kHashDigits > kMaxSocketPath) {
         folder = QDir(QDir::tempPath()).filePath(QStringLiteral("kelvra-%1").arg(::geteuid()));
     }
     if (create && ::mkdir(QFile::encodeName(folder).constData(), S_IRWXU) != 0 && errno != EEXIST) {

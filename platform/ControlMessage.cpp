@@ -260,6 +260,20 @@ bool ReadReplyFields(const Fields& fields, Reply& reply) {
 
 } // namespace
 
+Reply Refusal(std::string message) {
+    Reply reply;
+    reply.kind = Reply::Kind::Error;
+    reply.message = std::move(message);
+    return reply;
+}
+
+Reply Candidates(Reply::Kind kind, std::vector<Candidate> candidates) {
+    Reply reply;
+    reply.kind = kind;
+    reply.candidates = std::move(candidates);
+    return reply;
+}
+
 std::string Encode(const Request& request) {
     std::string out(kMagic);
     AppendField(out, NameOf(kVerbs, request.verb));

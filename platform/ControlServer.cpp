@@ -86,7 +86,7 @@ void ControlServer::Read(QLocalSocket* socket, QByteArray& received) {
     disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
     const auto parsed = ControlMessage::ParseRequest(std::string_view(received.constData(), received.size()));
     if (!parsed.message) {
-        Answer(socket, {ControlMessage::Reply{ControlMessage::Reply::Kind::Error, {}, {}, parsed.error}, {}});
+        Answer(socket, {ControlMessage::Refusal(parsed.error), {}});
         return;
     }
     Answer(socket, m_handler(*parsed.message));
