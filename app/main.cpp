@@ -12,8 +12,8 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibrary>
 #include <cstdio>
-#include <dlfcn.h>
 #include <memory>
 
 namespace {
@@ -63,28 +63,34 @@ bool DisplayNamed(const CommandLine& commandLine) {
 #endif
 }
 
-// Loads the board's module, found beside the program in a build tree and in its library folder once
-// installed, and runs it. It is never unloaded: the process ends with it.
+// Loads the board's module, found beside the program in a build tree and in its private library
+// folder once installed, and runs it. It is never unloaded: the process ends with it.
 int RunBoard(int argc, char** argv) {
     QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     if (program.isEmpty()) {
         program = QFileInfo(QString::fromLocal8Bit(argv[0])).absoluteFilePath();
     }
     const QDir folder = QFileInfo(program).absoluteDir();
-    QString tried;
-    for (const QString& path : {folder.filePath(QStringLiteral("kelvra-board.so")),
+    QStringList problems;
+    for (const QString& path : {folder.filePath(QStringLiteral(KELVRA_BOARD_FILE)),
                                 folder.filePath(QStringLiteral(KELVRA_BOARD_MODULE))}) {
-        if (void* module = QFileInfo::exists(path) ? ::dlopen(QFile::encodeName(path).constData(), RTLD_LAZY)
-                                                   : nullptr) {
-            const auto run = reinterpret_cast<KelvraBoardMainFunction>(::dlsym(module, kKelvraBoardMainName));
-            if (run != nullptr) {
-                return run(argc, argv);
-            }
+        if (!QFileInfo::exists(path)) {
+            continue;
         }
-        const char* error = ::dlerror();
-        tried += QStringLiteral("; ") + (error != nullptr ? QString::fromLocal8Bit(error) : path);
+        QLibrary module(path);
+        if (const auto run =
+                reinterpret_cast<KelvraBoardMainFunction>(module.resolve(kKelvraBoardMainName))) {
+            return run(argc, argv);
+        }
+        problems << module.errorString();
     }
-    std::fprintf(stderr, "kelvra: cannot load the board%s\n", qPrintable(tried));
+    if (problems.isEmpty()) {
+        problems << QStringLiteral("%1 is neither beside the program nor in %2")
+                        .arg(QStringLiteral(KELVRA_BOARD_FILE),
+                             folder.filePath(QStringLiteral(KELVRA_BOARD_MODULE)));
+    }
+    std::fprintf(stderr, "kelvra: cannot load the board: %s\n",
+                 qPrintable(problems.join(QStringLiteral("; "))));
     return 1;
 }
 
