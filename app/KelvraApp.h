@@ -51,6 +51,6 @@ private:
     bool m_bEndedByRequest = false; // by a signal or the end of the desktop session, not by the user
     std::unique_ptr<InstanceGuard> m_guard;
     std::unique_ptr<SignalBridge> m_signals;
-    std::unique_ptr<ControlServer>
-        m_control; // --start, --stop, --status and second starts reach the board here
+    // --start, --stop, --status and second starts reach the board here.
+    std::unique_ptr<ControlServer> m_control;
 };
