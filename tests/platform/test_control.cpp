@@ -1,7 +1,12 @@
+#include "platform/ControlChannel.h"
 #include "platform/ControlMessage.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <limits>
+#include <sys/stat.h>
 
 using namespace ControlMessage;
 using namespace std::string_literals;
@@ -78,6 +83,27 @@ private Q_SLOTS:
             QVERIFY2(parsed.message == row.reply && parsed.message.has_value() == parsed.error.empty(),
                      row.bytes.c_str());
         }
+    }
+
+    // The socket's folder is made 0700 in the runtime folder, and one that others may enter is never
+    // used; every path to one profile names one socket.
+    void socketFolder() {
+        QTemporaryDir runtime; // 0700
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        const QString profile = runtime.filePath(QStringLiteral("Kelvra.conf"));
+        QString problem;
+        QVERIFY(ControlChannel::ServerName(profile, false, problem).isEmpty() && problem.isEmpty());
+        const QString name = ControlChannel::ServerName(profile, true, problem);
+        const QString folder = runtime.filePath(QStringLiteral("kelvra"));
+        struct stat info {};
+        QVERIFY(QFileInfo(name).path() == folder &&
+                ::stat(QFile::encodeName(folder).constData(), &info) == 0 && (info.st_mode & 07777) == 0700);
+        QVERIFY(QFile(profile).open(QIODevice::WriteOnly) &&
+                QFile::link(profile, profile + QStringLiteral(".link")));
+        QCOMPARE(ControlChannel::ServerName(profile + QStringLiteral(".link"), false, problem), name);
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0750) == 0);
+        QVERIFY(ControlChannel::ServerName(profile, true, problem).isEmpty());
+        QVERIFY2(problem.contains(QStringLiteral("not a folder of the user's own")), qPrintable(problem));
     }
 };
 
