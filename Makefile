@@ -46,11 +46,12 @@ bench: deps
 	scripts/run-bench $(BUILD_BENCH)
 	scripts/bench-startup $(BUILD_BENCH)
 	scripts/bench-running $(BUILD_BENCH)
+	scripts/bench-control $(BUILD_BENCH)
 
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DKELVRA_BUILD_FUZZ=ON -DKELVRA_BUILD_TESTS=OFF $(CMAKE_ARGS)
-	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_http
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz_targets
 	scripts/run-fuzz $(BUILD_FUZZ) $(FUZZ_SECONDS)
 
 package: deps

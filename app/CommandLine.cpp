@@ -128,8 +128,9 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     // it is taken out of the arguments before they are parsed.
     const QCommandLineOption report(
         QStringLiteral("report"),
-        QStringLiteral("Print the board from the profile and exit, without a window and "
-                       "without writing anything. FORMAT: text (default), csv or json."),
+        QStringLiteral("Print the board from the profile, with the open period of a board that runs, and "
+                       "exit, without a window and without writing anything. FORMAT: text (default), csv "
+                       "or json."),
         QStringLiteral("FORMAT"));
     const QCommandLineOption by(
         QStringLiteral("by"),
@@ -148,6 +149,18 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         QStringLiteral("to"),
         QStringLiteral("With --by or --periods: end with the local day DATE, included (default: today)."),
         QStringLiteral("DATE"));
+    const QCommandLineOption start(
+        QStringLiteral("start"),
+        QStringLiteral("Switch the running board to a timer, as a click on its name does: its row (1 to 10), "
+                       "else its exact name, else the start of one name, in any case."),
+        QStringLiteral("N|NAME"));
+    const QCommandLineOption stop(QStringLiteral("stop"), QStringLiteral("Stop the running board's timer."));
+    // Shown in the help only, like --report.
+    const QCommandLineOption status(
+        QStringLiteral("status"),
+        QStringLiteral("Print the running board's timer and its time, or \"Stopped\". FORMAT: text "
+                       "(default) or json."),
+        QStringLiteral("FORMAT"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(profile);
@@ -157,6 +170,9 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     parser.addOption(periods);
     parser.addOption(from);
     parser.addOption(to);
+    parser.addOption(start);
+    parser.addOption(stop);
+    parser.addOption(status);
     parser.addPositionalArgument(QStringLiteral("document"),
                                  QStringLiteral("A document to open (it holds no data)."),
                                  QStringLiteral("[document]"));
@@ -164,6 +180,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     CommandLine result;
     QStringList rest;
     bool reporting = false;
+    bool bStatus = false;
     const QStringList formats{QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("json")};
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
@@ -191,6 +208,21 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
                 result.text = QStringLiteral("unknown report format '%1' (text, csv or json)").arg(format);
                 return result;
             }
+        } else if (argument == QStringLiteral("--status") ||
+                   argument.startsWith(QStringLiteral("--status="))) {
+            const QString format = argument.section(QLatin1Char('='), 1);
+            using Format = BoardReport::Format;
+            const std::optional<Format> chosen =
+                Choose<Format>(format, {{QLatin1String(""), Format::Text},
+                                        {QLatin1String("text"), Format::Text},
+                                        {QLatin1String("json"), Format::Json}});
+            if (!chosen) {
+                result.action = Action::Error;
+                result.text = QStringLiteral("unknown status format '%1' (text or json)").arg(format);
+                return result;
+            }
+            result.statusFormat = *chosen;
+            bStatus = true;
         } else {
             rest << argument;
         }
@@ -204,7 +236,8 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         result.action = Action::Help;
         result.text = parser.helpText()
                           .replace(QStringLiteral("<executable_name>"), QStringLiteral("kelvra"))
-                          .replace(QStringLiteral("--report <FORMAT>"), QStringLiteral("--report[=FORMAT]"));
+                          .replace(QStringLiteral("--report <FORMAT>"), QStringLiteral("--report[=FORMAT]"))
+                          .replace(QStringLiteral("--status <FORMAT>"), QStringLiteral("--status[=FORMAT]"));
         return result;
     }
     if (parser.isSet(version)) {
@@ -230,8 +263,36 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         result.text = problem;
         return result;
     }
+    const int commands = int(reporting) + int(bStatus) + int(parser.isSet(start)) + int(parser.isSet(stop));
+    QString wrong;
+    if (commands > 1) {
+        wrong = QStringLiteral("--start, --stop, --status and --report cannot be given together");
+    } else if (commands > int(reporting) && !result.document.isEmpty()) {
+        wrong = QStringLiteral("--start, --stop and --status take no document");
+    } else if (parser.isSet(start) && parser.value(start).isEmpty()) {
+        wrong = QStringLiteral("--start needs a row from 1 to 10 or a timer's name");
+    }
+    if (!wrong.isEmpty()) {
+        result.action = Action::Error;
+        result.text = wrong;
+        return result;
+    }
+    using Verb = ControlMessage::Request::Verb;
     if (reporting) {
         result.action = Action::Report;
+    } else if (bStatus || parser.isSet(stop)) {
+        result.action = Action::Control;
+        result.control.verb = bStatus ? Verb::Status : Verb::Stop;
+    } else if (parser.isSet(start)) {
+        result.action = Action::Control;
+        // Only plain digits make a row; "03" or "11" is a name, as unlikely as it is.
+        const QString value = parser.value(start);
+        bool bNumber = false;
+        const int row = value.toInt(&bNumber);
+        const bool bRow =
+            bNumber && QString::number(row) == value && row >= 1 && row <= ControlMessage::kRows;
+        result.control = bRow ? ControlMessage::Request{Verb::Start, row, {}}
+                              : ControlMessage::Request{Verb::StartName, 0, value.toStdString()};
     }
     return result;
 }

@@ -2,15 +2,16 @@
 
 #include "board/BoardReport.h"
 #include "journal/JournalReport.h"
+#include "platform/ControlMessage.h"
 
 #include <QString>
 #include <QStringList>
 #include <optional>
 
-// What the command line asks for. Parsed before any window system is touched, so that --help and
-// --version work without a display.
+// What the command line asks for. Parsed before any window system is touched, so that --help, --version,
+// --report and the commands to a running board work without a display.
 struct CommandLine {
-    enum class Action { Run, Help, Version, Report, Error };
+    enum class Action { Run, Help, Version, Report, Control, Error };
 
     Action action = Action::Run;
     QString profileFile; // empty: the user's own profile
@@ -22,6 +23,10 @@ struct CommandLine {
     QDate reportFrom; // invalid: from the first period
     QDate reportTo;   // invalid: through today
     QString text;     // the help text, or the error message
+    // Action::Control: what the running board is asked (--start, --stop, --status), and how --status
+    // prints its answer (Text or Json).
+    ControlMessage::Request control;
+    BoardReport::Format statusFormat = BoardReport::Format::Text;
     // Qt's own options with their values, in order: QApplication takes them out of argv itself.
     QStringList qtOptions;
 

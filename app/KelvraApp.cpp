@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
+#include "app/RemoteControl.h"
 #include "app/TrayMenu.h"
 #include "board/AwayPrompt.h"
 #include "board/KelvraView.h"
@@ -10,6 +11,7 @@
 #include "journal/JournalSink.h"
 #include "platform/AfterFirstPaint.h"
 #include "platform/Clock.h"
+#include "platform/ControlServer.h"
 #include "platform/DialogBuilder.h"
 #include "platform/ExitHook.h"
 #include "platform/InstanceGuard.h"
@@ -35,7 +37,9 @@ CKelvraApp::~CKelvraApp() {
     // The order matters and is spelt out here rather than left to the members' order. The window goes
     // first: destroying the board charges the open period into the profile and the journal. Signals
     // stay caught until then, so none can end the process halfway. The journal is closed before the
-    // guard lets go, so that a second board never finds it still in use.
+    // guard lets go, so that a second board never finds it still in use. The control socket goes before
+    // anything else, and its file with it, while the guard still keeps a second board from making its own.
+    m_control.reset();
     m_exitHook.reset();
     m_frame.reset();
     m_signals.reset();
@@ -57,25 +61,16 @@ CKelvraApp::~CKelvraApp() {
 }
 
 CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
-    // Caught before the instance lock is taken: a second start may ask this board to come to the front
-    // at once, and an uncaught SIGUSR1 would end it. The handlers run from the event loop, by when the
-    // window exists.
+    // The handlers run from the event loop, by when the window exists.
     const auto close = [this] {
         m_bEndedByRequest = true;
         if (m_frame) {
             m_frame->close();
         }
     };
-    const auto raise = [this] {
-        if (m_frame) {
-            m_frame->showNormal();
-            m_frame->raise();
-            m_frame->activateWindow();
-        }
-    };
 #ifdef Q_OS_UNIX
-    m_signals = std::make_unique<SignalBridge>(std::map<int, std::function<void()>>{
-        {SIGTERM, close}, {SIGINT, close}, {SIGHUP, close}, {SIGUSR1, raise}});
+    m_signals = std::make_unique<SignalBridge>(
+        std::map<int, std::function<void()>>{{SIGTERM, close}, {SIGINT, close}, {SIGHUP, close}});
 #endif
     m_profile = commandLine.profileFile.isEmpty() ? std::make_shared<Profile>()
                                                   : std::make_shared<Profile>(commandLine.profileFile);
@@ -85,7 +80,7 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     case InstanceGuard::Result::Acquired:
         break;
     case InstanceGuard::Result::Held:
-        m_guard->NotifyOwner();
+        RemoteControl::AskToTheFront(m_profile->Location());
         return Start::AlreadyRunning;
     case InstanceGuard::Result::Unavailable:
         // Only a live board means "already running"; anything else must not keep the user from working.
@@ -95,6 +90,13 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
         break;
     }
     m_clock = std::make_unique<SystemClock>();
+    // Requests are served from the event loop, by when the window exists. Only the holder of the lock
+    // may take over a socket that a dead board left.
+    m_control = RemoteControl::Listen(
+        m_profile->Location(), startProblem.isEmpty(), [this](const ControlMessage::Request& request) {
+            return m_frame ? RemoteControl::Answer(request, *m_frame, *m_clock)
+                           : ControlServer::Response{ControlMessage::Refusal("no board"), {}};
+        });
     // Opened after the first paint (or by the first thing the board records, if that comes earlier): the
     // board is on the screen a few milliseconds sooner.
     m_journal = std::make_unique<JournalSink>(commandLine.journalFile.isEmpty()

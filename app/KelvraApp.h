@@ -4,6 +4,7 @@
 #include <memory>
 
 class CKelvraDoc;
+class ControlServer;
 struct CommandLine;
 class CMainFrame;
 class Clock;
@@ -52,4 +53,6 @@ private:
     bool m_bEndedByRequest = false; // by a signal or the end of the desktop session, not by the user
     std::unique_ptr<InstanceGuard> m_guard;
     std::unique_ptr<SignalBridge> m_signals;
+    // --start, --stop, --status and second starts reach the board here.
+    std::unique_ptr<ControlServer> m_control;
 };

@@ -1,5 +1,6 @@
+#include "app/BoardMain.h"
 #include "app/CommandLine.h"
-#include "app/KelvraApp.h"
+#include "app/ControlCommand.h"
 #include "board/BoardReport.h"
 #include "journal/JournalQuery.h"
 #include "journal/JournalReport.h"
@@ -7,8 +8,11 @@
 #include "platform/Profile.h"
 #include "res/config.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
 #include <cstdio>
 #include <memory>
 
@@ -21,7 +25,7 @@ void Write(const QString& text) {
 }
 
 // A dated report reads the journal only; a journal it cannot read is a failure, never an empty report.
-int ReportFromJournal(const CommandLine& commandLine) {
+int ReportFromJournal(const CommandLine& commandLine, const std::optional<LivePeriod>& live) {
     const QString path = commandLine.journalFile.isEmpty() ? JournalSink::PathFor(commandLine.profileFile)
                                                            : commandLine.journalFile;
     Journal journal(path);
@@ -31,7 +35,7 @@ int ReportFromJournal(const CommandLine& commandLine) {
         JournalQuery query(journal);
         const JournalReport::Request request{*commandLine.reportUnit, commandLine.reportFormat,
                                              commandLine.reportFrom, commandLine.reportTo};
-        status = JournalReport::Render(query, request, QDate::currentDate(), out);
+        status = JournalReport::Render(query, request, QDate::currentDate(), out, live);
     }
     if (!status.Ok()) {
         std::fprintf(stderr, "kelvra: cannot read the journal %s: %s\n", qPrintable(path),
@@ -59,6 +63,37 @@ bool DisplayNamed(const CommandLine& commandLine) {
 #endif
 }
 
+// Loads the board's module, found beside the program in a build tree and in its private library
+// folder once installed, and runs it. It is never unloaded: the process ends with it.
+int RunBoard(int argc, char** argv) {
+    QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (program.isEmpty()) {
+        program = QFileInfo(QString::fromLocal8Bit(argv[0])).absoluteFilePath();
+    }
+    const QDir folder = QFileInfo(program).absoluteDir();
+    QStringList problems;
+    for (const QString& path : {folder.filePath(QStringLiteral(KELVRA_BOARD_FILE)),
+                                folder.filePath(QStringLiteral(KELVRA_BOARD_MODULE))}) {
+        if (!QFileInfo::exists(path)) {
+            continue;
+        }
+        QLibrary module(path);
+        if (const auto run =
+                reinterpret_cast<KelvraBoardMainFunction>(module.resolve(kKelvraBoardMainName))) {
+            return run(argc, argv);
+        }
+        problems << module.errorString();
+    }
+    if (problems.isEmpty()) {
+        problems << QStringLiteral("%1 is neither beside the program nor in %2")
+                        .arg(QStringLiteral(KELVRA_BOARD_FILE),
+                             folder.filePath(QStringLiteral(KELVRA_BOARD_MODULE)));
+    }
+    std::fprintf(stderr, "kelvra: cannot load the board: %s\n",
+                 qPrintable(problems.join(QStringLiteral("; "))));
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -75,10 +110,16 @@ int main(int argc, char** argv) {
         std::printf("Kelvra %s\ncountry lookup: %s\n", KELVRA_VERSION_TEXT,
                     KELVRA_COUNTRY_LOOKUP ? "on" : "off");
         return 0;
+    case CommandLine::Action::Control: {
+        QCoreApplication core(argc, argv);
+        return ControlCommand::Run(commandLine);
+    }
     case CommandLine::Action::Report: {
         QCoreApplication core(argc, argv);
+        // A running board's open period as it stands now; without a board the files say all there is.
+        const std::optional<LivePeriod> live = ControlCommand::AskLivePeriod(commandLine);
         if (commandLine.reportUnit) {
-            return ReportFromJournal(commandLine);
+            return ReportFromJournal(commandLine, live);
         }
         const auto access = Profile::Access::ReadOnly;
         const auto profile = commandLine.profileFile.isEmpty()
@@ -89,7 +130,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "kelvra: cannot read the profile %s\n", qPrintable(problem));
             return 1;
         }
-        Write(BoardReport::Render(*profile, commandLine.reportFormat));
+        Write(BoardReport::Render(*profile, commandLine.reportFormat, live));
         return 0;
     }
     case CommandLine::Action::Error:
@@ -105,19 +146,5 @@ int main(int argc, char** argv) {
             stderr);
         return 1;
     }
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kelvra"));
-    QApplication::setOrganizationName(QStringLiteral("Kelvra"));
-    // Wayland compositors find the desktop entry, and with it the icon, by this name.
-    QApplication::setDesktopFileName(QStringLiteral("org.kelvra.Kelvra"));
-    CKelvraApp kelvra;
-    switch (kelvra.InitInstance(commandLine)) {
-    case CKelvraApp::Start::Running:
-        return QApplication::exec();
-    case CKelvraApp::Start::AlreadyRunning:
-        return 0;
-    case CKelvraApp::Start::Failed:
-        break;
-    }
-    return 1;
+    return RunBoard(argc, argv);
 }

@@ -5,5 +5,6 @@ target_sources(kelvra_ui PRIVATE
   app/MainFrame.cpp app/MainFrame.h
   app/OptionsDlg.cpp app/OptionsDlg.h
   app/TrayMenu.cpp app/TrayMenu.h
+  app/RemoteControl.cpp app/RemoteControl.h
   res/Menus.cpp res/Menus.h
 )

@@ -83,12 +83,21 @@ QString RenderJson(const CTimerLedger& ledger) {
 
 } // namespace
 
-QString Render(Profile& profile, Format format) {
+QString Render(Profile& profile, Format format, const std::optional<LivePeriod>& live) {
     NoDisplay display;
-    SystemClock clock;
-    CTimerLedger ledger(profile, clock, display); // LoadTimers only reads
+    SettableClock clock(live ? live->now : 0);
+    CTimerLedger ledger(profile, clock, display); // LoadTimers and RefreshRunningTimer only read
 
     ledger.LoadTimers();
+    if (live && live->index >= 0 && live->index < CTimerLedger::kTimers) {
+        // The board's own refresh at the board's instant: the running row, the total and the shares.
+        ledger.m_nRunning = live->index + 1;
+        ledger.m_timeStart = live->start;
+        ledger.RefreshRunningTimer();
+        ledger.m_strTime[live->index] = display.m_strShowTime[live->index];
+        ledger.m_nSeconds[live->index] =
+            CTimerLedger::AddSeconds(ledger.m_nSeconds[live->index], live->now - live->start);
+    }
     switch (format) {
     case Format::Csv:
         return RenderCsv(ledger);

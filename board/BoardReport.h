@@ -1,15 +1,19 @@
 #pragma once
 
+#include "board/LivePeriod.h"
+
 #include <QString>
+#include <optional>
 
 class Profile;
 
-// The board as text for scripts and terminals: names, times and shares exactly as the board shows them
-// (without a period that a running board has not charged yet), and the total. Reads the profile only.
+// The board as text for scripts and terminals: names, times and shares exactly as the board shows them,
+// and the total. Reads the profile only; the open period of a running board, which the profile does not
+// hold until it is charged, comes from that board as `live`.
 namespace BoardReport {
 
 enum class Format { Text, Csv, Json };
 
-QString Render(Profile& profile, Format format);
+QString Render(Profile& profile, Format format, const std::optional<LivePeriod>& live = std::nullopt);
 
 } // namespace BoardReport

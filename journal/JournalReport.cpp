@@ -324,7 +324,8 @@ QString Render(const Request& request, const std::vector<Period>& periods) {
     return RenderPieces(request, request.from, request.to, days.Pieces(periods));
 }
 
-Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out) {
+Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out,
+                   const std::optional<LivePeriod>& live) {
     Request range = request;
     range.to = request.to.isValid() ? request.to : std::max(today, request.from);
     if (!range.from.isValid()) {
@@ -340,9 +341,18 @@ Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QSt
     }
     std::vector<Period> periods;
     const Sql::Status status = Fetch(query, range.from, range.to, periods);
-    if (status.Ok()) {
-        out = Render(range, periods);
+    if (!status.Ok()) {
+        return status;
     }
+    if (live) {
+        // The running board's own reading, not the period's last heartbeat.
+        for (Period& period : periods) {
+            if (period.bRunning && period.index == live->index && period.start == live->start) {
+                period.end = live->now;
+            }
+        }
+    }
+    out = Render(range, periods);
     return status;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "board/BoardReport.h"
+#include "board/LivePeriod.h"
 #include "journal/JournalQuery.h"
 #include "journal/Sqlite.h"
 
 #include <QDate>
 #include <QString>
+#include <optional>
 
 // Dated reports from the journal, for people (text) and scripts (CSV, JSON): the time of each timer by
 // local day, ISO week or month with a total for each, or period by period. Days are the local zone's,
@@ -21,7 +23,10 @@ struct Request {
     QDate to;   // invalid: `today`
 };
 
-Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out);
+// `live`: the running board's open period, which then lasts until the board's now instead of its last
+// heartbeat.
+Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out,
+                   const std::optional<LivePeriod>& live = std::nullopt);
 
 // The periods that a report of the local days `from` to `to` needs, including those recorded in another
 // zone that fall into them on the local clock.

@@ -5,10 +5,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#ifdef Q_OS_UNIX
-#include <csignal>
-#endif
-
 QString InstanceGuard::CanonicalPath(const QString& path) {
     const QFileInfo info(path);
     const QString file = info.canonicalFilePath();
@@ -54,18 +50,4 @@ InstanceGuard::Result InstanceGuard::TryAcquire() {
         probe.remove();
     }
     return Result::Unavailable;
-}
-
-bool InstanceGuard::NotifyOwner() const {
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    if (!m_lock.getLockInfo(&pid, &host, &application) || pid <= 0) {
-        return false;
-    }
-#ifdef Q_OS_UNIX
-    return ::kill(static_cast<pid_t>(pid), SIGUSR1) == 0;
-#else
-    return false;
-#endif
 }

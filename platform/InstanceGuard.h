@@ -21,8 +21,6 @@ public:
     Result TryAcquire();
     // Why the lock could not be made, after Unavailable.
     const QString& Problem() const { return m_problem; }
-    // Asks the board that holds the lock to come to the front; false when it cannot be reached.
-    bool NotifyOwner() const;
 
     // The file itself, symbolic links resolved; for a file not made yet, its resolved folder.
     static QString CanonicalPath(const QString& path);

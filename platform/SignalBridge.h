@@ -7,8 +7,8 @@
 class QSocketNotifier;
 
 // Turns Unix signals into calls on the event loop: SIGTERM, SIGINT and SIGHUP close the window the
-// normal way, SIGUSR1 asks the running board to come to the front. A signal handler may only write to
-// a pipe: it writes the signal's number, and a notifier on the other end calls that signal's handler.
+// normal way. A signal handler may only write to a pipe: it writes the signal's number, and a notifier
+// on the other end calls that signal's handler.
 // One bridge exists at a time; on platforms without these signals it does nothing.
 class SignalBridge final : public QObject {
     Q_OBJECT

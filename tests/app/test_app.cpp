@@ -6,6 +6,7 @@
 #include "controls/ShadeButton.h"
 #include "dialogs/FieldNamesDlg.h"
 #include "platform/Clock.h"
+#include "platform/ControlChannel.h"
 #include "platform/DialogBuilder.h"
 #include "platform/FormLabel.h"
 #include "platform/Profile.h"
@@ -23,8 +24,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QLineEdit>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QMenu>
 #include <QMessageBox>
@@ -32,6 +35,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -42,6 +46,7 @@
 #include <functional>
 #include <memory>
 #include <signal.h>
+#include <sys/stat.h>
 
 using namespace ProfileLayout;
 using namespace Qt::Literals::StringLiterals;
@@ -572,6 +577,119 @@ private Q_SLOTS:
         ClickLabel(IDC_NAME_FIRST + 6);
         QCOMPARE(Running(), 7);
         QVERIFY(silent.Serving()); // all of it while the lookup still holds its connection
+    }
+
+    // Other processes reach the running board without a display: switches by row, exact name and unique
+    // prefix, Stop, the status, reports that match the board, a second start that brings it to the front.
+    // A wrong name ends with 2 and lists the candidates; no board, 3, and none is started; a hostile
+    // client gets an error and changes nothing; a dead board's socket is taken over by the next.
+    void commandsReachTheRunningBoard() {
+        const QString file = m_dir->filePath(u"remote.conf"_s);
+        struct Ran {
+            int code = -1;
+            QByteArray out;
+            QByteArray err;
+        };
+        const auto kelvra = [&](const QStringList& arguments) {
+            QProcess p;
+            StartKelvra(p, arguments + QStringList{u"--profile"_s, file}, false);
+            p.waitForFinished(20000);
+            return Ran{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        };
+        const auto status = [&] { return QJsonDocument::fromJson(kelvra({u"--status=json"_s}).out); };
+        const Ran none = kelvra({u"--start"_s, u"2"_s});
+        QCOMPARE(none.code, 3);
+        QCOMPARE(none.err, "kelvra: no board is running for the profile " + file.toUtf8() + "\n");
+        QVERIFY(!QFile::exists(file));
+
+        Profile setUp(file);
+        setUp.WriteProfileInt(kTimer, kInit, 1);
+        setUp.WriteProfileInt(kTimer, kCc, 1);
+        for (int i = 0; i < 10; ++i) {
+            const QStringList names{u"Writing"_s, u"Mail"_s, u"Mailing"_s, u"Review"_s};
+            setUp.WriteProfileString(kTimerText, IndexEntry(i), names.value(i, u"P%1"_s.arg(i + 1)));
+        }
+        QProcess board;
+        board.start(qEnvironmentVariable("KELVRA_TEST_BIN") + u"/board_child"_s, {file});
+        QVERIFY(board.waitForReadyRead(20000));
+        QCOMPARE(board.readLine(), QByteArray("running\n"));
+        const struct {
+            QStringList arguments;
+            int code;
+            int row;        // running afterwards
+            QByteArray err; // contained in what it says
+        } rows[] = {
+            {{u"--start"_s, u"2"_s}, 0, 2, {}},
+            {{u"--start"_s, u"Writing"_s}, 0, 1, {}},
+            {{u"--start"_s, u"rEV"_s}, 0, 4, {}},
+            {{u"--start"_s, u"Mail"_s}, 0, 2, {}}, // exactly before a prefix
+            {{u"--start"_s, u"mai"_s},
+             2,
+             2,
+             "kelvra: 'mai' begins more than one timer's name:\n   2  Mail\n   3  Mailing\n"},
+            {{u"--start"_s, u"Mails"_s},
+             2,
+             2,
+             "the timers are:\n   1  Writing\n   2  Mail\n   3  Mailing\n   4  Review\n   5  P5\n"},
+            {{u"--stop"_s}, 0, 0, {}},
+            {{u"--start"_s, u"3"_s}, 0, 3, {}},
+        };
+        for (const auto& row : rows) {
+            const Ran ran = kelvra(row.arguments);
+            QCOMPARE(ran.code, row.code);
+            QVERIFY2(row.err.isEmpty() ? ran.err.isEmpty() : ran.err.contains(row.err), ran.err.constData());
+            QCOMPARE(status()["row"_L1].toInt(), row.row);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(status()["seconds"_L1].toInt() >= 1, 5000);
+        const QString text = QString::fromUtf8(kelvra({u"--status"_s}).out);
+        QVERIFY2(QRegularExpression(u"^Mailing \u2013 0:00:0\\d\n$"_s).match(text).hasMatch(),
+                 qPrintable(text));
+        // Each report takes the board's period as it is when asked, between the two statuses.
+        const QJsonDocument before = status();
+        const QJsonDocument totals = QJsonDocument::fromJson(kelvra({u"--report=json"_s}).out);
+        const QJsonDocument periods =
+            QJsonDocument::fromJson(kelvra({u"--report=json"_s, u"--periods"_s}).out);
+        const QJsonDocument after = status();
+        QVERIFY(before["running"_L1].toBool() && before["name"_L1] == u"Mailing"_s);
+        const int shown = totals["timers"_L1][2]["seconds"_L1].toInt();
+        QVERIFY(before["seconds"_L1].toInt() <= shown && shown <= after["seconds"_L1].toInt());
+        const QJsonValue open = periods["periods"_L1].toArray().last();
+        QVERIFY(open["running"_L1].toBool() && open["index"_L1].toInt() == 2);
+        QVERIFY(before["period_seconds"_L1].toInt() <= open["seconds"_L1].toInt() &&
+                open["seconds"_L1].toInt() <= after["period_seconds"_L1].toInt());
+
+        QString problem;
+        const QString socket = ControlChannel::ServerName(file, false, problem);
+        struct stat info {};
+        QVERIFY(::stat(QFile::encodeName(socket).constData(), &info) == 0 && (info.st_mode & 07777) == 0600);
+        QVERIFY(::stat(QFile::encodeName(QFileInfo(socket).path()).constData(), &info) == 0 &&
+                (info.st_mode & 07777) == 0700);
+        const QByteArray profile = FileBytes(file);
+        for (const QByteArray& hostile : {"kelvra/1 start 11\n"_ba, "GET / HTTP/1.1\r\n\r\n"_ba,
+                                          "kelvra/9 stop\n"_ba, QByteArray(65536, 's'), QByteArray()}) {
+            QLocalSocket client;
+            client.connectToServer(socket);
+            QVERIFY(client.waitForConnected(5000));
+            client.write(hostile);
+            QVERIFY(client.waitForDisconnected(5000)); // the silent one at its deadline
+            const QByteArray reply = client.readAll();
+            QVERIFY2(hostile.isEmpty() ? reply.isEmpty() : reply.startsWith("kelvra/1 error "),
+                     reply.constData());
+        }
+        QCOMPARE(status()["row"_L1].toInt(), 3);
+        QCOMPARE(FileBytes(file), profile);
+
+        QCOMPARE(RunKelvra({u"--profile"_s, file}), QByteArray());
+        QVERIFY(QTest::qWaitFor([&] { return board.readAll().contains("raised"); }, 10000));
+        board.kill();
+        QVERIFY(board.waitForFinished(10000) && QFile::exists(socket));
+        QCOMPARE(kelvra({u"--stop"_s}).code, 3);
+        QProcess next;
+        StartKelvra(next, {u"--profile"_s, file});
+        QVERIFY(BoardIsUp(next, file));
+        QCOMPARE(kelvra({u"--status"_s}).out, QByteArray("Stopped\n"));
+        QVERIFY(Terminated(next));
+        QVERIFY(!QFile::exists(socket));
     }
 
     void terminationSignalStoresTheOpenPeriod() {

@@ -45,6 +45,10 @@ private Q_SLOTS:
         QTest::newRow("from after to") << "--report --by=month --from=2026-12-08 --to=2026-12-07" << Action::Error << Format::Text << -1 << "comes after";
         QTest::newRow("unknown option") << "--bogus" << Action::Error << Format::Text << -1 << "nknown option 'bogus'";
         QTest::newRow("two documents") << "a.kel b.kel" << Action::Error << Format::Text << -1 << "at most one document";
+        QTest::newRow("status csv") << "--status=csv" << Action::Error << Format::Text << -1 << "unknown status format 'csv'";
+        QTest::newRow("two commands") << "--start 3 --stop" << Action::Error << Format::Text << -1 << "cannot be given together";
+        QTest::newRow("status and report") << "--report --status" << Action::Error << Format::Text << -1 << "cannot be given together";
+        QTest::newRow("command and document") << "--stop doc.kel" << Action::Error << Format::Text << -1 << "take no document";
         // clang-format on
     }
     void parse() {
@@ -59,6 +63,25 @@ private Q_SLOTS:
         }
         QTEST(commandLine.reportFormat, "format");
         QTEST(commandLine.reportUnit ? int(*commandLine.reportUnit) : -1, "unit");
+    }
+
+    // What the running board is asked; only plain digits 1 to 10 make a row.
+    void controlCommands() {
+        using Request = ControlMessage::Request;
+        const struct {
+            QString line;
+            Request request;
+            Format format;
+        } rows[] = {{u"--start 10"_s, {Request::Verb::Start, 10, {}}, Format::Text},
+                    {u"--start 11"_s, {Request::Verb::StartName, 0, "11"}, Format::Text},
+                    {u"--start Caf\u00e9"_s, {Request::Verb::StartName, 0, "Caf\xc3\xa9"}, Format::Text},
+                    {u"--stop"_s, {Request::Verb::Stop, 0, {}}, Format::Text},
+                    {u"--status=json --profile p"_s, {Request::Verb::Status, 0, {}}, Format::Json}};
+        for (const auto& row : rows) {
+            const CommandLine c = Parse(row.line);
+            QVERIFY2(c.action == Action::Control && c.control == row.request, qPrintable(row.line));
+            QCOMPARE(c.statusFormat, row.format);
+        }
     }
 
     // Qt's own options are left for QApplication, values and all; none of them is a document or an error.
@@ -91,6 +114,7 @@ private Q_SLOTS:
         QCOMPARE(c.reportTo, QDate(2026, 2, 1));
         QCOMPARE(c.document, u"doc.kel"_s);
         QVERIFY(Parse(u"--help"_s).text.contains(u"--report[=FORMAT]"_s));
+        QVERIFY(Parse(u"--help"_s).text.contains(u"--status[=FORMAT]"_s));
     }
 };
 

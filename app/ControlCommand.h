@@ -1,0 +1,28 @@
+#pragma once
+
+#include "board/LivePeriod.h"
+
+#include <QString>
+#include <optional>
+
+struct CommandLine;
+
+// The commands a running board answers (--start, --stop, --status), each in a short process of its own
+// without a window, and the live period that --report asks the board for.
+namespace ControlCommand {
+
+// How long a command waits for the board in all.
+inline constexpr int kTimeoutMs = 3000;
+
+// The profile of the command line as the board names it: the file, or the user's own profile's place.
+QString ProfileLocation(const CommandLine& commandLine);
+
+// Asks the board, prints its answer and returns the exit status: 0 done, 2 no timer or more than one fits
+// the name (the candidates on stderr), 3 no board runs for the profile, 1 anything else.
+int Run(const CommandLine& commandLine);
+
+// The running board's open period; nothing when no board runs, none of its timers runs, or it cannot
+// be asked.
+std::optional<LivePeriod> AskLivePeriod(const CommandLine& commandLine);
+
+} // namespace ControlCommand

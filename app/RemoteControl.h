@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/ControlMessage.h"
+#include "platform/ControlServer.h"
+
+#include <QString>
+#include <memory>
+
+class CMainFrame;
+class Clock;
+
+// The board's side of the control channel, on the window thread: a switch by row or name is the switch a
+// click on that row's name makes, Stop a click on Stop; every answer carries what the board shows then,
+// for a switch what it shows once the switch is made (see ControlServer::Response).
+namespace RemoteControl {
+
+ControlServer::Response Answer(const ControlMessage::Request& request, CMainFrame& frame, const Clock& clock);
+
+// Listens for the board of `profileLocation` (see ControlServer::Listen for `bTakeOver`). A board that
+// cannot listen works all the same: it says so on stderr and returns nothing.
+std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTakeOver,
+                                      ControlServer::Handler handler);
+
+// A second start: asks the board that holds the profile to come to the front.
+void AskToTheFront(const QString& profileLocation);
+
+} // namespace RemoteControl

@@ -1,0 +1,104 @@
+#include "platform/ControlServer.h"
+
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTimer>
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+bool FromThisUser([[maybe_unused]] const QLocalSocket& socket) {
+#ifdef Q_OS_LINUX
+    struct ucred peer {};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) ==
+               0 &&
+           peer.uid == ::geteuid();
+#else
+    return true; // the socket's folder and mode (or the pipe's access list) keep others out
+#endif
+}
+
+} // namespace
+
+ControlServer::ControlServer(Handler handler, QObject* parent)
+    : QObject(parent), m_handler(std::move(handler)), m_server(new QLocalServer(this)) {
+    connect(m_server, &QLocalServer::newConnection, this, &ControlServer::Accept);
+}
+
+ControlServer::~ControlServer() = default;
+
+bool ControlServer::Listen(const QString& name, bool bTakeOver) {
+    if (bTakeOver) {
+        QLocalServer::removeServer(name);
+    }
+    // Qt binds in a private folder and sets the mode before the socket is moved into place.
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(name)) {
+        m_problem = QStringLiteral("cannot listen on %1: %2").arg(name, m_server->errorString());
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    // Qt leaves it 0700; a socket is never executed.
+    ::chmod(QFile::encodeName(m_server->fullServerName()).constData(), S_IRUSR | S_IWUSR);
+#endif
+    return true;
+}
+
+void ControlServer::Accept() {
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (m_nOpen >= kMaxConnections || !FromThisUser(*socket)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++m_nOpen;
+        connect(socket, &QObject::destroyed, this, [this] { --m_nOpen; });
+        // The socket buffers no more than a request can be long, whatever the client sends.
+        socket->setReadBufferSize(static_cast<qint64>(ControlMessage::kMaxRequestBytes) + 1);
+        // The request read so far lives as long as the connection's handler.
+        connect(socket, &QLocalSocket::readyRead, this,
+                [this, socket, received = std::make_shared<QByteArray>()] { Read(socket, *received); });
+        QTimer::singleShot(kDeadlineMs, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+    }
+}
+
+void ControlServer::Read(QLocalSocket* socket, QByteArray& received) {
+    received += socket->read(static_cast<qint64>(ControlMessage::kMaxRequestBytes) + 1 - received.size());
+    const bool bTooLong = static_cast<size_t>(received.size()) > ControlMessage::kMaxRequestBytes;
+    if (!received.contains('\n') && !bTooLong) {
+        return;
+    }
+    // One request per connection: whatever comes after the reply is not read.
+    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+    const auto parsed = ControlMessage::ParseRequest(std::string_view(received.constData(), received.size()));
+    if (!parsed.message) {
+        Answer(socket, {ControlMessage::Refusal(parsed.error), {}});
+        return;
+    }
+    Answer(socket, m_handler(*parsed.message));
+}
+
+void ControlServer::Answer(QLocalSocket* socket, const Response& response) {
+    const std::string bytes = ControlMessage::Encode(response.reply);
+    socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+    socket->flush(); // a reply is far smaller than the socket's buffer: it leaves now
+    // Closes once the reply is written; the deadline ends a client that does not take it.
+    socket->disconnectFromServer();
+    if (response.afterReply) {
+        response.afterReply();
+    }
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/ControlMessage.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QByteArray;
+class QLocalServer;
+class QLocalSocket;
+
+// The running board's end of the control channel: a local server on the thread that makes it (the
+// window thread), driven by its signals only, so that no client can ever block that thread. Each
+// connection carries one request and gets one reply: the request is parsed here and only a well-formed
+// one reaches the handler; anything else gets an error reply and changes nothing. A client that sends
+// more than one request's worth, or nothing within the deadline, is cut off; so is any connection
+// beyond the few that may be open at once, and on Linux one from another user.
+class ControlServer final : public QObject {
+    Q_OBJECT
+public:
+    // What the board answers, and what it does once the answer is on its way: a switch is answered
+    // before it is made, so that a command never waits for the disk; it is made in the same turn of the
+    // event loop, so any later request sees it done.
+    struct Response {
+        ControlMessage::Reply reply;
+        std::function<void()> afterReply;
+    };
+    using Handler = std::function<Response(const ControlMessage::Request&)>;
+
+    static constexpr int kDeadlineMs = 2000;
+    static constexpr int kMaxConnections = 8;
+
+    explicit ControlServer(Handler handler, QObject* parent = nullptr);
+    ~ControlServer() override;
+    Q_DISABLE_COPY_MOVE(ControlServer)
+
+    // Listens on `name` (ControlChannel::ServerName), the socket readable and writable by the user alone.
+    // With `bTakeOver` a socket left by a board that died is removed first: only the holder of the
+    // instance lock may, as it knows that no other board listens there. False with Problem() otherwise.
+    bool Listen(const QString& name, bool bTakeOver);
+    const QString& Problem() const { return m_problem; }
+
+private:
+    void Accept();
+    void Read(QLocalSocket* socket, QByteArray& received);
+    void Answer(QLocalSocket* socket, const Response& response);
+
+    Handler m_handler;
+    QLocalServer* m_server = nullptr; // child object
+    int m_nOpen = 0;
+    QString m_problem;
+};

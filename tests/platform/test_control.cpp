@@ -1,0 +1,111 @@
+#include "platform/ControlChannel.h"
+#include "platform/ControlMessage.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <limits>
+#include <sys/stat.h>
+
+using namespace ControlMessage;
+using namespace std::string_literals;
+using Verb = Request::Verb;
+
+// What the control messages' parsers take and refuse, byte for byte; the fuzzer checks that they never
+// crash and that what they take is written back the same.
+class TestControl : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void requests() {
+        const std::string name = "Caf\xc3\xa9 %\nnul\0x"s;
+        const std::string escaped = "kelvra/1 start-name Caf%C3%A9%20%25%0Anul%00x\n";
+        QCOMPARE(Encode(Request{Verb::StartName, 0, name}), escaped);
+        const std::string longest = "kelvra/1 start-name " + std::string(kMaxRequestBytes - 21, 'a') + "\n";
+        const struct {
+            std::string bytes;
+            std::optional<Request> request;
+            std::string error; // contained in the refusal
+        } rows[] = {
+            {"kelvra/1 raise\n", Request{Verb::Raise, 0, {}}, {}},
+            {"kelvra/1 start 10\n", Request{Verb::Start, 10, {}}, {}},
+            {"kelvra/1 start-name Caf%c3%a9%20%25%0anul%00x\n", Request{Verb::StartName, 0, name}, {}},
+            {"kelvra/1 start-name \n", Request{Verb::StartName, 0, {}}, {}},
+            {longest, Request{Verb::StartName, 0, std::string(kMaxRequestBytes - 21, 'a')}, {}},
+            {longest.substr(0, 20) + "a" + longest.substr(20), {}, "too long"},
+            {"kelvra/1 start 0\n", {}, "wrong arguments"},
+            {"kelvra/1 start 03\n", {}, "wrong arguments"},
+            {"kelvra/1 start 11\n", {}, "wrong arguments"},
+            {"kelvra/1 start\n", {}, "wrong arguments"},
+            {"kelvra/1 stop now\n", {}, "wrong arguments"},
+            {"kelvra/1 start-name %ED%A0%80\n", {}, "wrong arguments"}, // a surrogate is no UTF-8
+            {"kelvra/1 start-name %C0%80\n", {}, "wrong arguments"},    // nor an overlong NUL
+            {"kelvra/1 start-name a%4\n", {}, "wrong arguments"},
+            {"kelvra/1 start-name caf\xc3\xa9\n", {}, "outside printable ASCII"}, // not escaped
+            {"kelvra/1 status\nkelvra/1 stop\n", {}, "outside printable ASCII"},
+            {"kelvra/1 status", {}, "line break"},
+            {"kelvra/1  status\n", {}, "unknown request"},
+            {"kelvra/2 status\n", {}, "unsupported version"},
+            {"GET / HTTP/1.1\n", {}, "not a Kelvra message"},
+            {"kelvra/1\n", {}, "names no request"},
+        };
+        for (const auto& row : rows) {
+            const Parsed<Request> parsed = ParseRequest(row.bytes);
+            QVERIFY2(parsed.message == row.request && parsed.error.find(row.error) != std::string::npos,
+                     row.bytes.c_str());
+        }
+    }
+
+    void replies() {
+        constexpr std::int64_t kLowest = std::numeric_limits<std::int64_t>::min();
+        const struct {
+            std::string bytes;
+            std::optional<Reply> reply;
+        } rows[] = {
+            {"kelvra/1 state 3 -5 1765000042 -9223372036854775808 \n",
+             Reply{Reply::Kind::State, {3, -5, 1765000042, kLowest, {}}, {}, {}}},
+            {"kelvra/1 ambiguous 2 Mail 3 Mail%20ing\n",
+             Reply{Reply::Kind::Ambiguous, {}, {{2, "Mail"}, {3, "Mail ing"}}, {}}},
+            {"kelvra/1 unknown\n", Reply{Reply::Kind::Unknown, {}, {}, {}}},
+            {"kelvra/1 error busy\n", Reply{Reply::Kind::Error, {}, {}, "busy"}},
+            {"kelvra/1 state 11 0 0 0 x\n", {}},
+            {"kelvra/1 state 1 0 0 9223372036854775808 x\n", {}},
+            {"kelvra/1 state 1 0 0 -0 x\n", {}},
+            {"kelvra/1 state 1 0 0 0\n", {}},
+            {"kelvra/1 unknown 0 x\n", {}},
+            {"kelvra/1 unknown 1\n", {}},
+            {"kelvra/1 error a b\n", {}},
+            {"kelvra/1 raise\n", {}},
+        };
+        for (const auto& row : rows) {
+            const Parsed<Reply> parsed = ParseReply(row.bytes);
+            QVERIFY2(parsed.message == row.reply && parsed.message.has_value() == parsed.error.empty(),
+                     row.bytes.c_str());
+        }
+    }
+
+    // The socket's folder is made 0700 in the runtime folder, and one that others may enter is never
+    // used; every path to one profile names one socket.
+    void socketFolder() {
+        QTemporaryDir runtime; // 0700
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        const QString profile = runtime.filePath(QStringLiteral("Kelvra.conf"));
+        QString problem;
+        QVERIFY(ControlChannel::ServerName(profile, false, problem).isEmpty() && problem.isEmpty());
+        const QString name = ControlChannel::ServerName(profile, true, problem);
+        const QString folder = runtime.filePath(QStringLiteral("kelvra"));
+        struct stat info {};
+        QVERIFY(QFileInfo(name).path() == folder &&
+                ::stat(QFile::encodeName(folder).constData(), &info) == 0 && (info.st_mode & 07777) == 0700);
+        QVERIFY(QFile(profile).open(QIODevice::WriteOnly) &&
+                QFile::link(profile, profile + QStringLiteral(".link")));
+        QCOMPARE(ControlChannel::ServerName(profile + QStringLiteral(".link"), false, problem), name);
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0750) == 0);
+        QVERIFY(ControlChannel::ServerName(profile, true, problem).isEmpty());
+        QVERIFY2(problem.contains(QStringLiteral("not a folder of the user's own")), qPrintable(problem));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestControl)
+#include "test_control.moc"
