@@ -129,10 +129,11 @@ void CMainFrame::OnCommand(int id) {
 
 namespace {
 
-// The label of a menu item names a timer in a few words.
+// The label of a menu item names a timer in a few words; an '&' in it is shown, not a shortcut.
 QString ShortName(const QString& name) {
     constexpr int kMost = 32;
-    return name.size() <= kMost ? name : name.left(kMost - 1) + QChar(0x2026);
+    const QString shown = name.size() <= kMost ? name : name.left(kMost - 1) + QChar(0x2026);
+    return QString(shown).replace(u'&', QStringLiteral("&&"));
 }
 
 } // namespace
@@ -145,7 +146,8 @@ void CMainFrame::UpdateEditMenu() {
         QString label = QStringLiteral("Undo Reset");
         if (group && group->bAll) {
             label = QStringLiteral("Undo Reset All Timers");
-        } else if (group && group->timers.size() == 1) {
+        } else if (group && group->timers.size() == 1 && group->timers[0] >= 0 &&
+                   group->timers[0] < CTimerLedger::kTimers) {
             label = QStringLiteral("Undo Reset of \"%1\"").arg(ShortName(ledger.m_strName[group->timers[0]]));
         } else if (group) {
             label = QStringLiteral("Undo Reset of %1 timers").arg(group->timers.size());

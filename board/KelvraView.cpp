@@ -1,5 +1,6 @@
 #include "board/KelvraView.h"
 
+#include "board/AwayPrompt.h"
 #include "board/TimerStore.h"
 #include "controls/ShadeButton.h"
 #include "dialogs/AddTimeDlg.h"
@@ -303,11 +304,16 @@ void CKelvraView::ShowRowMenu(int index, QWidget* row, const QPoint& at) {
 }
 
 void CKelvraView::FillRowMenu(QMenu& menu, int index) {
+    // While the board asks about time away, what would move the open period waits for the answer:
+    // the question would go unanswered.
+    const auto* away = findChild<AwayPrompt*>(QString(), Qt::FindDirectChildrenOnly);
+    const bool bAsking = away && away->Question();
     // Only another timer's running period can be moved here.
     QAction* switched = menu.addAction(QStringLiteral("Switched here ... minutes ago"));
-    switched->setEnabled(m_ledger.SwitchableMinutes(index) > 0);
+    switched->setEnabled(!bAsking && m_ledger.SwitchableMinutes(index) > 0);
     connect(switched, &QAction::triggered, this, [this, index] { AskSwitchedHere(index); });
     QAction* add = menu.addAction(QStringLiteral("Add or remove time..."));
+    add->setEnabled(!(bAsking && m_ledger.m_nRunning == index + 1));
     connect(add, &QAction::triggered, this, [this, index] { AskAddTime(index); });
 }
 

@@ -8,7 +8,7 @@ public:
     void PeriodCharged(int, qint64, qint64) override {}
     void TimersReset(Reset, int, qint64) override {}
     void NameCommitted(int, const QString&, qint64) override {}
-    void SecondsAdded(Added, int, const QString&, qint64, qint64) override {}
+    void SecondsAdded(Added, const std::vector<Addition>&, qint64) override {}
     void AwayDecided(int, qint64, qint64, bool) override {}
 };
 

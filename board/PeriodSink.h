@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <vector>
 
 // What the ledger and the store operations just did, told at the same places where they write the
 // profile and from the same clock readings, so that a history kept beside the profile always agrees
@@ -32,9 +33,14 @@ public:
         Adjustment, // "Add or remove time..."
         Undo,       // "Undo Reset" gave back what a reset cleared
     };
-    // `seconds` (signed) were added to timer `index` outside any period; what the profile actually
-    // gained, after the 32-bit limits.
-    virtual void SecondsAdded(Added kind, int index, const QString& name, qint64 seconds, qint64 at) = 0;
+    struct Addition {
+        int index = 0;
+        QString name;
+        qint64 seconds = 0; // signed: what the profile actually gained, after the 32-bit limits
+    };
+    // Seconds were added to timers outside any period, all at `at`. Told as one, after the profile has
+    // them all: an undo is recorded whole or not at all.
+    virtual void SecondsAdded(Added kind, const std::vector<Addition>& added, qint64 at) = 0;
 
     // The sink that records nothing.
     static PeriodSink& None();

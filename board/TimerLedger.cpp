@@ -207,14 +207,21 @@ bool CTimerLedger::AddTime(int index, qint64 seconds) {
     }
     if (m_nRunning == index + 1) {
         // The running period is closed at now and goes on from the same reading, so that what is added
-        // is checked against, and stored with, the time as shown.
+        // is stored with the time as shown.
         m_timeStart = ChargeOpenPeriod();
         m_sink.PeriodOpened(index, m_strName[index], m_timeStart);
     }
+    // The clock may have moved on since the range was checked: the journal gets what the profile
+    // gained, which the limits may have cut.
     const qint64 at = m_clock.Now();
-    m_nSeconds[index] = Saturate(m_nSeconds[index] + seconds);
-    m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), m_nSeconds[index]);
-    m_sink.SecondsAdded(PeriodSink::Added::Adjustment, index, m_strName[index], seconds, at);
+    const int before = m_nSeconds[index];
+    const int after = Saturate(std::max<qint64>(0, before + seconds));
+    m_nSeconds[index] = after;
+    m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), after);
+    if (after != before) {
+        m_sink.SecondsAdded(PeriodSink::Added::Adjustment,
+                            {{index, m_strName[index], qint64{after} - before}}, at);
+    }
     LoadTimers();
     ShowTimers();
     RefreshRunningTimer();
@@ -223,6 +230,7 @@ bool CTimerLedger::AddTime(int index, qint64 seconds) {
 
 void CTimerLedger::RestoreSeconds(const std::vector<std::pair<int, qint64>>& cleared) {
     const qint64 at = m_clock.Now();
+    std::vector<PeriodSink::Addition> restored;
     for (const auto& [index, seconds] : cleared) {
         if (index < 0 || index >= kTimers) {
             continue;
@@ -232,8 +240,9 @@ void CTimerLedger::RestoreSeconds(const std::vector<std::pair<int, qint64>>& cle
         const int after = Saturate(std::max<qint64>(0, before + seconds));
         m_profile.WriteProfileInt(ProfileLayout::kTimerSec, entry, after);
         // Recorded also when nothing changed: it marks the reset as undone.
-        m_sink.SecondsAdded(PeriodSink::Added::Undo, index, m_strName[index], qint64{after} - before, at);
+        restored.push_back({index, m_strName[index], qint64{after} - before});
     }
+    m_sink.SecondsAdded(PeriodSink::Added::Undo, restored, at);
     LoadTimers();
     ShowTimers();
     RefreshRunningTimer();
@@ -249,8 +258,8 @@ void CTimerLedger::SettleAway(qint64 left, qint64 back, bool keep) {
     }
     const int index = m_nRunning - 1;
     if (!keep) {
-        ChargeOpenPeriod(left);
-        m_timeStart = back;
+        ChargeOpenPeriod(std::max(left, m_timeStart));
+        m_timeStart = std::max(back, m_timeStart);
         m_sink.PeriodOpened(index, m_strName[index], back);
     }
     m_sink.AwayDecided(index, left, back, keep);

@@ -14,8 +14,9 @@ class Clock;
 class Profile;
 
 // The ten timers: their stored seconds and names (a cache of the profile), the one open period, and
-// every text the board shows. Seconds reach the profile only when a period is closed: at a switch and
-// when the board goes away. The one-second refresh only recomputes what is shown.
+// every text the board shows. Seconds reach the profile when a period is closed (at a switch and when
+// the board goes away) and when the user corrects a timer or undoes a reset, never on the one-second
+// refresh, which only recomputes what is shown.
 //
 // Seconds saturate at the 32-bit limits instead of wrapping, and a negative time (a clock set back
 // during a period) is shown with a leading minus.

@@ -262,7 +262,7 @@ void CHistoryWindow::Rebuild() {
     }
     m_problem->setText(problem);
     m_problem->setVisible(!problem.isEmpty());
-    m_export->setEnabled(m_readProblem.isEmpty());
+    m_export->setEnabled(m_readProblem.isEmpty() && m_queryProblem.isEmpty());
 
     const QDate sunday = m_monday.addDays(JournalWeek::kDays - 1);
     m_range->setText(QStringLiteral("Week %1: %2 to %3")

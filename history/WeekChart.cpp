@@ -31,13 +31,21 @@ void CWeekChart::SetWeek(const JournalWeek& week, const QStringList& dayLabels) 
     m_dayLabels = dayLabels;
     m_colours.clear();
     m_legend.clear();
-    const bool bOthers = week.Rows().size() > m_rows.size();
+    const bool bOthers = week.Rows().size() > static_cast<size_t>(JournalWeek::kChartNames);
     for (size_t row = 0; row < m_rows.size(); ++row) {
         const bool bOther = bOthers && row + 1 == m_rows.size();
         m_colours.push_back(Colour(static_cast<int>(row), bOther));
         m_legend << fontMetrics().elidedText(m_rows[row].name, Qt::ElideRight, kLegendTextWidth);
     }
-    const qint64 highest = *std::max_element(week.Totals().seconds.begin(), week.Totals().seconds.end());
+    // The scale fits the stacks as drawn: a day's negative times (the clock set back) draw nothing.
+    qint64 highest = 0;
+    for (size_t day = 0; day < JournalWeek::kDays; ++day) {
+        qint64 stack = 0;
+        for (const JournalWeek::Row& row : m_rows) {
+            stack += std::max<qint64>(0, row.seconds[day]);
+        }
+        highest = std::max(highest, stack);
+    }
     m_scale = std::max<qint64>(1, (highest + kHour - 1) / kHour) * kHour;
     update();
 }

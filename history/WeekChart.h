@@ -21,6 +21,7 @@ public:
 
     void SetWeek(const JournalWeek& week, const QStringList& dayLabels);
     const QStringList& LegendLabels() const { return m_legend; }
+    const std::vector<QColor>& Colours() const { return m_colours; }
     // The colour of the chart row `row`; the last of the palette is kept for "Other".
     static QColor Colour(int row, bool bOther);
     // The day of the bar under `pos`, or -1.

@@ -158,11 +158,19 @@ void JournalSink::NameCommitted(int index, const QString& name, qint64 at) {
     Check(status.Ok() ? transaction.Commit() : status);
 }
 
-void JournalSink::SecondsAdded(Added kind, int index, const QString& name, qint64 seconds, qint64 at) {
-    if (Ready()) {
-        Check(m_journal.AddEvent(kind == Added::Undo ? QStringLiteral("undo") : QStringLiteral("adjust"), at,
-                                 index, name, seconds));
+void JournalSink::SecondsAdded(Added kind, const std::vector<Addition>& added, qint64 at) {
+    if (!Ready()) {
+        return;
     }
+    const QString event = kind == Added::Undo ? QStringLiteral("undo") : QStringLiteral("adjust");
+    Sql::Transaction transaction(m_journal.Database());
+    Sql::Status status = transaction.Begun();
+    for (const Addition& addition : added) {
+        if (status.Ok()) {
+            status = m_journal.AddEvent(event, at, addition.index, addition.name, addition.seconds);
+        }
+    }
+    Check(status.Ok() ? transaction.Commit() : status);
 }
 
 std::optional<JournalQuery::ResetGroup> JournalSink::UndoableReset() {

@@ -56,7 +56,7 @@ public:
     void PeriodCharged(int index, qint64 start, qint64 end) override;
     void TimersReset(Reset kind, int index, qint64 at) override;
     void NameCommitted(int index, const QString& name, qint64 at) override;
-    void SecondsAdded(Added kind, int index, const QString& name, qint64 seconds, qint64 at) override;
+    void SecondsAdded(Added kind, const std::vector<Addition>& added, qint64 at) override;
     // An event "away_kept" or "away_discarded" at `left`, its seconds the span away.
     void AwayDecided(int index, qint64 left, qint64 back, bool kept) override;
     // Marks the open period as seen now; the heartbeat timer calls it.

@@ -150,8 +150,15 @@ private Q_SLOTS:
         board.View().SelectRow(4);
         QCOMPARE(board.Seconds(2), 150);
 
-        board.Away(900);
+        board.Away(900); // corrections that would move the open period wait for the answer
+        const auto corrections = [&](int index) {
+            QMenu menu;
+            board.View().FillRowMenu(menu, index);
+            return QList<bool>{menu.actions()[0]->isEnabled(), menu.actions()[1]->isEnabled()};
+        };
+        QCOMPARE(corrections(0) + corrections(3), QList<bool>({false, true, false, false}));
         board.Answer(u"Keep"_s);
+        QCOMPARE(corrections(0) + corrections(3), QList<bool>({true, true, false, true}));
         board.View().SelectRow(5);
         QCOMPARE(board.Seconds(3), 900);
 

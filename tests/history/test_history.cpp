@@ -19,12 +19,14 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <ctime>
+#include <set>
 
 namespace {
 
@@ -164,34 +166,44 @@ private Q_SLOTS:
                  QStringLiteral("Gamma|||||||1:00|1:00/Total|0:00|0:00|0:00|0:00|0:00|0:00|1:00|1:00"));
     }
 
-    // With more names than colours the chart sums the smallest as "Other"; a very long name is cut.
+    // With more names than colours the chart sums the smallest as "Other", in grey even when it holds one
+    // name; a very long name is cut.
     void manyNamesAndLongOnes() {
-        QTemporaryDir dir;
-        Board board(dir.path());
-        QList<std::tuple<int, QString, qint64, qint64>> periods;
-        const QString longName(10000, QLatin1Char('W'));
-        for (int n = 0; n < 11; ++n) { // n minutes more each: the order is known
-            const qint64 start = Utc("2026-03-24T08:00:00+01:00") + n * 3600;
-            periods.append(
-                {n % 10, n == 10 ? longName : QStringLiteral("Name %1").arg(n), start, start + 600 + n * 60});
+        for (const int count : {10, 11}) {
+            QTemporaryDir dir;
+            Board board(dir.path());
+            QList<std::tuple<int, QString, qint64, qint64>> periods;
+            const QString longName(10000, QLatin1Char('W'));
+            for (int n = 0; n < count; ++n) { // n minutes more each: the order is known
+                const qint64 start = Utc("2026-03-24T08:00:00+01:00") + n * 3600;
+                periods.append({n % 10, n == count - 1 ? longName : QStringLiteral("Name %1").arg(n), start,
+                                start + 600 + n * 60});
+            }
+            Write(board.sink.Path(), periods);
+            board.Start();
+            CHistoryWindow window(board.sink, board.ledger, board.clock);
+            window.show();
+            const auto* chart = window.findChild<CWeekChart*>();
+            const QStringList legend = chart->LegendLabels();
+            QCOMPARE(legend.size(), 10);
+            QCOMPARE(legend.mid(1, 1) + legend.mid(9),
+                     QStringList({QStringLiteral("Name %1").arg(count - 2), "Other"}));
+            QCOMPARE(chart->Colours().back(), CWeekChart::Colour(0, true));
+            std::set<QRgb> distinct;
+            for (const QColor& colour : chart->Colours()) {
+                distinct.insert(colour.rgb());
+            }
+            QCOMPARE(distinct.size(), size_t{10});
+            auto* table = window.findChild<QTableWidget*>();
+            QCOMPARE(table->rowCount(), count + 1);
+            const auto cutTo = [](const QString& text, const QFontMetrics& metrics, int width) {
+                return text.startsWith(QLatin1String("WWW")) && text.endsWith(QChar(0x2026)) &&
+                       metrics.horizontalAdvance(text) <= width;
+            };
+            QVERIFY(cutTo(legend.first(), chart->fontMetrics(), CWeekChart::kLegendTextWidth));
+            QVERIFY(cutTo(table->item(0, 0)->text(), table->fontMetrics(), CHistoryWindow::kNameWidth));
+            QCOMPARE(table->item(0, 8)->text(), QStringLiteral("0:%1").arg(10 + count - 1));
         }
-        Write(board.sink.Path(), periods);
-        board.Start();
-        CHistoryWindow window(board.sink, board.ledger, board.clock);
-        window.show();
-        const auto* chart = window.findChild<CWeekChart*>();
-        const QStringList legend = chart->LegendLabels();
-        QCOMPARE(legend.size(), 10);
-        QCOMPARE(legend.mid(1, 1) + legend.mid(9), QStringList({"Name 9", "Other"}));
-        auto* table = window.findChild<QTableWidget*>();
-        QCOMPARE(table->rowCount(), 12);
-        const auto cutTo = [](const QString& text, const QFontMetrics& metrics, int width) {
-            return text.startsWith(QLatin1String("WWW")) && text.endsWith(QChar(0x2026)) &&
-                   metrics.horizontalAdvance(text) <= width;
-        };
-        QVERIFY(cutTo(legend.first(), chart->fontMetrics(), CWeekChart::kLegendTextWidth));
-        QVERIFY(cutTo(table->item(0, 0)->text(), table->fontMetrics(), CHistoryWindow::kNameWidth));
-        QCOMPARE(table->item(0, 8)->text(), QStringLiteral("0:20"));
     }
 
     // The running period grows once a second while the window shows, not while it is hidden; a period the
@@ -243,7 +255,7 @@ private Q_SLOTS:
     }
 
     // A journal the board cannot write (a newer version) is shown but offers no menu; one that cannot be
-    // read says so and exports nothing. The frame opens one window, on Ctrl+H's command.
+    // read says so and offers no export. The frame opens one window, from its item with Ctrl+H.
     void notRecordingAndTheFrame() {
         QTemporaryDir dir;
         Board board(dir.path());
@@ -272,6 +284,7 @@ private Q_SLOTS:
         CKelvraDoc document;
         CMainFrame frame(profile, board.clock, document, &missing);
         frame.SetJournal(&missing);
+        QCOMPARE(frame.CommandAction(ID_EDIT_HISTORY)->shortcut(), QKeySequence(QStringLiteral("Ctrl+H")));
         frame.CommandAction(ID_EDIT_HISTORY)->trigger();
         CHistoryWindow* opened = frame.History();
         QVERIFY(opened != nullptr && opened->isVisible());
@@ -280,6 +293,10 @@ private Q_SLOTS:
         QCOMPARE(frame.History(), opened);
         QVERIFY(opened->findChild<QLabel*>()->text().contains(QLatin1String("cannot be read: no such file")));
         QVERIFY(opened->findChild<QTableWidget*>()->isHidden());
+        const QList<QPushButton*> buttons = opened->findChildren<QPushButton*>();
+        QVERIFY(std::any_of(buttons.begin(), buttons.end(), [](const QPushButton* button) {
+            return button->text() == QLatin1String("Export CSV...") && !button->isEnabled();
+        }));
     }
 };
 

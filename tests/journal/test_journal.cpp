@@ -365,11 +365,12 @@ private Q_SLOTS:
         QCOMPARE(menu()[0], u"Undo Reset (off)"_s);
         QTimer::singleShot(0, [] {
             auto* dialog = qobject_cast<CFieldNamesDlg*>(QApplication::activeModalWidget());
+            qobject_cast<QLineEdit*>(dialog->Form().Control(IDC_FIELD_3))->setText(u"R&D"_s);
             qobject_cast<QCheckBox*>(dialog->Form().Control(IDC_RESET_3))->click();
             QTest::keyClick(dialog, Qt::Key_Escape);
         });
         view.EditFieldNames();
-        QCOMPARE(menu()[0], u"Undo Reset of \"My Project Text 3\""_s);
+        QCOMPARE(menu()[0], u"Undo Reset of \"R&&D\""_s); // the '&' shown, not a shortcut
         QCOMPARE(JournalSeconds(board.journalFile), ProfileSeconds(board.profileFile));
     }
 

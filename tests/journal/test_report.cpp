@@ -149,7 +149,7 @@ private Q_SLOTS:
                           Utc(QStringLiteral("2026-12-07T09:10:00+01:00")));
         journal.BeginPeriod(2, QStringLiteral("Now"), Utc(QStringLiteral("2026-12-07T09:10:00+01:00")));
         QVERIFY(journal.Touch(Utc(QStringLiteral("2026-12-07T09:35:00+01:00"))).Ok());
-        QVERIFY(journal.Database().Exec("PRAGMA user_version = 2; PRAGMA wal_checkpoint(TRUNCATE);").Ok());
+        QVERIFY(journal.Database().Exec("PRAGMA user_version = 99; PRAGMA wal_checkpoint(TRUNCATE);").Ok());
         const QByteArray bytes = FileBytes(journal.Path());
 
         const Run csv = Report(QStringLiteral("--report=csv --periods"), journal.Path());
