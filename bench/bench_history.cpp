@@ -1,5 +1,5 @@
 // The history window over ten years of heavy use (200,000 periods): opening it up to its first paint, and
-// moving to another week up to the repainted window.
+// moving to another week up to the repainted window; and what Undo Reset reads over that history.
 #include "GeneratedJournal.h"
 #include "board/KelvraView.h"
 #include "history/HistoryWindow.h"
@@ -91,9 +91,27 @@ void BM_SwitchWeek(benchmark::State& state) {
     }
 }
 
+// Edit > Undo Reset after a Reset All of the whole history: what each timer held before it.
+void BM_UndoPlan(benchmark::State& state) {
+    if (!Ready(state)) {
+        return;
+    }
+    Board board;
+    board.sink.TimersReset(PeriodSink::Reset::All, -1, board.clock.Now());
+    for (auto _ : state) {
+        const std::vector<std::pair<int, qint64>> plan = board.sink.UndoPlan();
+        if (plan.size() != 10) {
+            state.SkipWithError("nothing to undo");
+            return;
+        }
+        benchmark::DoNotOptimize(plan.data());
+    }
+}
+
 // Repeated, so that the median is what counts.
 BENCHMARK(BM_OpenHistory)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 BENCHMARK(BM_SwitchWeek)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
+BENCHMARK(BM_UndoPlan)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 
 } // namespace
 

@@ -35,11 +35,12 @@ CREATE TABLE events(
 
 // Version 2: the longest period is one index step away, so that the periods of a week are read from a
 // bounded stretch of the start index (JournalQuery::Periods) instead of every period before it; and a
-// timer's closed periods are found by when they were charged, so that undoing a reset sums a timer's
-// stretch instead of reading every period once per timer.
+// timer's closed periods are found by when they were charged, with their lengths, so that undoing a
+// reset sums a timer's stretch of this index instead of reading every period once per timer.
 const char* const kVersion2Indexes =
     "CREATE INDEX periods_by_length ON periods(coalesce(end_utc, seen_utc) - start_utc);"
-    "CREATE INDEX periods_charged ON periods(timer, close_seq) WHERE end_utc IS NOT NULL;";
+    "CREATE INDEX periods_charged ON periods(timer, close_seq, end_utc - start_utc) "
+    "WHERE end_utc IS NOT NULL;";
 
 quint32 BigEndian32(const QByteArray& bytes, int at) {
     quint32 value = 0;
