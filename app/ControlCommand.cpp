@@ -53,7 +53,8 @@ QString ProfileLocation(const CommandLine& commandLine) {
     if (!commandLine.profileFile.isEmpty()) {
         return commandLine.profileFile;
     }
-    // The place the board's own profile has; the file is neither read nor made here.
+    // The place the board's own profile has. QSettings reads the file on the way (it is small); it
+    // makes nothing.
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvra"),
                      QStringLiteral("Kelvra"))
         .fileName();

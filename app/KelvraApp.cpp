@@ -80,7 +80,17 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     case InstanceGuard::Result::Acquired:
         break;
     case InstanceGuard::Result::Held:
-        RemoteControl::AskToTheFront(m_profile->Location());
+        if (RemoteControl::AskToTheFront(m_profile->Location())) {
+            return Start::AlreadyRunning;
+        }
+        // A board that was closing has let go of the profile by now: this one starts in its place.
+        if (m_guard->TryAcquire() == InstanceGuard::Result::Acquired) {
+            break;
+        }
+        std::fprintf(
+            stderr, "%s\n",
+            qPrintable(StderrLine(
+                QStringLiteral("A board runs on %1 but does not answer.").arg(m_profile->Location()))));
         return Start::AlreadyRunning;
     case InstanceGuard::Result::Unavailable:
         // Only a live board means "already running"; anything else must not keep the user from working.

@@ -45,10 +45,12 @@ Reply StateOf(const CTimerLedger& ledger, const Clock& clock, std::optional<int>
     return reply;
 }
 
-// The row whose name is `wanted`, else the one row whose name begins with it in any case; otherwise the
-// reply that lists the candidates: every timer when none fits, those that fit when several do.
+// The row whose name is `wanted`, else the one whose name is it in another case ("mail" is "Mail", not
+// also "Mailing"), else the one row whose name begins with it in any case; otherwise the reply that
+// lists the candidates: every timer when none fits, those that fit when several do.
 std::variant<int, Reply> Find(const CTimerLedger& ledger, const QString& wanted) {
     std::vector<ControlMessage::Candidate> exact;
+    std::vector<ControlMessage::Candidate> anyCase;
     std::vector<ControlMessage::Candidate> prefix;
     std::vector<ControlMessage::Candidate> all;
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
@@ -58,11 +60,16 @@ std::variant<int, Reply> Find(const CTimerLedger& ledger, const QString& wanted)
         if (name == wanted) {
             exact.push_back(candidate);
         }
+        if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
+            anyCase.push_back(candidate);
+        }
         if (name.startsWith(wanted, Qt::CaseInsensitive)) {
             prefix.push_back(candidate);
         }
     }
-    const std::vector<ControlMessage::Candidate>& fitting = exact.empty() ? prefix : exact;
+    const std::vector<ControlMessage::Candidate>& fitting = !exact.empty()     ? exact
+                                                            : !anyCase.empty() ? anyCase
+                                                                               : prefix;
     if (fitting.size() == 1) {
         return fitting.front().row;
     }
@@ -115,14 +122,16 @@ std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTake
     return nullptr;
 }
 
-void AskToTheFront(const QString& profileLocation) {
+bool AskToTheFront(const QString& profileLocation) {
     QElapsedTimer waited;
     waited.start();
-    while (ControlChannel::Ask(profileLocation, {Verb::Raise, 0, {}}, kFrontTimeoutMs).outcome ==
+    ControlChannel::Answer::Outcome outcome = ControlChannel::Answer::Outcome::NoBoard;
+    while ((outcome = ControlChannel::Ask(profileLocation, {Verb::Raise, 0, {}}, kFrontTimeoutMs).outcome) ==
                ControlChannel::Answer::Outcome::NoBoard &&
            waited.elapsed() < kFrontTimeoutMs) {
         QThread::msleep(kFrontRetryMs);
     }
+    return outcome == ControlChannel::Answer::Outcome::Replied;
 }
 
 } // namespace RemoteControl

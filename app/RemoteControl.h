@@ -21,7 +21,8 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
 std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTakeOver,
                                       ControlServer::Handler handler);
 
-// A second start: asks the board that holds the profile to come to the front.
-void AskToTheFront(const QString& profileLocation);
+// A second start: asks the board that holds the profile to come to the front. False when none answered
+// within a second.
+bool AskToTheFront(const QString& profileLocation);
 
 } // namespace RemoteControl

@@ -65,14 +65,19 @@ void TrayMenu::Refresh() {
             QString(ledger.m_strName[i]).replace(u'&', QStringLiteral("&&")));
     }
     m_rows[static_cast<size_t>(running)]->setChecked(true);
-    m_toolTip = running == 0
-                    ? QStringLiteral("Stopped")
-                    : QStringLiteral("%1 \u2013 %2")
-                          .arg(ledger.m_strName[running - 1], m_view.m_strShowTime[running - 1].trimmed());
+    const QString toolTip =
+        running == 0 ? QStringLiteral("Stopped")
+                     : QStringLiteral("%1 \u2013 %2")
+                           .arg(ledger.m_strName[running - 1], m_view.m_strShowTime[running - 1].trimmed());
+    // The tray is told only of a change: some trays pass every update over D-Bus, even an unchanged one.
+    const bool toolTipChanged = toolTip != m_toolTip;
+    m_toolTip = toolTip;
     const bool iconChanged = m_bRunning != (running != 0);
     m_bRunning = running != 0;
     if (m_icon) {
-        m_icon->setToolTip(m_toolTip);
+        if (toolTipChanged) {
+            m_icon->setToolTip(m_toolTip);
+        }
         if (iconChanged) {
             m_icon->setIcon(Icon());
         }

@@ -64,7 +64,14 @@ bool Owned(const QString& path, bool bPrivate, QString& problem) {
 }
 
 QString Folder(bool create, QString& problem) {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+#ifdef Q_OS_LINUX
+    // A command from cron or some ssh and sudo sessions has no XDG_RUNTIME_DIR while the board's desktop
+    // session has one: logind's folder for the user is where it would point.
+    if (runtime.isEmpty()) {
+        runtime = QStringLiteral("/run/user/%1").arg(::geteuid());
+    }
+#endif
     QString unused;
     QString folder = QDir(runtime).filePath(QStringLiteral("kelvra"));
     if (runtime.isEmpty() || !QDir::isAbsolutePath(runtime) || !Owned(runtime, false, unused) ||

@@ -8,8 +8,9 @@
 //
 // On Unix the board listens on a socket named after a hash of the profile's canonical path (so that two
 // paths to one file reach one board), in a folder only the user may enter: "kelvra" in
-// $XDG_RUNTIME_DIR, or, where that is unset, not the user's own, writable by others or too long for a
-// socket address, "kelvra-<uid>" in the temporary folder. The folder must be a real folder (not a
+// $XDG_RUNTIME_DIR (on Linux /run/user/<uid> when that is unset, as under cron), or, where that is
+// missing, not the user's own, writable by others or too long for a socket address, "kelvra-<uid>" in
+// the temporary folder. The folder must be a real folder (not a
 // link) of the user's, without any permission for group or others; one that is not is never used, as
 // someone else could have put a socket there. On Windows the name is a pipe's, open to the user alone.
 namespace ControlChannel {

@@ -226,7 +226,15 @@ bool ReadReplyFields(const Fields& fields, Reply& reply) {
         const auto now = DecodeNumber(fields[3]);
         const auto seconds = DecodeNumber(fields[4]);
         auto name = DecodeText(fields[5]);
-        if (!row || !start || !now || !seconds || !name) {
+        // Times within some 35,000 years and seconds a timer can hold: what the command then works out
+        // from them (a difference, a negated time) cannot overflow.
+        constexpr std::int64_t kTimeLimit = std::int64_t{1} << 40;
+        const auto inRange = [](std::int64_t value, std::int64_t limit) {
+            return value >= -limit && value <= limit;
+        };
+        if (!row || !start || !now || !seconds || !name || !inRange(*start, kTimeLimit) ||
+            !inRange(*now, kTimeLimit) || *seconds < std::numeric_limits<std::int32_t>::min() ||
+            *seconds > std::numeric_limits<std::int32_t>::max()) {
             return false;
         }
         reply.state = State{*row, *start, *now, *seconds, std::move(*name)};

@@ -41,14 +41,16 @@ bool ControlServer::Listen(const QString& name, bool bTakeOver) {
     if (bTakeOver) {
         QLocalServer::removeServer(name);
     }
-    // Qt binds in a private folder and sets the mode before the socket is moved into place.
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    // A plain bind: it fails while another board's socket is there, where binding elsewhere and moving
+    // the socket into place would replace it. The folder is the user's alone, so the socket is never
+    // open to others while its mode is set below.
+    m_server->setSocketOptions(QLocalServer::NoOptions);
     if (!m_server->listen(name)) {
         m_problem = QStringLiteral("cannot listen on %1: %2").arg(name, m_server->errorString());
         return false;
     }
 #ifdef Q_OS_UNIX
-    // Qt leaves it 0700; a socket is never executed.
+    // Made with the umask's mode; only the user reads and writes it.
     ::chmod(QFile::encodeName(m_server->fullServerName()).constData(), S_IRUSR | S_IWUSR);
 #endif
     return true;

@@ -16,6 +16,7 @@ const QString kLogin = QStringLiteral("org.freedesktop.login1");
 const QString kSessionInterface = QStringLiteral("org.freedesktop.login1.Session");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kLockedHint = QStringLiteral("LockedHint");
+const QString kBus = QStringLiteral("org.freedesktop.DBus");
 
 } // namespace
 
@@ -69,9 +70,12 @@ void LockWatch::Start() {
 void LockWatch::Follow(const Session& session) {
     m_session = session;
     // Any sender is matched, so that subscribing needs no call that waits; the slot checks the sender.
-    QDBusConnection(m_connection)
-        .connect(QString(), session.path, kProperties, QStringLiteral("PropertiesChanged"), this,
-                 SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList)));
+    QDBusConnection bus(m_connection);
+    bus.connect(QString(), session.path, kProperties, QStringLiteral("PropertiesChanged"), this,
+                SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList)));
+    // logind restarts with a package upgrade: the session stays, its owner is new.
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus"), kBus, QStringLiteral("NameOwnerChanged"),
+                this, SLOT(OnNameOwnerChanged(QString, QString, QString)));
     ReadLockedHint();
     Q_EMIT watching();
 }
@@ -100,6 +104,14 @@ void LockWatch::OnPropertiesChanged(const QString& interface, const QVariantMap&
     } else if (invalidated.contains(kLockedHint)) {
         ReadLockedHint();
     }
+}
+
+void LockWatch::OnNameOwnerChanged(const QString& name, const QString&, const QString& newOwner) {
+    if (message().service() != kBus || name != kLogin || newOwner.isEmpty()) {
+        return;
+    }
+    m_session.owner = newOwner;
+    ReadLockedHint();
 }
 
 void LockWatch::Set(bool locked) {

@@ -31,11 +31,12 @@ Q_SIGNALS:
 private Q_SLOTS:
     void OnPropertiesChanged(const QString& interface, const QVariantMap& changed,
                              const QStringList& invalidated);
+    void OnNameOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
 private:
     struct Session {
         QString path;
-        QString owner; // logind's unique name: the only sender believed
+        QString owner; // logind's unique name: the only sender believed (a restarted logind has another)
     };
     struct Link; // what the pool thread may still reach
 

@@ -7,6 +7,7 @@
 #include "dialogs/FieldNamesDlg.h"
 #include "platform/Clock.h"
 #include "platform/ControlChannel.h"
+#include "platform/ControlServer.h"
 #include "platform/DialogBuilder.h"
 #include "platform/FormLabel.h"
 #include "platform/Profile.h"
@@ -623,6 +624,8 @@ private Q_SLOTS:
             {{u"--start"_s, u"Writing"_s}, 0, 1, {}},
             {{u"--start"_s, u"rEV"_s}, 0, 4, {}},
             {{u"--start"_s, u"Mail"_s}, 0, 2, {}}, // exactly before a prefix
+            {{u"--start"_s, u"Writing"_s}, 0, 1, {}},
+            {{u"--start"_s, u"MAIL"_s}, 0, 2, {}}, // in another case, still before a prefix
             {{u"--start"_s, u"mai"_s},
              2,
              2,
@@ -676,6 +679,8 @@ private Q_SLOTS:
             QVERIFY2(hostile.isEmpty() ? reply.isEmpty() : reply.startsWith("kelvra/1 error "),
                      reply.constData());
         }
+        ControlServer intruder([](const ControlMessage::Request&) { return ControlServer::Response{}; });
+        QVERIFY(!intruder.Listen(socket, false)); // a live board's socket is never replaced
         QCOMPARE(status()["row"_L1].toInt(), 3);
         QCOMPARE(FileBytes(file), profile);
 

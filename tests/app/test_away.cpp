@@ -233,7 +233,20 @@ private Q_SLOTS:
             QTRY_VERIFY(board.away->Question());
             QCOMPARE(board.away->Question()->text(),
                      Asked(left, left + 360, u"0:06:00"_s, u"My Project Text 2"_s));
+
+            // logind restarted: another connection owns its name, and is followed.
+            QVERIFY(logind.unregisterService(u"org.freedesktop.login1"_s));
+            QDBusConnection restarted =
+                QDBusConnection::connectToBus(QString::fromUtf8(address), u"logind-restarted"_s);
+            FakeLogind again;
+            QVERIFY(restarted.registerObject(FakeLogind::kSession, u"org.freedesktop.login1.Session"_s,
+                                             &again, QDBusConnection::ExportAllProperties) &&
+                    restarted.registerService(u"org.freedesktop.login1"_s));
+            QVERIFY(again.Lock(restarted, true));
+            QTRY_COMPARE(changes.size(), 3);
+            QCOMPARE(changes.last().first().toBool(), true);
         }
+        QDBusConnection::disconnectFromBus(u"logind-restarted"_s);
         QDBusConnection::disconnectFromBus(u"logind"_s);
         daemon.kill();
         daemon.waitForFinished();

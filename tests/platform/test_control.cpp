@@ -58,12 +58,12 @@ private Q_SLOTS:
     }
 
     void replies() {
-        constexpr std::int64_t kLowest = std::numeric_limits<std::int64_t>::min();
+        constexpr std::int64_t kLowest = std::numeric_limits<std::int32_t>::min();
         const struct {
             std::string bytes;
             std::optional<Reply> reply;
         } rows[] = {
-            {"kelvra/1 state 3 -5 1765000042 -9223372036854775808 \n",
+            {"kelvra/1 state 3 -5 1765000042 -2147483648 \n",
              Reply{Reply::Kind::State, {3, -5, 1765000042, kLowest, {}}, {}, {}}},
             {"kelvra/1 ambiguous 2 Mail 3 Mail%20ing\n",
              Reply{Reply::Kind::Ambiguous, {}, {{2, "Mail"}, {3, "Mail ing"}}, {}}},
@@ -71,6 +71,8 @@ private Q_SLOTS:
             {"kelvra/1 error busy\n", Reply{Reply::Kind::Error, {}, {}, "busy"}},
             {"kelvra/1 state 11 0 0 0 x\n", {}},
             {"kelvra/1 state 1 0 0 9223372036854775808 x\n", {}},
+            {"kelvra/1 state 1 0 0 -2147483649 x\n", {}},
+            {"kelvra/1 state 1 -1099511627777 0 0 x\n", {}},
             {"kelvra/1 state 1 0 0 -0 x\n", {}},
             {"kelvra/1 state 1 0 0 0\n", {}},
             {"kelvra/1 unknown 0 x\n", {}},
