@@ -129,11 +129,10 @@ void CMainFrame::OnCommand(int id) {
 
 namespace {
 
-// The label of a menu item names a timer in a few words; an '&' in it is shown, not a shortcut.
+// The label of a menu item names a timer in a few words.
 QString ShortName(const QString& name) {
     constexpr int kMost = 32;
-    const QString shown = name.size() <= kMost ? name : name.left(kMost - 1) + QChar(0x2026);
-    return QString(shown).replace(u'&', QStringLiteral("&&"));
+    return Menus::ItemText(name.size() <= kMost ? name : name.left(kMost - 1) + QChar(0x2026));
 }
 
 } // namespace

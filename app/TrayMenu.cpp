@@ -1,6 +1,7 @@
 #include "app/TrayMenu.h"
 
 #include "board/KelvraView.h"
+#include "res/Menus.h"
 
 #include <QActionGroup>
 #include <QMenu>
@@ -60,9 +61,7 @@ void TrayMenu::Refresh() {
     const int running =
         ledger.m_nRunning > 0 && ledger.m_nRunning <= BoardDisplay::kTimers ? ledger.m_nRunning : 0;
     for (int i = 0; i < BoardDisplay::kTimers; ++i) {
-        // An ampersand in a name is a character, not a shortcut mark.
-        m_rows[static_cast<size_t>(i + 1)]->setText(
-            QString(ledger.m_strName[i]).replace(u'&', QStringLiteral("&&")));
+        m_rows[static_cast<size_t>(i + 1)]->setText(Menus::ItemText(ledger.m_strName[i]));
     }
     m_rows[static_cast<size_t>(running)]->setChecked(true);
     const QString toolTip =

@@ -23,6 +23,11 @@ int Saturate(qint64 seconds) {
     return static_cast<int>(seconds);
 }
 
+// A timer's seconds after a correction or an undo: never below 0 nor past the 32-bit limit.
+int Corrected(int before, qint64 added) {
+    return Saturate(std::max<qint64>(0, before + added));
+}
+
 // "%0.1f %%", always with a decimal point whatever the user's locale.
 QString FormatShare(double percent) {
     return QString::number(percent, 'f', 1) + QStringLiteral(" %");
@@ -215,7 +220,7 @@ bool CTimerLedger::AddTime(int index, qint64 seconds) {
     // gained, which the limits may have cut.
     const qint64 at = m_clock.Now();
     const int before = m_nSeconds[index];
-    const int after = Saturate(std::max<qint64>(0, before + seconds));
+    const int after = Corrected(before, seconds);
     m_nSeconds[index] = after;
     m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), after);
     if (after != before) {
@@ -237,7 +242,7 @@ void CTimerLedger::RestoreSeconds(const std::vector<std::pair<int, qint64>>& cle
         }
         const QString entry = ProfileLayout::IndexEntry(index);
         const int before = m_profile.GetProfileInt(ProfileLayout::kTimerSec, entry, 0);
-        const int after = Saturate(std::max<qint64>(0, before + seconds));
+        const int after = Corrected(before, seconds);
         m_profile.WriteProfileInt(ProfileLayout::kTimerSec, entry, after);
         // Recorded also when nothing changed: it marks the reset as undone.
         restored.push_back({index, m_strName[index], qint64{after} - before});

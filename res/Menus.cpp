@@ -45,4 +45,8 @@ const std::vector<Accelerator>& MainAccelerators() {
     return keys;
 }
 
+QString ItemText(const QString& name) {
+    return QString(name).replace(u'&', QStringLiteral("&&"));
+}
+
 } // namespace Menus

@@ -20,6 +20,8 @@ struct Accelerator {
 };
 
 const std::vector<MenuItem>& MainMenu();
+// A timer's name as (part of) a menu item's text: an '&' in it is shown, not a shortcut mark.
+QString ItemText(const QString& name);
 const std::vector<Accelerator>& MainAccelerators();
 
 } // namespace Menus
