@@ -195,7 +195,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
                 formats.contains(arguments[i + 1])) {
                 format = arguments[++i];
             }
-            using Format = BoardReport::Format;
+            using Format = Kelvra::ReportFormat;
             const std::optional<Format> chosen =
                 Choose<Format>(format, {{QLatin1String(""), Format::Text},
                                         {QLatin1String("text"), Format::Text},
@@ -211,7 +211,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         } else if (argument == QStringLiteral("--status") ||
                    argument.startsWith(QStringLiteral("--status="))) {
             const QString format = argument.section(QLatin1Char('='), 1);
-            using Format = BoardReport::Format;
+            using Format = Kelvra::ReportFormat;
             const std::optional<Format> chosen =
                 Choose<Format>(format, {{QLatin1String(""), Format::Text},
                                         {QLatin1String("text"), Format::Text},

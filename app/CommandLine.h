@@ -17,7 +17,7 @@ struct CommandLine {
     QString profileFile; // empty: the user's own profile
     QString journalFile; // empty: beside the profile
     QString document;    // empty: a new document
-    BoardReport::Format reportFormat = BoardReport::Format::Text;
+    Kelvra::ReportFormat reportFormat = Kelvra::ReportFormat::Text;
     // Set: a dated report from the journal (--by or --periods) instead of the board's totals.
     std::optional<JournalReport::Unit> reportUnit;
     QDate reportFrom; // invalid: from the first period
@@ -26,7 +26,7 @@ struct CommandLine {
     // Action::Control: what the running board is asked (--start, --stop, --status), and how --status
     // prints its answer (Text or Json).
     ControlMessage::Request control;
-    BoardReport::Format statusFormat = BoardReport::Format::Text;
+    Kelvra::ReportFormat statusFormat = Kelvra::ReportFormat::Text;
     // Qt's own options with their values, in order: QApplication takes them out of argv itself.
     QStringList qtOptions;
 

@@ -20,9 +20,9 @@ void Print(std::FILE* stream, const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
-QString Status(const ControlMessage::State& state, BoardReport::Format format) {
+QString Status(const ControlMessage::State& state, Kelvra::ReportFormat format) {
     const QString name = QString::fromStdString(state.name);
-    if (format == BoardReport::Format::Json) {
+    if (format == Kelvra::ReportFormat::Json) {
         const QJsonObject object{
             {QStringLiteral("running"), state.row > 0},
             {QStringLiteral("row"), state.row},
@@ -107,7 +107,7 @@ int Run(const CommandLine& commandLine) {
     return 1;
 }
 
-std::optional<LivePeriod> AskLivePeriod(const CommandLine& commandLine) {
+std::optional<Kelvra::LivePeriod> AskLivePeriod(const CommandLine& commandLine) {
     const ControlChannel::Answer answer = ControlChannel::Ask(
         ProfileLocation(commandLine), {ControlMessage::Request::Verb::Status, 0, {}}, kTimeoutMs);
     if (answer.outcome != ControlChannel::Answer::Outcome::Replied ||
@@ -115,7 +115,7 @@ std::optional<LivePeriod> AskLivePeriod(const CommandLine& commandLine) {
         return std::nullopt;
     }
     const ControlMessage::State& state = answer.reply.state;
-    return LivePeriod{state.row - 1, QString::fromStdString(state.name), state.start, state.now};
+    return Kelvra::LivePeriod{state.row - 1, QString::fromStdString(state.name), state.start, state.now};
 }
 
 } // namespace ControlCommand

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "board/LivePeriod.h"
+#include "common/Vocabulary.h"
 
 #include <QString>
 #include <optional>
@@ -23,6 +23,6 @@ int Run(const CommandLine& commandLine);
 
 // The running board's open period; nothing when no board runs, none of its timers runs, or it cannot
 // be asked.
-std::optional<LivePeriod> AskLivePeriod(const CommandLine& commandLine);
+std::optional<Kelvra::LivePeriod> AskLivePeriod(const CommandLine& commandLine);
 
 } // namespace ControlCommand

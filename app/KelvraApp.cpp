@@ -26,6 +26,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringList>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <csignal>
@@ -149,11 +150,14 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
         if (!attached.problem.isEmpty()) {
             ShowNotice(attached.problem);
         }
-        if (attached.recovered) {
-            // The time a dead board left open is now in the profile: show it.
-            m_frame->View()->ReloadTimers();
-            const JournalSink::Recovered& r = *attached.recovered;
-            ShowRecovered(r.index, r.name, r.start, r.end);
+        if (const auto reconciled = m_frame->View()->Reconcile()) {
+            // The time a dead board left open is in the profile now and shown.
+            for (const PeriodSink::Period& r : reconciled->recovered) {
+                ShowRecovered(r.index, r.name, r.start, r.end);
+            }
+            if (!reconciled->balances.empty()) {
+                ShowBalances(reconciled->balances);
+            }
         }
         StartAwayAndTray();
     });
@@ -191,6 +195,22 @@ void CKelvraApp::ShowNotice(const QString& text, bool toStderr) {
     box->show();
 }
 
+void CKelvraApp::ShowBalances(const std::vector<PeriodSink::Dated>& balances) {
+    QStringList lines;
+    for (const PeriodSink::Dated& balance : balances) {
+        const QString amount = Kelvra::FormatSeconds(balance.seconds).trimmed();
+        lines << QStringLiteral("\"%1\": %2%3")
+                     .arg(m_frame->View()->Ledger().Name(balance.index),
+                          balance.seconds > 0 ? QStringLiteral("+") : QString(), amount);
+    }
+    ShowNotice(
+        QStringLiteral("The profile holds times the history journal had not recorded (changed by hand, or "
+                       "charged while the journal could not be written). The profile is kept as it is; "
+                       "the history records the difference as a balance:\n%1")
+            .arg(lines.join(QLatin1Char('\n'))),
+        false);
+}
+
 void CKelvraApp::ShowRecovered(int index, const QString& name, qint64 start, qint64 end) {
     const auto local = [](qint64 t) {
         return QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -198,7 +218,7 @@ void CKelvraApp::ShowRecovered(int index, const QString& name, qint64 start, qin
     const QString text =
         QStringLiteral("Kelvra did not close properly last time. \"%1\" was running; it was "
                        "charged %2, from %3 to %4, when it was last seen.")
-            .arg(name, CTimerLedger::FormatSeconds(end - start).trimmed(), local(start), local(end));
+            .arg(name, Kelvra::FormatSeconds(end - start).trimmed(), local(start), local(end));
     auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Kelvra"), text,
                                 QMessageBox::NoButton, m_frame.get());
     QPushButton* resume = box->addButton(QStringLiteral("Resume \"%1\"").arg(name), QMessageBox::AcceptRole);

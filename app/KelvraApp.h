@@ -1,7 +1,10 @@
 #pragma once
 
+#include "board/PeriodSink.h"
+
 #include <QtGlobal>
 #include <memory>
+#include <vector>
 
 class CKelvraDoc;
 class ControlServer;
@@ -41,6 +44,7 @@ private:
     // Non-modal, so that neither start-up nor the tick waits on the user.
     void ShowNotice(const QString& text, bool toStderr = true);
     void ShowRecovered(int index, const QString& name, qint64 start, qint64 end);
+    void ShowBalances(const std::vector<PeriodSink::Dated>& balances);
     // Away detection and the tray indicator: after the first paint, so that start-up does not pay.
     void StartAwayAndTray();
 

@@ -147,7 +147,7 @@ void CMainFrame::UpdateEditMenu() {
             label = QStringLiteral("Undo Reset All Timers");
         } else if (group && group->timers.size() == 1 && group->timers[0] >= 0 &&
                    group->timers[0] < CTimerLedger::kTimers) {
-            label = QStringLiteral("Undo Reset of \"%1\"").arg(ShortName(ledger.m_strName[group->timers[0]]));
+            label = QStringLiteral("Undo Reset of \"%1\"").arg(ShortName(ledger.Name(group->timers[0])));
         } else if (group) {
             label = QStringLiteral("Undo Reset of %1 timers").arg(group->timers.size());
         }
@@ -156,14 +156,14 @@ void CMainFrame::UpdateEditMenu() {
     }
     if (QAction* resume = CommandAction(ID_EDIT_RESUME)) {
         std::optional<JournalQuery::LastPeriod> last;
-        if (m_journal != nullptr && ledger.m_nRunning == 0) {
+        if (m_journal != nullptr && ledger.Running() == 0) {
             last = m_journal->LastClosedPeriod();
         }
         // A day's work resumed, not last week's: the last period must have ended within 12 hours.
         constexpr qint64 kResumeSeconds = 12 * 3600;
         const bool recent = last && last->index >= 0 && last->index < CTimerLedger::kTimers &&
                             ledger.Now() - last->end < kResumeSeconds;
-        resume->setText(recent ? QStringLiteral("Resume %1").arg(ShortName(ledger.m_strName[last->index]))
+        resume->setText(recent ? QStringLiteral("Resume %1").arg(ShortName(ledger.Name(last->index)))
                                : QStringLiteral("Resume"));
         resume->setEnabled(recent);
         resume->setData(recent ? last->index : -1);

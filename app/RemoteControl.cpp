@@ -10,7 +10,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <variant>
 
@@ -26,55 +28,39 @@ constexpr int kFrontTimeoutMs = 1000;
 constexpr int kFrontRetryMs = 50;
 
 // What the board shows now, or, with `switchTo`, once it has switched to that row (0: Stop) now: the
-// row that ran is charged, and the new one starts.
+// row that ran is charged, and the new one starts, labelled by the calendar clock.
 Reply StateOf(const CTimerLedger& ledger, const Clock& clock, std::optional<int> switchTo = std::nullopt) {
     Reply reply;
     reply.kind = Reply::Kind::State;
     ControlMessage::State& state = reply.state;
-    state.now = clock.Now();
-    const int running =
-        ledger.m_nRunning > 0 && ledger.m_nRunning <= CTimerLedger::kTimers ? ledger.m_nRunning : 0;
+    const int running = ledger.Running();
+    state.now = switchTo || running == 0 ? clock.Now() : ledger.Now();
     state.row = switchTo.value_or(running);
-    state.start = switchTo || running == 0 ? state.now : ledger.m_timeStart;
+    state.start = switchTo || running == 0 ? state.now : ledger.Start();
     if (state.row > 0) {
         const int index = state.row - 1;
-        const qint64 charged = running == state.row ? state.now - ledger.m_timeStart : 0;
-        state.seconds = CTimerLedger::AddSeconds(ledger.m_nSeconds[index], charged);
-        state.name = ledger.m_strName[index].toStdString();
+        state.seconds =
+            static_cast<int>(std::min<qint64>(ledger.ShownSeconds(index), std::numeric_limits<int>::max()));
+        state.name = ledger.Name(index).toStdString();
     }
     return reply;
 }
 
-// The row whose name is `wanted`, else the one whose name is it in another case ("mail" is "Mail", not
-// also "Mailing"), else the one row whose name begins with it in any case; otherwise the reply that
-// lists the candidates: every timer when none fits, those that fit when several do.
+// The row a name stands for (the ledger decides), or the reply that lists the candidates: every timer
+// when none fits, those that fit when several do.
 std::variant<int, Reply> Find(const CTimerLedger& ledger, const QString& wanted) {
-    std::vector<ControlMessage::Candidate> exact;
-    std::vector<ControlMessage::Candidate> anyCase;
-    std::vector<ControlMessage::Candidate> prefix;
-    std::vector<ControlMessage::Candidate> all;
-    for (int i = 0; i < CTimerLedger::kTimers; ++i) {
-        const QString& name = ledger.m_strName[i];
-        const ControlMessage::Candidate candidate{i + 1, name.toStdString()};
-        all.push_back(candidate);
-        if (name == wanted) {
-            exact.push_back(candidate);
-        }
-        if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
-            anyCase.push_back(candidate);
-        }
-        if (name.startsWith(wanted, Qt::CaseInsensitive)) {
-            prefix.push_back(candidate);
-        }
-    }
-    const std::vector<ControlMessage::Candidate>& fitting = !exact.empty()     ? exact
-                                                            : !anyCase.empty() ? anyCase
-                                                                               : prefix;
+    const std::vector<int> fitting = ledger.MatchName(wanted);
     if (fitting.size() == 1) {
-        return fitting.front().row;
+        return fitting.front() + 1;
     }
-    return fitting.empty() ? ControlMessage::Candidates(Reply::Kind::Unknown, all)
-                           : ControlMessage::Candidates(Reply::Kind::Ambiguous, fitting);
+    std::vector<ControlMessage::Candidate> candidates;
+    for (int i = 0; i < CTimerLedger::kTimers; ++i) {
+        if (fitting.empty() || std::find(fitting.begin(), fitting.end(), i) != fitting.end()) {
+            candidates.push_back({i + 1, ledger.Name(i).toStdString()});
+        }
+    }
+    return ControlMessage::Candidates(fitting.empty() ? Reply::Kind::Unknown : Reply::Kind::Ambiguous,
+                                      candidates);
 }
 
 } // namespace

@@ -58,16 +58,15 @@ void TrayMenu::ShowBoard() {
 
 void TrayMenu::Refresh() {
     const CTimerLedger& ledger = m_view.Ledger();
-    const int running =
-        ledger.m_nRunning > 0 && ledger.m_nRunning <= BoardDisplay::kTimers ? ledger.m_nRunning : 0;
+    const int running = ledger.Running();
     for (int i = 0; i < BoardDisplay::kTimers; ++i) {
-        m_rows[static_cast<size_t>(i + 1)]->setText(Menus::ItemText(ledger.m_strName[i]));
+        m_rows[static_cast<size_t>(i + 1)]->setText(Menus::ItemText(ledger.Name(i)));
     }
     m_rows[static_cast<size_t>(running)]->setChecked(true);
     const QString toolTip =
         running == 0 ? QStringLiteral("Stopped")
                      : QStringLiteral("%1 \u2013 %2")
-                           .arg(ledger.m_strName[running - 1], m_view.m_strShowTime[running - 1].trimmed());
+                           .arg(ledger.Name(running - 1), m_view.m_strShowTime[running - 1].trimmed());
     // The tray is told only of a change: some trays pass every update over D-Bus, even an unchanged one.
     const bool toolTipChanged = toolTip != m_toolTip;
     m_toolTip = toolTip;

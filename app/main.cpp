@@ -25,7 +25,7 @@ void Write(const QString& text) {
 }
 
 // A dated report reads the journal only; a journal it cannot read is a failure, never an empty report.
-int ReportFromJournal(const CommandLine& commandLine, const std::optional<LivePeriod>& live) {
+int ReportFromJournal(const CommandLine& commandLine, const std::optional<Kelvra::LivePeriod>& live) {
     const QString path = commandLine.journalFile.isEmpty() ? JournalSink::PathFor(commandLine.profileFile)
                                                            : commandLine.journalFile;
     Journal journal(path);
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Report: {
         QCoreApplication core(argc, argv);
         // A running board's open period as it stands now; without a board the files say all there is.
-        const std::optional<LivePeriod> live = ControlCommand::AskLivePeriod(commandLine);
+        const std::optional<Kelvra::LivePeriod> live = ControlCommand::AskLivePeriod(commandLine);
         if (commandLine.reportUnit) {
             return ReportFromJournal(commandLine, live);
         }

@@ -32,9 +32,9 @@ void BM_Tick(benchmark::State& state) {
     SettableClock clock;
     CopyingDisplay display;
     CTimerLedger ledger(profile, clock, display);
+    ledger.StartStopped();
     ledger.LoadTimers();
     ledger.ShowTimers();
-    ledger.m_timeStart = clock.Now();
     display.m_nSelected = 3;
     ledger.SwitchTimer();
     const quint64 readsBefore = profile.ReadCount();

@@ -99,7 +99,11 @@ void BM_UndoPlan(benchmark::State& state) {
     Board board;
     // Once for every run of this benchmark: a later reset would have nothing before it to sum.
     if (!board.sink.UndoableReset()) {
-        board.sink.TimersReset(PeriodSink::Reset::All, -1, board.clock.Now());
+        struct : BoardDisplay {
+            void PushFields() override {}
+            void ReadFields() override {}
+        } display;
+        CTimerLedger(*board.profile, board.clock, display, board.sink).ClearAllSeconds();
     }
     for (auto _ : state) {
         const std::vector<std::pair<int, qint64>> plan = board.sink.UndoPlan();

@@ -24,8 +24,8 @@ struct Board {
           sink(dir.filePath(QStringLiteral("Kelvra.conf.journal")), clock, profile),
           ledger(profile, clock, display, sink) {
         sink.Attach();
+        ledger.StartStopped();
         ledger.LoadTimers();
-        ledger.m_timeStart = clock.Now();
     }
     void Switch(int selector) {
         clock.Advance(7);
@@ -56,7 +56,7 @@ void BM_Heartbeat(benchmark::State& state) {
     board.Switch(3);
     for (auto _ : state) {
         board.clock.Advance(60);
-        board.sink.Beat();
+        board.ledger.Heartbeat();
     }
 }
 BENCHMARK(BM_Heartbeat)->Unit(benchmark::kMillisecond);

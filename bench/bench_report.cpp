@@ -16,7 +16,7 @@ using History = GeneratedJournal;
 constexpr int kPeriods = GeneratedJournal::kPeriods;
 const QDate kLastDay = GeneratedJournal::LastDay();
 
-void Render(benchmark::State& state, JournalReport::Unit unit, BoardReport::Format format) {
+void Render(benchmark::State& state, JournalReport::Unit unit, Kelvra::ReportFormat format) {
     const History& history = History::Shared();
     if (!history.Ready()) {
         state.SkipWithError("the journal could not be written");
@@ -42,19 +42,19 @@ void Render(benchmark::State& state, JournalReport::Unit unit, BoardReport::Form
 }
 
 void BM_ByDayText(benchmark::State& state) {
-    Render(state, JournalReport::Unit::Day, BoardReport::Format::Text);
+    Render(state, JournalReport::Unit::Day, Kelvra::ReportFormat::Text);
     // Closed and checkpointed: the whole history is the one file.
     state.counters["journal_bytes_per_period"] =
         static_cast<double>(QFileInfo(History::Shared().Path()).size()) / kPeriods;
 }
 void BM_ByDayJson(benchmark::State& state) {
-    Render(state, JournalReport::Unit::Day, BoardReport::Format::Json);
+    Render(state, JournalReport::Unit::Day, Kelvra::ReportFormat::Json);
 }
 void BM_ByMonthCsv(benchmark::State& state) {
-    Render(state, JournalReport::Unit::Month, BoardReport::Format::Csv);
+    Render(state, JournalReport::Unit::Month, Kelvra::ReportFormat::Csv);
 }
 void BM_PeriodsCsv(benchmark::State& state) {
-    Render(state, JournalReport::Unit::Period, BoardReport::Format::Csv);
+    Render(state, JournalReport::Unit::Period, Kelvra::ReportFormat::Csv);
 }
 
 // What a board adds right after its first paint with ten years of history: open, check and look for a

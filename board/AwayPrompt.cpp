@@ -17,19 +17,19 @@ AwayPrompt::AwayPrompt(CKelvraView& view, const Profile& profile, const Clock& c
 AwayPrompt::~AwayPrompt() = default;
 
 void AwayPrompt::OnTick() {
-    Offer(m_detector.Tick(m_clock.Now(), m_view.Ledger().m_timeStart));
+    Offer(m_detector.Tick(m_view.Ledger().Now(), m_view.Ledger().Start()));
     if (!m_pending.empty() && !Applies(m_pending.front())) {
         AskNext();
     }
 }
 
 void AwayPrompt::OnLockChanged(bool locked) {
-    Offer(m_detector.LockChanged(locked, m_clock.Now(), m_view.Ledger().m_timeStart));
+    Offer(m_detector.LockChanged(locked, m_view.Ledger().Now(), m_view.Ledger().Start()));
 }
 
 void AwayPrompt::Offer(const std::optional<AwaySpell>& spell) {
-    const int running = m_view.Ledger().m_nRunning;
-    if (!spell || running <= 0 || running > CTimerLedger::kTimers) {
+    const int running = m_view.Ledger().Running();
+    if (!spell || running == 0) {
         return;
     }
     const Pending pending{running - 1, *spell};
@@ -51,7 +51,7 @@ void AwayPrompt::Offer(const std::optional<AwaySpell>& spell) {
 
 bool AwayPrompt::Applies(const Pending& pending) const {
     const CTimerLedger& ledger = m_view.Ledger();
-    return ledger.m_nRunning == pending.index + 1 && ledger.m_timeStart <= pending.spell.left;
+    return ledger.Running() == pending.index + 1 && ledger.Start() <= pending.spell.left;
 }
 
 QString AwayPrompt::Text(const Pending& pending) const {
@@ -60,8 +60,8 @@ QString AwayPrompt::Text(const Pending& pending) const {
     };
     return QStringLiteral("You were away from %1 to %2 (%3) while %4 ran.")
         .arg(local(pending.spell.left), local(pending.spell.back),
-             CTimerLedger::FormatSeconds(pending.spell.back - pending.spell.left).trimmed(),
-             m_view.Ledger().m_strName[pending.index]);
+             Kelvra::FormatSeconds(pending.spell.back - pending.spell.left).trimmed(),
+             m_view.Ledger().Name(pending.index));
 }
 
 void AwayPrompt::AskNext() {

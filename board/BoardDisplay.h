@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Vocabulary.h"
+
 #include <QString>
 #include <array>
 
@@ -8,7 +10,7 @@
 // writes the fields and asks for a push or a read-back.
 class BoardDisplay {
 public:
-    static constexpr int kTimers = 10;
+    static constexpr int kTimers = Kelvra::kTimers;
 
     virtual ~BoardDisplay() = default;
 

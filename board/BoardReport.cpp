@@ -36,30 +36,29 @@ QString CsvField(const QString& value) {
 QString RenderText(const CTimerLedger& ledger) {
     qsizetype width = 5; // "Total"
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
-        width = std::max(width, ledger.m_strName[i].size());
+        width = std::max(width, ledger.Name(i).size());
     }
     QString out;
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
-        out += ledger.m_strName[i].leftJustified(width) + QStringLiteral("  ") +
-               ledger.m_strTime[i].rightJustified(10) + QStringLiteral("  ") +
-               ledger.m_strPercent[i].rightJustified(7) + QLatin1Char('\n');
+        out += ledger.Name(i).leftJustified(width) + QStringLiteral("  ") +
+               ledger.TimeText(i).rightJustified(10) + QStringLiteral("  ") +
+               ledger.PercentText(i).rightJustified(7) + QLatin1Char('\n');
     }
     out += QStringLiteral("Total").leftJustified(width) + QStringLiteral("  ") +
-           ledger.m_strTotal.rightJustified(10) + QLatin1Char('\n');
+           ledger.TotalText().rightJustified(10) + QLatin1Char('\n');
     return out;
 }
 
 QString RenderCsv(const CTimerLedger& ledger) {
     QString out = QStringLiteral("index,name,seconds,time,share\r\n");
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
-        out += QStringList{QString::number(i), CsvField(ledger.m_strName[i]),
-                           QString::number(ledger.m_nSeconds[i]), CsvField(ledger.m_strTime[i]),
-                           CsvField(ledger.m_strPercent[i])}
+        out += QStringList{QString::number(i), CsvField(ledger.Name(i)), QString::number(ledger.Seconds(i)),
+                           CsvField(ledger.TimeText(i)), CsvField(ledger.PercentText(i))}
                    .join(QLatin1Char(',')) +
                QStringLiteral("\r\n");
     }
-    out += QStringList{QString(), QStringLiteral("Total"), QString::number(ledger.m_nTotalSeconds),
-                       CsvField(ledger.m_strTotal), QString()}
+    out += QStringList{QString(), QStringLiteral("Total"), QString::number(ledger.TotalSeconds()),
+                       CsvField(ledger.TotalText()), QString()}
                .join(QLatin1Char(',')) +
            QStringLiteral("\r\n");
     return out;
@@ -69,34 +68,29 @@ QString RenderJson(const CTimerLedger& ledger) {
     QJsonArray timers;
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
         timers.append(QJsonObject{{QStringLiteral("index"), i},
-                                  {QStringLiteral("name"), ledger.m_strName[i]},
-                                  {QStringLiteral("seconds"), ledger.m_nSeconds[i]},
-                                  {QStringLiteral("time"), ledger.m_strTime[i]},
-                                  {QStringLiteral("share"), ledger.m_strPercent[i]},
-                                  {QStringLiteral("percent"), ledger.m_dPercent[i]}});
+                                  {QStringLiteral("name"), ledger.Name(i)},
+                                  {QStringLiteral("seconds"), ledger.Seconds(i)},
+                                  {QStringLiteral("time"), ledger.TimeText(i)},
+                                  {QStringLiteral("share"), ledger.PercentText(i)},
+                                  {QStringLiteral("percent"), ledger.Percent(i)}});
     }
-    const QJsonObject total{{QStringLiteral("seconds"), ledger.m_nTotalSeconds},
-                            {QStringLiteral("time"), ledger.m_strTotal}};
+    const QJsonObject total{{QStringLiteral("seconds"), ledger.TotalSeconds()},
+                            {QStringLiteral("time"), ledger.TotalText()}};
     const QJsonObject root{{QStringLiteral("timers"), timers}, {QStringLiteral("total"), total}};
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
 }
 
 } // namespace
 
-QString Render(Profile& profile, Format format, const std::optional<LivePeriod>& live) {
+QString Render(Profile& profile, Format format, const std::optional<Kelvra::LivePeriod>& live) {
     NoDisplay display;
     SettableClock clock(live ? live->now : 0);
-    CTimerLedger ledger(profile, clock, display); // LoadTimers and RefreshRunningTimer only read
+    CTimerLedger ledger(profile, clock, display); // LoadTimers and ShowLive only read
 
     ledger.LoadTimers();
-    if (live && live->index >= 0 && live->index < CTimerLedger::kTimers) {
+    if (live) {
         // The board's own refresh at the board's instant: the running row, the total and the shares.
-        ledger.m_nRunning = live->index + 1;
-        ledger.m_timeStart = live->start;
-        ledger.RefreshRunningTimer();
-        ledger.m_strTime[live->index] = display.m_strShowTime[live->index];
-        ledger.m_nSeconds[live->index] =
-            CTimerLedger::AddSeconds(ledger.m_nSeconds[live->index], live->now - live->start);
+        ledger.ShowLive(*live);
     }
     switch (format) {
     case Format::Csv:

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "board/LivePeriod.h"
+#include "common/Vocabulary.h"
 
 #include <QString>
 #include <optional>
@@ -12,8 +12,8 @@ class Profile;
 // hold until it is charged, comes from that board as `live`.
 namespace BoardReport {
 
-enum class Format { Text, Csv, Json };
+using Format = Kelvra::ReportFormat;
 
-QString Render(Profile& profile, Format format, const std::optional<LivePeriod>& live = std::nullopt);
+QString Render(Profile& profile, Format format, const std::optional<Kelvra::LivePeriod>& live = std::nullopt);
 
 } // namespace BoardReport

@@ -148,6 +148,16 @@ void CKelvraView::ReloadTimers() {
     m_ledger.ShowTimers();
 }
 
+std::optional<CTimerLedger::Reconciled> CKelvraView::Reconcile() {
+    std::optional<CTimerLedger::Reconciled> reconciled = m_ledger.Reconcile();
+    if (reconciled) {
+        m_ledger.LoadTimers();
+        m_ledger.ShowTimers();
+        m_ledger.RefreshRunningTimer();
+    }
+    return reconciled;
+}
+
 void CKelvraView::ChargeOpenPeriod() {
     m_ledger.SaveRunningTimer();
 }
@@ -175,13 +185,12 @@ void CKelvraView::OnInitialUpdate() {
 
     UpdateData(false);
     ResizeParentToFit();
-    if (TimerStore::InitProfile(*m_profile, m_clock, m_sink)) {
+    if (TimerStore::InitProfile(*m_profile, m_clock, m_ledger)) {
         m_timers.SetTimer(ID_TIMER_LOOKUP, LOOKUP_DELAY_MS);
     }
-    m_ledger.m_nRunning = 0;
+    m_ledger.StartStopped();
     m_ledger.LoadTimers();
     m_ledger.ShowTimers();
-    m_ledger.m_timeStart = m_clock.Now();
     m_timers.SetTimer(ID_TIMER_TICK, TICK_INTERVAL_MS);
     // Both buttons draw their texture before the generator is seeded, so their faces are the same at
     // every start; a later initial update shades them from the seeded sequence.
@@ -313,7 +322,7 @@ void CKelvraView::FillRowMenu(QMenu& menu, int index) {
     switched->setEnabled(!bAsking && m_ledger.SwitchableMinutes(index) > 0);
     connect(switched, &QAction::triggered, this, [this, index] { AskSwitchedHere(index); });
     QAction* add = menu.addAction(QStringLiteral("Add or remove time..."));
-    add->setEnabled(!(bAsking && m_ledger.m_nRunning == index + 1));
+    add->setEnabled(!(bAsking && m_ledger.Running() == index + 1));
     connect(add, &QAction::triggered, this, [this, index] { AskAddTime(index); });
 }
 
@@ -326,8 +335,8 @@ void CKelvraView::AskSwitchedHere(int index) {
     dialog.setWindowTitle(QStringLiteral("Switched here"));
     dialog.setLabelText(
         QStringLiteral("You switched to \"%1\" how many minutes ago?\n(The time moves from \"%2\".)")
-            .arg(fontMetrics().elidedText(m_ledger.m_strName[index], Qt::ElideRight, 320),
-                 fontMetrics().elidedText(m_ledger.m_strName[m_ledger.m_nRunning - 1], Qt::ElideRight, 320)));
+            .arg(fontMetrics().elidedText(m_ledger.Name(index), Qt::ElideRight, 320),
+                 fontMetrics().elidedText(m_ledger.Name(m_ledger.Running() - 1), Qt::ElideRight, 320)));
     dialog.setInputMode(QInputDialog::IntInput);
     const int limit = static_cast<int>(std::min<qint64>(most, std::numeric_limits<int>::max()));
     dialog.setIntRange(1, limit);
@@ -340,7 +349,7 @@ void CKelvraView::AskSwitchedHere(int index) {
 
 void CKelvraView::AskAddTime(int index) {
     const auto [lowest, highest] = m_ledger.AddTimeRange(index);
-    CAddTimeDlg dialog(m_ledger.m_strName[index], m_ledger.ShownSeconds(index), lowest, highest, window());
+    CAddTimeDlg dialog(m_ledger.Name(index), m_ledger.ShownSeconds(index), lowest, highest, window());
     if (dialog.exec() == QDialog::Accepted) {
         m_ledger.AddTime(index, dialog.Amount());
     }

@@ -39,6 +39,9 @@ public:
     void SelectRow(int selector);
     // Shows what the profile holds now (another part of the program changed it); a running timer runs on.
     void ReloadTimers();
+    // Once the journal is open: the profile and the journal agree, periods a board that died left open
+    // are charged, and the board shows the result. What the user must hear of, the first time only.
+    std::optional<CTimerLedger::Reconciled> Reconcile();
     // Charges and stores the open period now (the process is ending without closing the window).
     void ChargeOpenPeriod();
     // The user's answer about a spell away while the timer ran (CTimerLedger::SettleAway).

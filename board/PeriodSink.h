@@ -1,46 +1,64 @@
 #pragma once
 
+#include "common/Vocabulary.h"
+
 #include <QString>
 #include <QtGlobal>
+#include <array>
+#include <optional>
 #include <vector>
 
-// What the ledger and the store operations just did, told at the same places where they write the
-// profile and from the same clock readings, so that a history kept beside the profile always agrees
-// with it. The board works the same with the sink that records nothing.
+// Where the ledger records every change to the timers' seconds before it writes the profile: the board's
+// seam to the journal. One change is one user action (a switch, a reset, an undo, ...) and is recorded
+// whole or not at all; the profile is written from it afterwards, so a record that exists and a profile
+// that lags behind it can be told apart at the next start. The board works the same with the sink that
+// records nothing.
 class PeriodSink {
 public:
-    enum class Reset {
-        All,      // "Reset All Timers"
-        One,      // a Reset box of the names dialog
-        FirstRun, // the first-run set-up zeroed every timer and named them anew
+    using Seconds = std::array<int, Kelvra::kTimers>;
+
+    struct Period {
+        qint64 id = 0; // a period a dead board left open; 0: the one this board opened
+        int index = 0;
+        QString name;
+        qint64 start = 0;
+        qint64 end = 0; // charged up to here; for an opened period, when it was last known running
+    };
+
+    enum class Event { ResetAll, Reset, FirstRun, Adjust, Undo, AwayKept, AwayDiscarded, Recovery };
+    struct Dated {
+        Event kind = Event::Adjust;
+        qint64 at = 0;
+        int index = -1; // -1: every timer
+        QString name;
+        qint64 seconds = 0; // signed: what the profile gained; for the away events the span away
+    };
+
+    struct Change {
+        std::optional<Period> closed; // charged start..end
+        std::vector<Dated> events;    // after the charge, in this order
+        std::optional<Period> opened; // begins after the events
+        Seconds before{};             // every timer's seconds as the profile held them
+        Seconds after{};              // and as it is about to hold them
+    };
+
+    // What the journal found at start, before anything new was recorded.
+    struct Found {
+        std::vector<std::pair<int, int>> unwritten; // timer and the seconds the profile never got
+        std::vector<Dated> balances;                // differences nothing recorded explains, now recorded
+        std::vector<Period> leftOpen;               // periods a board that died left open, start..last seen
     };
 
     virtual ~PeriodSink() = default;
 
-    // A timer started running at `start`.
-    virtual void PeriodOpened(int index, const QString& name, qint64 start) = 0;
-    // The open period of timer `index` was charged: start..end, the two readings the charge used.
-    virtual void PeriodCharged(int index, qint64 start, qint64 end) = 0;
-    // Seconds were set to 0: one timer (`index`), or every timer (index -1).
-    virtual void TimersReset(Reset kind, int index, qint64 at) = 0;
-    // A name was committed (the names dialog closed with a changed name).
+    // Compares the profile's seconds with what was recorded: a committed change that the profile never
+    // got is returned for the ledger to write; any other difference is recorded as a balance.
+    virtual Found Reconcile(const Seconds& profile) = 0;
+    virtual void Record(const Change& change) = 0;
+    // The open period was running at `seen`: a board that dies loses at most the time since.
+    virtual void PeriodSeen(qint64 seen) = 0;
+    // A name was committed (the names dialog closed with a changed name); seconds do not change.
     virtual void NameCommitted(int index, const QString& name, qint64 at) = 0;
-    // The user was away from `left` to `back` while timer `index` ran, and kept that time or not. A
-    // discarded spell is told after the charge up to `left` and the period opened at `back`.
-    virtual void AwayDecided(int index, qint64 left, qint64 back, bool kept) = 0;
-
-    enum class Added {
-        Adjustment, // "Add or remove time..."
-        Undo,       // "Undo Reset" gave back what a reset cleared
-    };
-    struct Addition {
-        int index = 0;
-        QString name;
-        qint64 seconds = 0; // signed: what the profile actually gained, after the 32-bit limits
-    };
-    // Seconds were added to timers outside any period, all at `at`. Told as one, after the profile has
-    // them all: an undo is recorded whole or not at all.
-    virtual void SecondsAdded(Added kind, const std::vector<Addition>& added, qint64 at) = 0;
 
     // The sink that records nothing.
     static PeriodSink& None();

@@ -5,27 +5,19 @@
 #include "platform/ProfileLayout.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 
 namespace {
 
 const QString kNoShare = QStringLiteral("0.0%");
 
-// 32-bit seconds hold about 68 years; a charge beyond that stops at the limit rather than wrapping.
 int Saturate(qint64 seconds) {
-    if (seconds > std::numeric_limits<int>::max()) {
-        return std::numeric_limits<int>::max();
-    }
-    if (seconds < std::numeric_limits<int>::min()) {
-        return std::numeric_limits<int>::min();
-    }
-    return static_cast<int>(seconds);
+    return Kelvra::SaturatingAdd(0, seconds);
 }
 
 // A timer's seconds after a correction or an undo: never below 0 nor past the 32-bit limit.
 int Corrected(int before, qint64 added) {
-    return Saturate(std::max<qint64>(0, before + added));
+    return Saturate(std::max<qint64>(0, qint64{before} + added));
 }
 
 // "%0.1f %%", always with a decimal point whatever the user's locale.
@@ -36,25 +28,11 @@ QString FormatShare(double percent) {
 } // namespace
 
 CTimerLedger::CTimerLedger(Profile& profile, const Clock& clock, BoardDisplay& display, PeriodSink& sink)
-    : m_profile(profile), m_clock(clock), m_display(display), m_sink(sink) {}
-
-int CTimerLedger::AddSeconds(int seconds, qint64 elapsed) {
-    return Saturate(seconds + elapsed);
-}
-
-QString CTimerLedger::FormatSeconds(qint64 seconds) {
-    // Hours right-aligned in at least three characters, then two-digit minutes and seconds. A negative
-    // time (the clock went back) carries its minus in front of the hours.
-    const bool negative = seconds < 0;
-    const quint64 magnitude = negative ? 0 - static_cast<quint64>(seconds) : static_cast<quint64>(seconds);
-    char hours[24];
-    std::snprintf(hours, sizeof hours, "%s%llu", negative ? "-" : "",
-                  static_cast<unsigned long long>(magnitude / 3600));
-    char text[40];
-    const int n =
-        std::snprintf(text, sizeof text, "%3s:%02u:%02u", hours, static_cast<unsigned>(magnitude % 3600 / 60),
-                      static_cast<unsigned>(magnitude % 60));
-    return QString::fromLatin1(text, n);
+    : m_profile(profile), m_clock(clock), m_display(display), m_sink(sink) {
+    // Precise, so that the period is seen every 60 s and a kill loses at most that.
+    m_heartbeat.setInterval(kHeartbeatSeconds * 1000);
+    m_heartbeat.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_heartbeat, &QTimer::timeout, [this] { Heartbeat(); });
 }
 
 void CTimerLedger::ComputeShares(int runningIndex, qint64 elapsed) {
@@ -72,7 +50,7 @@ void CTimerLedger::ComputeShares(int runningIndex, qint64 elapsed) {
         return;
     }
     for (int i = 0; i < kTimers; ++i) {
-        const int t = Saturate(m_nSeconds[i] + (i == runningIndex ? elapsed : 0));
+        const int t = Kelvra::SaturatingAdd(m_nSeconds[i], i == runningIndex ? elapsed : 0);
         m_dPercent[i] = static_cast<double>(t) / static_cast<double>(m_nTotalSeconds) * 100.0;
         m_strPercent[i] = FormatShare(m_dPercent[i]);
     }
@@ -99,44 +77,125 @@ void CTimerLedger::ShowTimers() {
     m_display.PushFields();
 }
 
-qint64 CTimerLedger::ChargeOpenPeriod(std::optional<qint64> end) {
+qint64 CTimerLedger::ElapsedNow() const {
+    // Never negative: a clock that cannot go back is trusted only that far.
+    return std::max<qint64>(0, m_clock.Elapsed() - m_elapsedStart);
+}
+
+qint64 CTimerLedger::Now() const {
+    return Running() > 0 ? m_timeStart + ElapsedNow() : m_clock.Now();
+}
+
+PeriodSink::Period CTimerLedger::Charged(qint64 elapsed) const {
     const int index = m_nRunning - 1;
-    const qint64 now = end ? *end : m_clock.Now();
-    const qint64 elapsed = now - m_timeStart;
-    m_nSeconds[index] = Saturate(m_nSeconds[index] + elapsed);
-    m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), m_nSeconds[index]);
-    m_sink.PeriodCharged(index, m_timeStart, now);
-    return now;
+    return {0, index, m_strName[index], m_timeStart, m_timeStart + elapsed};
+}
+
+void CTimerLedger::OpenPeriod(int index, qint64 start, qint64 elapsedStart) {
+    m_nRunning = index + 1;
+    m_timeStart = start;
+    m_elapsedStart = elapsedStart;
+    m_heartbeat.start();
+}
+
+void CTimerLedger::EnsureReconciled() {
+    if (!m_bReconciled) {
+        m_reconciled = Reconcile();
+    }
+}
+
+void CTimerLedger::Commit(PeriodSink::Change change, const std::vector<std::pair<int, int>>& writes) {
+    EnsureReconciled();
+    std::copy_n(m_nSeconds.begin(), kTimers, change.before.begin());
+    change.after = change.before;
+    for (const auto& [index, seconds] : writes) {
+        change.after[static_cast<size_t>(index)] = seconds;
+    }
+    // The record first: a kill before the profile's write leaves a change that the next start finds and
+    // writes; the other way round, the next start would charge it again.
+    m_sink.Record(change);
+    for (const auto& [index, seconds] : writes) {
+        m_nSeconds[index] = seconds;
+        m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), seconds);
+    }
+}
+
+std::optional<CTimerLedger::Reconciled> CTimerLedger::Reconcile() {
+    if (m_bReconciled) {
+        return std::exchange(m_reconciled, std::nullopt);
+    }
+    m_bReconciled = true;
+    PeriodSink::Seconds profile{};
+    for (int i = 0; i < kTimers; ++i) {
+        profile[static_cast<size_t>(i)] =
+            m_profile.GetProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(i), 0);
+        m_nSeconds[i] = profile[static_cast<size_t>(i)];
+    }
+    PeriodSink::Found found = m_sink.Reconcile(profile);
+    Reconciled result;
+    result.balances = std::move(found.balances);
+    for (const auto& [index, seconds] : found.unwritten) {
+        if (index >= 0 && index < kTimers) {
+            m_nSeconds[index] = seconds;
+            m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), seconds);
+        }
+    }
+    // Only a board that died leaves a period open: charged up to its last sighting, never more.
+    for (PeriodSink::Period& period : found.leftOpen) {
+        if (period.index < 0 || period.index >= kTimers) {
+            continue;
+        }
+        period.end = std::max(period.end, period.start);
+        const qint64 length = period.end - period.start;
+        PeriodSink::Change change;
+        change.closed = period;
+        change.events.push_back(
+            {PeriodSink::Event::Recovery, m_clock.Now(), period.index, period.name, length});
+        Commit(std::move(change), {{period.index, Kelvra::SaturatingAdd(m_nSeconds[period.index], length)}});
+        result.recovered.push_back(period);
+    }
+    if (result.recovered.empty() && result.balances.empty()) {
+        return std::nullopt;
+    }
+    return result;
 }
 
 void CTimerLedger::SwitchTimer() {
+    EnsureReconciled();
     m_display.ReadFields();
     // The new period starts at the reading that closed the old one: no time falls between the two,
-    // however long the synced write takes.
-    qint64 now = 0;
-    if (m_nRunning > 0 && m_nRunning <= kTimers) {
-        now = ChargeOpenPeriod();
+    // however long the synced writes take. Its label follows the calendar clock as it is now.
+    const int selected = m_display.m_nSelected;
+    // A group with no checked button reads back as -1: that is Stop, never an index.
+    const int next = selected >= 0 && selected <= kTimers ? selected : 0;
+    const qint64 wall = m_clock.Now();
+    const qint64 elapsedNow = m_clock.Elapsed();
+    PeriodSink::Change change;
+    if (next > 0) {
+        change.opened = PeriodSink::Period{0, next - 1, m_strName[next - 1], wall, wall};
+    }
+    if (Running() > 0) {
+        const int index = m_nRunning - 1;
+        const qint64 elapsed = std::max<qint64>(0, elapsedNow - m_elapsedStart);
+        change.closed = Charged(elapsed);
+        Commit(std::move(change), {{index, Kelvra::SaturatingAdd(m_nSeconds[index], elapsed)}});
         LoadTimers();
         ShowTimers();
-    } else {
-        now = m_clock.Now();
+    } else if (change.opened) {
+        Commit(std::move(change), {});
     }
-    m_timeStart = now;
-    // A group with no checked button reads back as -1: that is Stop, never an index.
-    const int selected = m_display.m_nSelected;
-    m_nRunning = selected >= 0 && selected <= kTimers ? selected : 0;
-    if (m_nRunning > 0) {
-        m_sink.PeriodOpened(m_nRunning - 1, m_strName[m_nRunning - 1], m_timeStart);
+    m_heartbeat.stop();
+    m_nRunning = 0;
+    m_timeStart = wall;
+    m_elapsedStart = elapsedNow;
+    if (next > 0) {
+        OpenPeriod(next - 1, wall, elapsedNow);
     }
 }
 
-void CTimerLedger::RefreshRunningTimer() {
-    if (m_nRunning <= 0 || m_nRunning > kTimers) {
-        return;
-    }
+void CTimerLedger::Refresh(qint64 elapsed) {
     const int index = m_nRunning - 1;
-    const qint64 elapsed = m_clock.Now() - m_timeStart;
-    m_display.m_strShowTime[index] = FormatSeconds(Saturate(m_nSeconds[index] + elapsed));
+    m_display.m_strShowTime[index] = FormatSeconds(Kelvra::SaturatingAdd(m_nSeconds[index], elapsed));
     ComputeShares(index, elapsed);
     for (int i = 0; i < kTimers; ++i) {
         m_display.m_strShowPercent[i] = m_strPercent[i];
@@ -145,54 +204,152 @@ void CTimerLedger::RefreshRunningTimer() {
     m_display.PushFields();
 }
 
+void CTimerLedger::RefreshRunningTimer() {
+    if (Running() > 0) {
+        Refresh(ElapsedNow());
+    }
+}
+
+void CTimerLedger::ShowLive(const Kelvra::LivePeriod& live) {
+    if (live.index < 0 || live.index >= kTimers) {
+        return;
+    }
+    m_nRunning = live.index + 1;
+    m_timeStart = live.start;
+    const qint64 elapsed = live.now - live.start;
+    Refresh(elapsed);
+    m_strTime[live.index] = m_display.m_strShowTime[live.index];
+    m_nSeconds[live.index] = Kelvra::SaturatingAdd(m_nSeconds[live.index], elapsed);
+    m_nRunning = 0;
+}
+
 void CTimerLedger::SaveRunningTimer() {
-    if (m_nRunning > 0 && m_nRunning <= kTimers) {
-        // The period is closed: a second save (a window closed twice over) charges nothing again.
-        m_timeStart = ChargeOpenPeriod();
+    EnsureReconciled();
+    if (Running() == 0) {
+        return;
+    }
+    const int index = m_nRunning - 1;
+    const qint64 elapsedNow = m_clock.Elapsed();
+    const qint64 elapsed = std::max<qint64>(0, elapsedNow - m_elapsedStart);
+    PeriodSink::Change change;
+    change.closed = Charged(elapsed);
+    Commit(std::move(change), {{index, Kelvra::SaturatingAdd(m_nSeconds[index], elapsed)}});
+    m_heartbeat.stop();
+    // The period is closed: a second save (a window closed twice over) charges nothing again, and a
+    // period opened again by nobody records nothing.
+    m_nRunning = 0;
+    m_timeStart += elapsed;
+    m_elapsedStart = elapsedNow;
+}
+
+void CTimerLedger::Heartbeat() {
+    if (Running() > 0) {
+        m_sink.PeriodSeen(Now());
     }
 }
 
 void CTimerLedger::ClearAllSeconds() {
+    EnsureReconciled();
+    PeriodSink::Change change;
+    change.events.push_back({PeriodSink::Event::ResetAll, m_clock.Now(), -1, {}, 0});
+    std::vector<std::pair<int, int>> writes;
     for (int i = 0; i < kTimers; ++i) {
-        m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(i), 0);
+        writes.emplace_back(i, 0);
     }
-    m_sink.TimersReset(PeriodSink::Reset::All, -1, m_clock.Now());
+    // The ledger's own seconds follow at the caller's LoadTimers, as the profile's always do.
+    const auto kept = m_nSeconds;
+    Commit(std::move(change), writes);
+    m_nSeconds = kept;
 }
 
-void CTimerLedger::ClearSeconds(int index, qint64 at) {
-    m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), 0);
-    m_sink.TimersReset(PeriodSink::Reset::One, index, at);
+void CTimerLedger::ClearSeconds(const std::vector<int>& indexes) {
+    EnsureReconciled();
+    const qint64 at = m_clock.Now();
+    PeriodSink::Change change;
+    std::vector<std::pair<int, int>> writes;
+    for (int index : indexes) {
+        if (index >= 0 && index < kTimers) {
+            change.events.push_back({PeriodSink::Event::Reset, at, index, m_strName[index], 0});
+            writes.emplace_back(index, 0);
+        }
+    }
+    if (!writes.empty()) {
+        Commit(std::move(change), writes);
+    }
 }
 
-qint64 CTimerLedger::Now() const {
-    return m_clock.Now();
+void CTimerLedger::StartStopped() {
+    m_heartbeat.stop();
+    m_nRunning = 0;
+    m_timeStart = m_clock.Now();
+    m_elapsedStart = m_clock.Elapsed();
+}
+
+void CTimerLedger::InitTimers(const std::function<QString(int)>& name) {
+    PeriodSink::Change change;
+    EnsureReconciled();
+    change.events.push_back({PeriodSink::Event::FirstRun, m_clock.Now(), -1, {}, 0});
+    std::copy_n(m_nSeconds.begin(), kTimers, change.before.begin());
+    change.after.fill(0);
+    m_sink.Record(change);
+    // Seconds and names entry by entry, as a first run has always written them.
+    for (int i = 0; i < kTimers; ++i) {
+        m_nSeconds[i] = 0;
+        m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(i), 0);
+        m_profile.WriteProfileString(ProfileLayout::kTimerText, ProfileLayout::IndexEntry(i), name(i));
+    }
 }
 
 qint64 CTimerLedger::ShownSeconds(int index) const {
-    return m_nSeconds[index] + (m_nRunning == index + 1 ? m_clock.Now() - m_timeStart : 0);
+    return m_nSeconds[index] + (m_nRunning == index + 1 ? ElapsedNow() : 0);
+}
+
+std::vector<int> CTimerLedger::MatchName(const QString& wanted) const {
+    std::vector<int> exact;
+    std::vector<int> anyCase;
+    std::vector<int> prefix;
+    for (int i = 0; i < kTimers; ++i) {
+        const QString& name = m_strName[i];
+        if (name == wanted) {
+            exact.push_back(i);
+        }
+        if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
+            anyCase.push_back(i);
+        }
+        if (name.startsWith(wanted, Qt::CaseInsensitive)) {
+            prefix.push_back(i);
+        }
+    }
+    // "mail" is "Mail", not also "Mailing".
+    return !exact.empty() ? exact : !anyCase.empty() ? anyCase : prefix;
 }
 
 qint64 CTimerLedger::SwitchableMinutes(int index) const {
-    if (m_nRunning <= 0 || m_nRunning > kTimers || m_nRunning == index + 1 || index < 0 || index >= kTimers) {
+    if (Running() == 0 || m_nRunning == index + 1 || index < 0 || index >= kTimers) {
         return 0;
     }
-    return std::max<qint64>(0, (m_clock.Now() - m_timeStart) / 60);
+    return ElapsedNow() / 60;
 }
 
 bool CTimerLedger::SwitchedEarlier(int index, qint64 minutes) {
+    EnsureReconciled();
     if (minutes < 1 || minutes > SwitchableMinutes(index)) {
         return false;
     }
     // A switch that happened `minutes` ago: the running timer is charged up to then, and the new
-    // period starts at that same reading.
-    const qint64 at = m_clock.Now() - minutes * 60;
-    ChargeOpenPeriod(at);
-    m_nRunning = index + 1;
-    m_timeStart = at;
+    // period starts at that same reading. It has been seen running now: a crash in the next minute
+    // must not lose those minutes.
+    const int ran = m_nRunning - 1;
+    const qint64 elapsed = ElapsedNow() - minutes * 60;
+    PeriodSink::Change change;
+    change.closed = Charged(elapsed);
+    change.opened = PeriodSink::Period{0, index, m_strName[index], change.closed->end, Now()};
+    const qint64 start = change.closed->end;
+    Commit(std::move(change), {{ran, Kelvra::SaturatingAdd(m_nSeconds[ran], elapsed)}});
+    OpenPeriod(index, start, m_elapsedStart + elapsed);
     m_display.m_nSelected = m_nRunning;
     LoadTimers();
     ShowTimers();
-    m_sink.PeriodOpened(index, m_strName[index], m_timeStart);
     RefreshRunningTimer();
     return true;
 }
@@ -210,23 +367,26 @@ bool CTimerLedger::AddTime(int index, qint64 seconds) {
     if (seconds < lowest || seconds > highest) {
         return false;
     }
+    EnsureReconciled();
+    PeriodSink::Change change;
+    int before = m_nSeconds[index];
     if (m_nRunning == index + 1) {
-        // The running period is closed at now and goes on from the same reading, so that what is added
-        // is stored with the time as shown.
-        m_timeStart = ChargeOpenPeriod();
-        m_sink.PeriodOpened(index, m_strName[index], m_timeStart);
+        // The running period is closed at now and goes on from the same reading, in the same change, so
+        // that what is added is stored with the time as shown.
+        const qint64 elapsedNow = m_clock.Elapsed();
+        const qint64 elapsed = std::max<qint64>(0, elapsedNow - m_elapsedStart);
+        change.closed = Charged(elapsed);
+        change.opened =
+            PeriodSink::Period{0, index, m_strName[index], change.closed->end, change.closed->end};
+        before = Kelvra::SaturatingAdd(before, elapsed);
+        m_timeStart = change.closed->end;
+        m_elapsedStart = elapsedNow;
     }
-    // The clock may have moved on since the range was checked: the journal gets what the profile
-    // gained, which the limits may have cut.
-    const qint64 at = m_clock.Now();
-    const int before = m_nSeconds[index];
+    // The journal gets what the profile gained, which the limits may have cut.
     const int after = Corrected(before, seconds);
-    m_nSeconds[index] = after;
-    m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), after);
-    if (after != before) {
-        m_sink.SecondsAdded(PeriodSink::Added::Adjustment,
-                            {{index, m_strName[index], qint64{after} - before}}, at);
-    }
+    change.events.push_back(
+        {PeriodSink::Event::Adjust, Now(), index, m_strName[index], qint64{after} - before});
+    Commit(std::move(change), {{index, after}});
     LoadTimers();
     ShowTimers();
     RefreshRunningTimer();
@@ -234,38 +394,55 @@ bool CTimerLedger::AddTime(int index, qint64 seconds) {
 }
 
 void CTimerLedger::RestoreSeconds(const std::vector<std::pair<int, qint64>>& cleared) {
+    EnsureReconciled();
     const qint64 at = m_clock.Now();
-    std::vector<PeriodSink::Addition> restored;
-    for (const auto& [index, seconds] : cleared) {
+    PeriodSink::Change change;
+    std::vector<std::pair<int, int>> writes;
+    std::array<int, kSlots> seconds = m_nSeconds;
+    for (const auto& [index, amount] : cleared) {
         if (index < 0 || index >= kTimers) {
             continue;
         }
-        const QString entry = ProfileLayout::IndexEntry(index);
-        const int before = m_profile.GetProfileInt(ProfileLayout::kTimerSec, entry, 0);
-        const int after = Corrected(before, seconds);
-        m_profile.WriteProfileInt(ProfileLayout::kTimerSec, entry, after);
+        const int before = seconds[index];
+        seconds[index] = Corrected(before, amount);
         // Recorded also when nothing changed: it marks the reset as undone.
-        restored.push_back({index, m_strName[index], qint64{after} - before});
+        change.events.push_back(
+            {PeriodSink::Event::Undo, at, index, m_strName[index], qint64{seconds[index]} - before});
+        writes.emplace_back(index, seconds[index]);
     }
-    m_sink.SecondsAdded(PeriodSink::Added::Undo, restored, at);
+    Commit(std::move(change), writes);
     LoadTimers();
     ShowTimers();
     RefreshRunningTimer();
 }
 
 void CTimerLedger::CommitName(int index, const QString& name) {
+    EnsureReconciled();
     m_sink.NameCommitted(index, name, m_clock.Now());
 }
 
 void CTimerLedger::SettleAway(qint64 left, qint64 back, bool keep) {
-    if (m_nRunning <= 0 || m_nRunning > kTimers) {
+    EnsureReconciled();
+    if (Running() == 0) {
         return;
     }
     const int index = m_nRunning - 1;
-    if (!keep) {
-        ChargeOpenPeriod(std::max(left, m_timeStart));
-        m_timeStart = std::max(back, m_timeStart);
-        m_sink.PeriodOpened(index, m_strName[index], back);
+    PeriodSink::Change change;
+    const PeriodSink::Dated away{keep ? PeriodSink::Event::AwayKept : PeriodSink::Event::AwayDiscarded, left,
+                                 index, m_strName[index], back - left};
+    if (keep) {
+        change.events.push_back(away);
+        Commit(std::move(change), {});
+        return;
     }
-    m_sink.AwayDecided(index, left, back, keep);
+    // In the board's readings: the open period's start plus elapsed time.
+    const qint64 chargedTo = std::clamp(left, m_timeStart, Now());
+    const qint64 resumed = std::clamp(back, chargedTo, Now());
+    change.closed = Charged(chargedTo - m_timeStart);
+    change.events.push_back(away);
+    // Opened again in the past, and seen now: a crash in the next minute loses no more than that.
+    change.opened = PeriodSink::Period{0, index, m_strName[index], resumed, Now()};
+    const qint64 elapsedStart = m_elapsedStart + (resumed - m_timeStart);
+    Commit(std::move(change), {{index, Kelvra::SaturatingAdd(m_nSeconds[index], chargedTo - m_timeStart)}});
+    OpenPeriod(index, resumed, elapsedStart);
 }

@@ -2,10 +2,13 @@
 
 #include "board/BoardDisplay.h"
 #include "board/PeriodSink.h"
+#include "common/Vocabulary.h"
 
 #include <QString>
+#include <QTimer>
 #include <QtGlobal>
 #include <array>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -14,23 +17,24 @@ class Clock;
 class Profile;
 
 // The ten timers: their stored seconds and names (a cache of the profile), the one open period, and
-// every text the board shows. Seconds reach the profile when a period is closed (at a switch and when
-// the board goes away) and when the user corrects a timer or undoes a reset, never on the one-second
-// refresh, which only recomputes what is shown.
+// every text the board shows. The only writer of the timers' seconds: each change is recorded through
+// the PeriodSink first and then written to the profile, never on the one-second refresh, which only
+// recomputes what is shown.
 //
-// Seconds saturate at the 32-bit limits instead of wrapping, and a negative time (a clock set back
-// during a period) is shown with a leading minus.
+// A period's length is elapsed time (Clock::Elapsed); the calendar clock only labels its start, and its
+// end is the start plus the elapsed time. So a clock set back or forward while a timer runs is never
+// charged. Seconds saturate at the 32-bit limits instead of wrapping.
 class CTimerLedger final {
 public:
-    static constexpr int kTimers = BoardDisplay::kTimers;
+    static constexpr int kTimers = Kelvra::kTimers;
     static constexpr int kSlots = 15; // slots 10..14 exist and stay unused
+    static constexpr int kHeartbeatSeconds = 60;
 
     CTimerLedger(Profile& profile, const Clock& clock, BoardDisplay& display,
                  PeriodSink& sink = PeriodSink::None());
+    Q_DISABLE_COPY_MOVE(CTimerLedger)
 
-    static QString FormatSeconds(qint64 seconds);
-    // Stored seconds plus a charge, held within the 32-bit range.
-    static int AddSeconds(int seconds, qint64 elapsed);
+    static QString FormatSeconds(qint64 seconds) { return Kelvra::FormatSeconds(seconds); }
 
     void LoadTimers();
     void ShowTimers();
@@ -38,10 +42,47 @@ public:
     void RefreshRunningTimer();
     void SaveRunningTimer();
     void ClearAllSeconds();
-    // One Reset box of the names dialog: 0 seconds for that timer. The boxes of one closing of the
-    // dialog share one reading `at`, which keeps them together for an undo.
-    void ClearSeconds(int index, qint64 at);
+    // The Reset boxes of one closing of the names dialog: 0 seconds for those timers, recorded as one
+    // change at one reading, which keeps them together for an undo.
+    void ClearSeconds(const std::vector<int>& indexes);
+    // The board starts stopped; its period start is now.
+    void StartStopped();
+    // First-run set-up of the timers: 0 seconds and the given name for each, in index order.
+    void InitTimers(const std::function<QString(int)>& name);
+
+    // What the board's readings are: while a timer runs, its start plus the elapsed time (a calendar
+    // clock stepped meanwhile does not move it); while stopped, the calendar clock.
     qint64 Now() const;
+    // Marks the open period as running now; a timer calls it every minute.
+    void Heartbeat();
+
+    // Brings the profile and the record into agreement once the record is open, and charges periods a
+    // board that died left open. Runs once; the first change runs it if it comes earlier. Returns what
+    // was recovered and what the user must be told, only to the first caller.
+    struct Reconciled {
+        std::vector<PeriodSink::Period> recovered;
+        std::vector<PeriodSink::Dated> balances;
+    };
+    std::optional<Reconciled> Reconcile();
+
+    // Read-only views of the state.
+    int Running() const { return m_nRunning > 0 && m_nRunning <= kTimers ? m_nRunning : 0; }
+    qint64 Start() const { return m_timeStart; }
+    int Seconds(int index) const { return m_nSeconds[static_cast<size_t>(index)]; }
+    const QString& Name(int index) const { return m_strName[static_cast<size_t>(index)]; }
+    const QString& TimeText(int index) const { return m_strTime[static_cast<size_t>(index)]; }
+    const QString& PercentText(int index) const { return m_strPercent[static_cast<size_t>(index)]; }
+    double Percent(int index) const { return m_dPercent[static_cast<size_t>(index)]; }
+    int TotalSeconds() const { return m_nTotalSeconds; }
+    const QString& TotalText() const { return m_strTotal; }
+    // The stored seconds plus what the open period has run, if `index` runs.
+    qint64 ShownSeconds(int index) const;
+    // The texts as a running board showed them at `live.now`, for a report; changes nothing stored.
+    void ShowLive(const Kelvra::LivePeriod& live);
+
+    // The timer a name stands for: the exact name, else the one in another case, else the one name that
+    // begins with it in any case. Empty when none fits; several when it is ambiguous.
+    std::vector<int> MatchName(const QString& wanted) const;
 
     // "Switched here ... minutes ago": the last `minutes` of the open period go to timer `index`, which
     // runs from then on. False (and nothing done) unless another timer runs and its period is at least
@@ -56,8 +97,6 @@ public:
     bool AddTime(int index, qint64 seconds);
     // The range AddTime accepts for timer `index` now.
     std::pair<qint64, qint64> AddTimeRange(int index) const;
-    // The stored seconds plus what the open period has run, if `index` runs.
-    qint64 ShownSeconds(int index) const;
     // Gives back seconds a reset cleared (Undo Reset), within the 32-bit limit.
     void RestoreSeconds(const std::vector<std::pair<int, qint64>>& cleared);
     // A name the names dialog changed, once it has closed.
@@ -66,6 +105,20 @@ public:
     // discarding charges the open period up to `left` (not before its start) and opens it again at
     // `back`.
     void SettleAway(qint64 left, qint64 back, bool keep);
+
+private:
+    qint64 ElapsedNow() const;
+    // Records `change` (its `before` and `after` filled in here from the seconds), then writes the
+    // profile entries `writes` in that order.
+    // Records `change`, its seconds before and after taken from the ledger and `writes`, then writes each
+    // (timer, seconds) of `writes` to the profile in that order.
+    void Commit(PeriodSink::Change change, const std::vector<std::pair<int, int>>& writes);
+    // The open period as charged at `elapsed` seconds from its start.
+    PeriodSink::Period Charged(qint64 elapsed) const;
+    void OpenPeriod(int index, qint64 start, qint64 elapsedStart);
+    void EnsureReconciled();
+    void ComputeShares(int runningIndex, qint64 elapsed);
+    void Refresh(qint64 elapsed);
 
     std::array<int, kSlots> m_nSeconds{};
     int m_nTotalSeconds = 0;
@@ -76,14 +129,13 @@ public:
     QString m_strTotal;
     std::array<double, kSlots> m_dPercent{};
     qint64 m_timeStart = 0;
-
-private:
-    // Charges the open period up to `end` (now by default); returns the reading it charged up to.
-    qint64 ChargeOpenPeriod(std::optional<qint64> end = std::nullopt);
-    void ComputeShares(int runningIndex, qint64 elapsed);
+    qint64 m_elapsedStart = 0; // Clock::Elapsed() at m_timeStart
 
     Profile& m_profile;
     const Clock& m_clock;
     BoardDisplay& m_display;
     PeriodSink& m_sink;
+    QTimer m_heartbeat;
+    bool m_bReconciled = false;
+    std::optional<Reconciled> m_reconciled; // kept for the first caller of Reconcile
 };

@@ -28,7 +28,7 @@ int InstallationNumber(qint64 now) {
     return ((local.tm_mday * 24 * 3600) + local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * 100 + 10;
 }
 
-bool InitProfile(Profile& profile, const Clock& clock, PeriodSink& sink) {
+bool InitProfile(Profile& profile, const Clock& clock, CTimerLedger& ledger) {
     using namespace ProfileLayout;
     if (profile.GetProfileInt(kTimer, kInit, 0) == 0) {
         // Init cleared by hand over a board in use: what is about to be overwritten is kept beside it.
@@ -42,12 +42,8 @@ bool InitProfile(Profile& profile, const Clock& clock, PeriodSink& sink) {
         }
         const qint64 now = clock.Now();
         profile.WriteProfileInt(kTimer, kRandomId, InstallationNumber(now));
-        for (int i = 0; i < CTimerLedger::kTimers; ++i) {
-            profile.WriteProfileInt(kTimerSec, IndexEntry(i), 0);
-            profile.WriteProfileString(kTimerText, IndexEntry(i), DefaultName(i));
-        }
+        ledger.InitTimers(DefaultName);
         profile.WriteProfileInt(kTimer, kInit, 1);
-        sink.TimersReset(PeriodSink::Reset::FirstRun, -1, now);
     }
     return profile.GetProfileInt(kTimer, kCc, 0) == 0;
 }
@@ -66,12 +62,13 @@ void ResetAllTimers(CTimerLedger& ledger, BoardDisplay& display,
 }
 
 void ApplyFieldResets(CTimerLedger& ledger, const std::array<int, BoardDisplay::kTimers>& resetFlags) {
-    const qint64 at = ledger.Now();
+    std::vector<int> reset;
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
         if (resetFlags[i] == 1) {
-            ledger.ClearSeconds(i, at);
+            reset.push_back(i);
         }
     }
+    ledger.ClearSeconds(reset);
     ledger.LoadTimers();
     ledger.ShowTimers();
 }

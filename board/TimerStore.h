@@ -1,7 +1,6 @@
 #pragma once
 
 #include "board/BoardDisplay.h"
-#include "board/PeriodSink.h"
 
 #include <QString>
 #include <array>
@@ -22,8 +21,9 @@ inline const QString kResetAllQuestion =
 int InstallationNumber(qint64 now);
 
 // Writes the first-run defaults when "Timer"/"Init" is 0. Returns true when no country code is stored
-// yet, that is when the caller must arm the one-shot lookup timer. The sink hears of a first-run set-up.
-bool InitProfile(Profile& profile, const Clock& clock, PeriodSink& sink = PeriodSink::None());
+// yet, that is when the caller must arm the one-shot lookup timer. The timers' seconds and names are the
+// ledger's to write.
+bool InitProfile(Profile& profile, const Clock& clock, CTimerLedger& ledger);
 
 // Asks `confirm` with the question; on Yes the running timer is charged and stopped and all ten timers
 // are set to 0 seconds. The names stay.

@@ -1,6 +1,6 @@
 #include "dialogs/AddTimeDlg.h"
 
-#include "board/TimerLedger.h"
+#include "common/Vocabulary.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -48,18 +48,18 @@ void CAddTimeDlg::OnEdited() {
     QString result;
     bool ok = false;
     if (!amount || *amount == 0) {
-        result = QStringLiteral("Now %1.").arg(CTimerLedger::FormatSeconds(m_shown).trimmed());
+        result = QStringLiteral("Now %1.").arg(Kelvra::FormatSeconds(m_shown).trimmed());
     } else if (*amount < m_lowest) {
         result = QStringLiteral("A timer cannot go below 0:00:00.");
     } else if (*amount > m_highest) {
         result = QStringLiteral("A timer cannot hold more than %1.")
-                     .arg(CTimerLedger::FormatSeconds(m_shown + m_highest).trimmed());
+                     .arg(Kelvra::FormatSeconds(m_shown + m_highest).trimmed());
     } else {
         ok = true;
         m_amount = *amount;
         result = QStringLiteral("Now %1, then %2.")
-                     .arg(CTimerLedger::FormatSeconds(m_shown).trimmed(),
-                          CTimerLedger::FormatSeconds(m_shown + *amount).trimmed());
+                     .arg(Kelvra::FormatSeconds(m_shown).trimmed(),
+                          Kelvra::FormatSeconds(m_shown + *amount).trimmed());
     }
     m_result->setText(result);
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(ok);

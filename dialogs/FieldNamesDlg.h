@@ -1,6 +1,6 @@
 #pragma once
 
-#include "board/BoardDisplay.h"
+#include "common/Vocabulary.h"
 #include "platform/DialogBuilder.h"
 
 #include <QDialog>
@@ -21,7 +21,7 @@ public:
     explicit CFieldNamesDlg(Profile& profile, QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(CFieldNamesDlg)
 
-    static constexpr int kTimers = BoardDisplay::kTimers;
+    static constexpr int kTimers = Kelvra::kTimers;
 
     std::array<QString, kTimers> m_strField;
     std::array<int, kTimers> m_nReset{};

@@ -221,7 +221,7 @@ void CHistoryWindow::Refresh() {
     if (!m_dataVersion || *m_dataVersion != version) {
         m_dataVersion = version;
         Load();
-    } else if (m_ledger.m_nRunning != 0 || m_bWasRunning) {
+    } else if (m_ledger.Running() != 0 || m_bWasRunning) {
         Rebuild();
     }
 }
@@ -247,11 +247,10 @@ QString CHistoryWindow::DayLabel(QDate day) const {
 
 void CHistoryWindow::Rebuild() {
     m_shown = m_read;
-    m_bWasRunning = m_ledger.m_nRunning != 0;
+    m_bWasRunning = m_ledger.Running() != 0;
     if (m_bWasRunning) {
-        const int index = m_ledger.m_nRunning - 1;
-        JournalWeek::ApplyRunning(m_shown, index, m_ledger.m_strName[static_cast<size_t>(index)],
-                                  m_ledger.m_timeStart, m_clock.Now());
+        const int index = m_ledger.Running() - 1;
+        JournalWeek::ApplyRunning(m_shown, index, m_ledger.Name(index), m_ledger.Start(), m_ledger.Now());
     }
     // Nothing that would write is offered while the board does not record: no period menu.
     QString problem = !m_readProblem.isEmpty() ? m_readProblem : m_queryProblem;
@@ -369,7 +368,7 @@ void CHistoryWindow::OpenPeriodMenu(QTreeWidgetItem* item, QPoint globalPos) {
 QString CHistoryWindow::Csv() const {
     const bool bDay = IsPeriodsView();
     const JournalReport::Request request{bDay ? JournalReport::Unit::Period : JournalReport::Unit::Day,
-                                         BoardReport::Format::Csv, bDay ? m_day : m_monday,
+                                         Kelvra::ReportFormat::Csv, bDay ? m_day : m_monday,
                                          bDay ? m_day : m_monday.addDays(JournalWeek::kDays - 1)};
     return JournalReport::Render(request, m_shown);
 }

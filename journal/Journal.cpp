@@ -42,6 +42,13 @@ const char* const kVersion2Indexes =
     "CREATE INDEX periods_charged ON periods(timer, close_seq, end_utc - start_utc) "
     "WHERE end_utc IS NOT NULL;";
 
+// Version 3: per timer, the seconds the journal last asked the profile to hold (`asked`) and those the
+// profile file held for certain when it was last known (`disk`). They differ only while a change is
+// recorded and its profile write not known to have landed; at start a profile that still holds `disk`
+// gets `asked` written, and any other difference is recorded as a balance.
+const char* const kVersion3State =
+    "CREATE TABLE profile_state(timer INTEGER PRIMARY KEY, asked INTEGER NOT NULL, disk INTEGER NOT NULL);";
+
 quint32 BigEndian32(const QByteArray& bytes, int at) {
     quint32 value = 0;
     for (int i = 0; i < 4; ++i) {
@@ -240,6 +247,9 @@ Sql::Status Journal::Migrate(bool& created) {
     if (status.Ok() && version < 2) {
         status = m_db.Exec(kVersion2Indexes);
     }
+    if (status.Ok() && version < 3) {
+        status = m_db.Exec(kVersion3State);
+    }
     if (status.Ok()) {
         status = m_db.Exec(QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2;")
                                .arg(kApplicationId)
@@ -253,7 +263,7 @@ Sql::Status Journal::Migrate(bool& created) {
 Sql::Status Journal::Prepare() {
     const std::pair<Sql::Statement*, const char*> statements[] = {
         {&m_begin,
-         "INSERT INTO periods(timer, name, start_utc, seen_utc, utc_offset) VALUES(?1, ?2, ?3, ?3, ?4)"},
+         "INSERT INTO periods(timer, name, start_utc, seen_utc, utc_offset) VALUES(?1, ?2, ?3, ?5, ?4)"},
         {&m_end,
          "UPDATE periods SET end_utc = ?2, seen_utc = ?2, "
          "close_seq = (SELECT coalesce(max(id), 0) FROM events) WHERE end_utc IS NULL AND timer = ?1"},
@@ -266,9 +276,14 @@ Sql::Status Journal::Prepare() {
         {&m_rename, "UPDATE periods SET name = ?2 WHERE end_utc IS NULL AND timer = ?1"},
         // Through the open-period index: ordered by id alone, the planner would walk every period.
         {&m_findOpen, "SELECT id, timer, name, start_utc, seen_utc FROM periods INDEXED BY periods_open "
-                      "WHERE end_utc IS NULL ORDER BY id LIMIT 1"},
+                      "WHERE end_utc IS NULL ORDER BY id"},
         {&m_closeLeft, "UPDATE periods SET end_utc = ?2, seen_utc = ?2, "
                        "close_seq = (SELECT coalesce(max(id), 0) FROM events) WHERE id = ?1"},
+        {&m_readState, "SELECT timer, asked, disk FROM profile_state"},
+        {&m_writeState, "INSERT INTO profile_state(timer, asked, disk) VALUES(?1, ?2, ?3) "
+                        "ON CONFLICT(timer) DO UPDATE SET asked = ?2, disk = ?3"},
+        {&m_setAsked, "UPDATE profile_state SET asked = ?2 WHERE timer = ?1"},
+        {&m_markWritten, "UPDATE profile_state SET disk = asked WHERE disk != asked"},
     };
     for (const auto& [statement, sql] : statements) {
         Sql::Status status = m_db.Prepare(sql, *statement);
@@ -289,8 +304,13 @@ Sql::Status Journal::Prepare() {
     return {};
 }
 
-Sql::Status Journal::BeginPeriod(int index, const QString& name, qint64 start) {
-    return m_begin.Bind(1, index).Bind(2, name).Bind(3, start).Bind(4, LocalOffset(start)).Run();
+Sql::Status Journal::BeginPeriod(int index, const QString& name, qint64 start, qint64 seen) {
+    return m_begin.Bind(1, index)
+        .Bind(2, name)
+        .Bind(3, start)
+        .Bind(4, LocalOffset(start))
+        .Bind(5, seen)
+        .Run();
 }
 
 Sql::Status Journal::EndPeriod(int index, const QString& name, qint64 start, qint64 end) {
@@ -326,24 +346,39 @@ Sql::Status Journal::RenameOpenPeriod(int index, const QString& name) {
     return m_rename.Bind(1, index).Bind(2, name).Run();
 }
 
-std::optional<Journal::OpenPeriod> Journal::FindOpenPeriod() {
-    std::optional<OpenPeriod> found;
-    if (m_findOpen.Next()) {
-        found = OpenPeriod{m_findOpen.Int(0), static_cast<int>(m_findOpen.Int(1)), m_findOpen.Text(2),
-                           m_findOpen.Int(3), m_findOpen.Int(4)};
+Sql::Status Journal::FindOpenPeriods(std::vector<OpenPeriod>& open) {
+    open.clear();
+    while (m_findOpen.Next()) {
+        open.push_back(OpenPeriod{m_findOpen.Int(0), static_cast<int>(m_findOpen.Int(1)), m_findOpen.Text(2),
+                                  m_findOpen.Int(3), m_findOpen.Int(4)});
     }
-    m_findOpen.Finish();
-    return found;
+    return m_findOpen.Finish();
 }
 
-Sql::Status Journal::CloseLeftOpen(const OpenPeriod& period, qint64 end, qint64 now) {
-    Sql::Transaction transaction(m_db);
-    Sql::Status status = transaction.Begun();
-    if (status.Ok()) {
-        status = m_closeLeft.Bind(1, period.id).Bind(2, end).Run();
+Sql::Status Journal::ReadState(std::array<State, kTimers>& state, bool& present) {
+    present = false;
+    while (m_readState.Next()) {
+        const qint64 timer = m_readState.Int(0);
+        if (timer >= 0 && timer < kTimers) {
+            state[static_cast<size_t>(timer)] = {m_readState.Int(1), m_readState.Int(2)};
+            present = true;
+        }
     }
-    if (status.Ok()) {
-        status = AddEvent(QStringLiteral("recovery"), now, period.index, period.name, end - period.start);
-    }
-    return status.Ok() ? transaction.Commit() : status;
+    return m_readState.Finish();
+}
+
+Sql::Status Journal::WriteState(int index, const State& state) {
+    return m_writeState.Bind(1, index).Bind(2, state.asked).Bind(3, state.disk).Run();
+}
+
+Sql::Status Journal::SetAsked(int index, qint64 seconds) {
+    return m_setAsked.Bind(1, index).Bind(2, seconds).Run();
+}
+
+Sql::Status Journal::MarkWritten() {
+    return m_markWritten.Run();
+}
+
+Sql::Status Journal::CloseLeftOpen(const OpenPeriod& period, qint64 end) {
+    return m_closeLeft.Bind(1, period.id).Bind(2, end).Run();
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "common/Vocabulary.h"
 #include "journal/Sqlite.h"
 
 #include <QString>
+#include <array>
 #include <optional>
+#include <vector>
 
 // The journal of periods: every period a timer ran (timer index, its name then, start, end, last seen,
 // the local UTC offset at its start) and every event that changed the totals, in one SQLite file in
@@ -14,7 +17,8 @@
 // a newer version of the program is left untouched.
 class Journal final {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
+    static constexpr int kTimers = Kelvra::kTimers;
 
     struct Opened {
         Sql::Status status;    // failure: the journal is closed and must not be used
@@ -42,7 +46,8 @@ public:
     bool IsOpen() const { return m_db.IsOpen(); }
     Sql::Database& Database() { return m_db; }
 
-    Sql::Status BeginPeriod(int index, const QString& name, qint64 start);
+    // A period that began at `start` and was last known running at `seen`.
+    Sql::Status BeginPeriod(int index, const QString& name, qint64 start, qint64 seen);
     // Closes the open period of `index` at `end`; records a closed one when none was open.
     Sql::Status EndPeriod(int index, const QString& name, qint64 start, qint64 end);
     Sql::Status Touch(qint64 now);
@@ -52,9 +57,22 @@ public:
     Sql::Status AddEvent(const QString& kind, qint64 at, int index, const QString& name, qint64 seconds);
     Sql::Status RenameOpenPeriod(int index, const QString& name);
 
-    std::optional<OpenPeriod> FindOpenPeriod();
-    // Closes a period left open by a board that died, and records the recovery, in one transaction.
-    Sql::Status CloseLeftOpen(const OpenPeriod& period, qint64 end, qint64 now);
+    // Periods left open, oldest first: only a board that died leaves one.
+    Sql::Status FindOpenPeriods(std::vector<OpenPeriod>& open);
+    // Closes a period left open by a board that died.
+    Sql::Status CloseLeftOpen(const OpenPeriod& period, qint64 end);
+
+    // Per timer, the seconds last asked of the profile, and those its file held when last known.
+    struct State {
+        qint64 asked = 0;
+        qint64 disk = 0;
+    };
+    // `present` false: the journal has no such record yet (new, or written by an older version).
+    Sql::Status ReadState(std::array<State, kTimers>& state, bool& present);
+    Sql::Status WriteState(int index, const State& state);
+    Sql::Status SetAsked(int index, qint64 seconds);
+    // The profile's last write landed: it holds every value asked of it.
+    Sql::Status MarkWritten();
 
     // Seconds east of UTC in the local zone at `utc`.
     static int LocalOffset(qint64 utc);
@@ -70,4 +88,5 @@ private:
     const QString m_path;
     Sql::Database m_db;
     Sql::Statement m_begin, m_end, m_endMissing, m_touch, m_event, m_rename, m_findOpen, m_closeLeft;
+    Sql::Statement m_readState, m_writeState, m_setAsked, m_markWritten;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Vocabulary.h"
 #include "journal/Journal.h"
 
 #include <QDate>
@@ -13,7 +14,7 @@
 // first period, and each timer's seconds since its last reset. Reports and the history read only this.
 class JournalQuery final {
 public:
-    static constexpr int kTimers = 10;
+    static constexpr int kTimers = Kelvra::kTimers;
 
     struct Period {
         qint64 id = 0;

@@ -17,7 +17,7 @@ namespace {
 
 using Period = JournalQuery::Period;
 using Piece = LocalDays::Piece;
-using BoardReport::Format;
+using Format = Kelvra::ReportFormat;
 
 // Text columns grow up to this width; a longer name is printed whole and pushes its row out.
 constexpr qsizetype kTextColumnWidth = 40;
@@ -325,7 +325,7 @@ QString Render(const Request& request, const std::vector<Period>& periods) {
 }
 
 Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out,
-                   const std::optional<LivePeriod>& live) {
+                   const std::optional<Kelvra::LivePeriod>& live) {
     Request range = request;
     range.to = request.to.isValid() ? request.to : std::max(today, request.from);
     if (!range.from.isValid()) {

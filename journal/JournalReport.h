@@ -1,7 +1,6 @@
 #pragma once
 
-#include "board/BoardReport.h"
-#include "board/LivePeriod.h"
+#include "common/Vocabulary.h"
 #include "journal/JournalQuery.h"
 #include "journal/Sqlite.h"
 
@@ -18,7 +17,7 @@ enum class Unit { Day, Week, Month, Period };
 
 struct Request {
     Unit unit = Unit::Day;
-    BoardReport::Format format = BoardReport::Format::Text;
+    Kelvra::ReportFormat format = Kelvra::ReportFormat::Text;
     QDate from; // invalid: the day of the first period
     QDate to;   // invalid: `today`
 };
@@ -26,7 +25,7 @@ struct Request {
 // `live`: the running board's open period, which then lasts until the board's now instead of its last
 // heartbeat.
 Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out,
-                   const std::optional<LivePeriod>& live = std::nullopt);
+                   const std::optional<Kelvra::LivePeriod>& live = std::nullopt);
 
 // The periods that a report of the local days `from` to `to` needs, including those recorded in another
 // zone that fall into them on the local clock.

@@ -1,6 +1,5 @@
 #include "journal/JournalSink.h"
 
-#include "board/TimerLedger.h"
 #include "platform/Clock.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Profile.h"
@@ -9,14 +8,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <algorithm>
 
 JournalSink::JournalSink(const QString& path, const Clock& clock, Profile& profile)
-    : m_journal(path), m_clock(clock), m_profile(profile) {
-    m_heartbeat.setInterval(kHeartbeatSeconds * 1000);
-    // Precise, so that the period is seen every 60 s and a kill loses at most that.
-    m_heartbeat.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&m_heartbeat, &QTimer::timeout, [this] { Beat(); });
-}
+    : m_journal(path), m_clock(clock), m_profile(profile) {}
 
 JournalSink::~JournalSink() = default;
 
@@ -42,7 +37,6 @@ bool JournalSink::Ready() {
 }
 
 JournalSink::Attached JournalSink::Open() {
-    using namespace ProfileLayout;
     Attached attached;
     QDir().mkpath(QFileInfo(m_journal.Path()).absolutePath());
     // One writer per journal, also when two profiles name the same one.
@@ -60,39 +54,7 @@ JournalSink::Attached JournalSink::Open() {
     if (!m_bRecording) {
         return attached;
     }
-    const qint64 now = m_clock.Now();
-    if (opened.bCreated) {
-        // Totals from before the journal existed, so that its sums agree with the profile from the start.
-        for (int i = 0; i < CTimerLedger::kTimers && m_bRecording; ++i) {
-            const int seconds = m_profile.GetProfileInt(kTimerSec, IndexEntry(i), 0);
-            if (seconds != 0) {
-                Check(m_journal.AddEvent(QStringLiteral("balance"), now, i, {}, seconds));
-            }
-        }
-    }
-    // Only a board that died leaves a period open: we hold the instance lock.
-    while (m_bRecording) {
-        const std::optional<Journal::OpenPeriod> open = m_journal.FindOpenPeriod();
-        if (!open || open->index < 0 || open->index >= CTimerLedger::kTimers) {
-            break;
-        }
-        const qint64 end = std::max(open->start, std::min(open->lastSeen, now));
-        Check(m_journal.CloseLeftOpen(*open, end, now));
-        if (!m_bRecording) {
-            break;
-        }
-        const QString entry = IndexEntry(open->index);
-        m_profile.WriteProfileInt(
-            kTimerSec, entry,
-            CTimerLedger::AddSeconds(m_profile.GetProfileInt(kTimerSec, entry, 0), end - open->start));
-        attached.recovered = Recovered{open->index, open->name, open->start, end};
-    }
-    if (!m_bRecording && attached.problem.isEmpty()) {
-        attached.problem =
-            QStringLiteral("The history journal %1 cannot be written. Times are still saved to "
-                           "the profile, but no history is recorded.")
-                .arg(m_journal.Path());
-    }
+    m_bCreated = opened.bCreated;
     return attached;
 }
 
@@ -101,45 +63,212 @@ void JournalSink::Check(const Sql::Status& status) {
         return;
     }
     m_bRecording = false;
-    m_heartbeat.stop();
+    m_bFailed = m_journal.IsOpen();
     // While opening, the failure is told with what Attach returns.
     if (m_attached && m_onProblem) {
         m_onProblem(
             QStringLiteral("The history journal %1 cannot be written (%2). Times are still saved to the "
-                           "profile, but no more history is recorded in this session.")
+                           "profile; the history takes them up again once the journal can be written.")
                 .arg(m_journal.Path(), status.message));
     }
 }
 
-void JournalSink::PeriodOpened(int index, const QString& name, qint64 start) {
-    if (!Ready()) {
-        return;
+namespace {
+
+QString EventName(PeriodSink::Event kind) {
+    switch (kind) {
+    case PeriodSink::Event::ResetAll:
+        return QStringLiteral("reset_all");
+    case PeriodSink::Event::Reset:
+        return QStringLiteral("reset");
+    case PeriodSink::Event::FirstRun:
+        return QStringLiteral("first_run");
+    case PeriodSink::Event::Adjust:
+        return QStringLiteral("adjust");
+    case PeriodSink::Event::Undo:
+        return QStringLiteral("undo");
+    case PeriodSink::Event::AwayKept:
+        return QStringLiteral("away_kept");
+    case PeriodSink::Event::AwayDiscarded:
+        return QStringLiteral("away_discarded");
+    case PeriodSink::Event::Recovery:
+        break;
     }
-    m_openName = name;
-    Check(m_journal.BeginPeriod(index, name, start));
-    // A period that began in the past ("switched here ... minutes ago") has been seen now: a crash in
-    // the next minute must not lose those minutes.
+    return QStringLiteral("recovery");
+}
+
+} // namespace
+
+PeriodSink::Found JournalSink::Reconcile(const Seconds& profile) {
+    Found found;
+    if (!Ready()) {
+        return found;
+    }
+    std::array<Journal::State, Journal::kTimers> state{};
+    bool present = false;
+    Sql::Transaction transaction(m_journal.Database());
+    Sql::Status status = transaction.Begun();
+    if (status.Ok()) {
+        status = m_journal.ReadState(state, present);
+    }
+    if (status.Ok() && !present && !m_bCreated) {
+        // A journal from before the profile's state was kept: its sums are what it asked for.
+        std::array<qint64, JournalQuery::kTimers> sums{};
+        status = JournalQuery(m_journal).SecondsSinceReset(sums);
+        for (size_t i = 0; i < state.size(); ++i) {
+            state[i] = {sums[i], sums[i]};
+        }
+    }
     const qint64 now = m_clock.Now();
-    if (start < now) {
-        Check(m_journal.Touch(now));
+    for (int i = 0; i < Journal::kTimers && status.Ok(); ++i) {
+        Journal::State& timer = state[static_cast<size_t>(i)];
+        const qint64 held = profile[static_cast<size_t>(i)];
+        if (held != timer.asked && held == timer.disk) {
+            // Recorded, and the board died before the profile had it: the ledger writes it now.
+            found.unwritten.emplace_back(i, static_cast<int>(timer.asked));
+        } else if (held != timer.asked) {
+            // Nothing recorded explains it: the profile is kept as it is, and the journal follows it.
+            const Dated balance{Event::Adjust, now, i, {}, held - timer.asked};
+            status = m_journal.AddEvent(QStringLiteral("balance"), now, i, {}, balance.seconds);
+            if (!m_bCreated) {
+                found.balances.push_back(balance);
+            }
+            timer = {held, held};
+        } else {
+            timer.disk = held;
+        }
+        if (status.Ok()) {
+            status = m_journal.WriteState(i, timer);
+        }
     }
-    m_heartbeat.start();
+    std::vector<Journal::OpenPeriod> open;
+    if (status.Ok()) {
+        status = m_journal.FindOpenPeriods(open);
+    }
+    if (status.Ok()) {
+        status = transaction.Commit();
+    }
+    Check(status);
+    if (!m_bRecording) {
+        return {};
+    }
+    for (const Journal::OpenPeriod& period : open) {
+        found.leftOpen.push_back(Period{period.id, period.index, period.name, period.start, period.lastSeen});
+    }
+    return found;
 }
 
-void JournalSink::PeriodCharged(int index, qint64 start, qint64 end) {
-    m_heartbeat.stop();
-    if (Ready()) {
-        Check(m_journal.EndPeriod(index, m_openName, start, end));
-    }
+Sql::Status JournalSink::AddDated(const Dated& event) {
+    return m_journal.AddEvent(EventName(event.kind), event.at, event.index,
+                              event.kind == Event::ResetAll || event.kind == Event::FirstRun ? QString()
+                                                                                             : event.name,
+                              event.kind == Event::Reset ? 0 : event.seconds);
 }
 
-void JournalSink::TimersReset(Reset kind, int index, qint64 at) {
-    if (!Ready()) {
+Sql::Status JournalSink::Apply(const Change& change) {
+    Sql::Status status;
+    // The profile's last write landed: whatever was asked of it before this change is on disk.
+    if (!m_profile.SavesFail()) {
+        status = m_journal.MarkWritten();
+    }
+    if (status.Ok() && change.closed) {
+        const Period& p = *change.closed;
+        status = p.id != 0 ? m_journal.CloseLeftOpen({p.id, p.index, p.name, p.start, p.end}, p.end)
+                           : m_journal.EndPeriod(p.index, p.name, p.start, p.end);
+    }
+    for (const Dated& event : change.events) {
+        if (status.Ok()) {
+            status = AddDated(event);
+        }
+    }
+    if (status.Ok() && change.opened) {
+        const Period& p = *change.opened;
+        status = m_journal.BeginPeriod(p.index, p.name, p.start, std::max(p.start, p.end));
+    }
+    for (int i = 0; i < Journal::kTimers && status.Ok(); ++i) {
+        const size_t at = static_cast<size_t>(i);
+        if (change.after[at] != change.before[at]) {
+            status = m_journal.SetAsked(i, change.after[at]);
+        }
+    }
+    return status;
+}
+
+Sql::Status JournalSink::CatchUp(const Change& change) {
+    std::vector<Journal::OpenPeriod> open;
+    Sql::Status status = m_journal.FindOpenPeriods(open);
+    std::array<Journal::State, Journal::kTimers> state{};
+    bool present = false;
+    for (const Journal::OpenPeriod& period : open) {
+        // The period this change closes is closed by the change itself.
+        const bool current = change.closed && change.closed->id == 0 &&
+                             change.closed->index == period.index && change.closed->start == period.start;
+        if (status.Ok() && !current) {
+            status = m_journal.CloseLeftOpen(period, std::max(period.start, period.lastSeen));
+        }
+    }
+    if (status.Ok()) {
+        status = m_journal.ReadState(state, present);
+    }
+    // What each timer gathered since the journal last took a change, periods just closed included.
+    std::array<qint64, JournalQuery::kTimers> sums{};
+    if (status.Ok()) {
+        status = JournalQuery(m_journal).SecondsSinceReset(sums);
+    }
+    const qint64 now = m_clock.Now();
+    for (int i = 0; i < Journal::kTimers && status.Ok(); ++i) {
+        const qint64 held = change.before[static_cast<size_t>(i)];
+        if (held != sums[static_cast<size_t>(i)]) {
+            status = m_journal.AddEvent(QStringLiteral("balance"), now, i, {},
+                                        held - sums[static_cast<size_t>(i)]);
+        }
+        if (status.Ok()) {
+            status = m_journal.WriteState(i, {held, held});
+        }
+    }
+    return status;
+}
+
+void JournalSink::Record(const Change& change) {
+    const bool retry = m_attached && !m_bRecording && m_bFailed;
+    if (!retry && !Ready()) {
         return;
     }
-    const QString names[] = {QStringLiteral("reset_all"), QStringLiteral("reset"),
-                             QStringLiteral("first_run")};
-    Check(m_journal.AddEvent(names[static_cast<int>(kind)], at, kind == Reset::One ? index : -1, {}, 0));
+    Sql::Transaction transaction(m_journal.Database());
+    Sql::Status status = transaction.Begun();
+    if (status.Ok() && retry) {
+        status = CatchUp(change);
+    }
+    if (status.Ok()) {
+        status = Apply(change);
+    }
+    if (status.Ok()) {
+        status = transaction.Commit();
+    }
+    if (retry) {
+        // Still failing: told already, nothing more to say.
+        if (status.Ok()) {
+            m_bRecording = true;
+            m_bFailed = false;
+        }
+        return;
+    }
+    Check(status);
+}
+
+void JournalSink::PeriodSeen(qint64 seen) {
+    if (!m_bRecording) {
+        return;
+    }
+    Sql::Transaction transaction(m_journal.Database());
+    Sql::Status status = transaction.Begun();
+    if (status.Ok() && !m_profile.SavesFail()) {
+        status = m_journal.MarkWritten();
+    }
+    if (status.Ok()) {
+        status = m_journal.Touch(seen);
+    }
+    Check(status.Ok() ? transaction.Commit() : status);
 }
 
 void JournalSink::NameCommitted(int index, const QString& name, qint64 at) {
@@ -154,21 +283,6 @@ void JournalSink::NameCommitted(int index, const QString& name, qint64 at) {
     }
     if (status.Ok()) {
         status = m_journal.RenameOpenPeriod(index, name);
-    }
-    Check(status.Ok() ? transaction.Commit() : status);
-}
-
-void JournalSink::SecondsAdded(Added kind, const std::vector<Addition>& added, qint64 at) {
-    if (!Ready()) {
-        return;
-    }
-    const QString event = kind == Added::Undo ? QStringLiteral("undo") : QStringLiteral("adjust");
-    Sql::Transaction transaction(m_journal.Database());
-    Sql::Status status = transaction.Begun();
-    for (const Addition& addition : added) {
-        if (status.Ok()) {
-            status = m_journal.AddEvent(event, at, addition.index, addition.name, addition.seconds);
-        }
     }
     Check(status.Ok() ? transaction.Commit() : status);
 }
@@ -204,22 +318,4 @@ std::optional<JournalQuery::LastPeriod> JournalSink::LastClosedPeriod() {
         Check(JournalQuery(m_journal).LastClosedPeriod(period));
     }
     return m_bRecording ? period : std::nullopt;
-}
-
-void JournalSink::AwayDecided(int index, qint64 left, qint64 back, bool kept) {
-    if (!Ready()) {
-        return;
-    }
-    Check(m_journal.AddEvent(kept ? QStringLiteral("away_kept") : QStringLiteral("away_discarded"), left,
-                             index, m_openName, back - left));
-    // A period opened again in the past is seen now: a crash in the next minute loses no more than that.
-    if (!kept) {
-        Beat();
-    }
-}
-
-void JournalSink::Beat() {
-    if (m_bRecording) {
-        Check(m_journal.Touch(m_clock.Now()));
-    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Vocabulary.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -27,7 +29,7 @@ namespace ControlMessage {
 
 inline constexpr std::size_t kMaxRequestBytes = 4096;
 inline constexpr std::size_t kMaxReplyBytes = 1 << 20;
-inline constexpr int kRows = 10;
+inline constexpr int kRows = Kelvra::kTimers;
 
 struct Request {
     enum class Verb { Raise, Start, StartName, Stop, Status };

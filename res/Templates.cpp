@@ -1,6 +1,6 @@
 #include "res/Templates.h"
 
-#include "board/BoardDisplay.h"
+#include "common/Vocabulary.h"
 #include "res/resource.h"
 
 #include <array>
@@ -9,7 +9,7 @@ namespace Templates {
 
 namespace {
 
-constexpr int kTimers = BoardDisplay::kTimers;
+constexpr int kTimers = Kelvra::kTimers;
 
 DialogTemplate MakeAboutBox() {
     DialogTemplate t{

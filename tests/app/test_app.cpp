@@ -142,7 +142,7 @@ class TestApp : public QObject {
         return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
     }
     int Stored(int index) const { return m_profile->GetProfileInt(kTimerSec, IndexEntry(index), -1); }
-    int Running() const { return View()->Ledger().m_nRunning; }
+    int Running() const { return View()->Ledger().Running(); }
     void ClickLabel(int id) { QTest::mouseClick(Control<FormLabel>(id), Qt::LeftButton); }
     void ClickRadio(int id) {
         QTest::mouseClick(Control<QRadioButton>(id), Qt::LeftButton, {}, QPoint(6, 10));

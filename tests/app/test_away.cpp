@@ -261,7 +261,7 @@ private Q_SLOTS:
                 tray.Menu().actions().size() == 12);
         QVERIFY(tray.Running().pixmap(22).toImage() != tray.Stopped().pixmap(22).toImage());
         tray.Row(3)->trigger();
-        QVERIFY(board.View().Ledger().m_nRunning == 3 && tray.Row(3)->isChecked() &&
+        QVERIFY(board.View().Ledger().Running() == 3 && tray.Row(3)->isChecked() &&
                 tray.Icon().cacheKey() == tray.Running().cacheKey());
         board.clock.Advance(3725);
         board.Tick();

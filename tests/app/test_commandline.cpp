@@ -5,7 +5,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 using Action = CommandLine::Action;
-using Format = BoardReport::Format;
+using Format = Kelvra::ReportFormat;
 using Unit = JournalReport::Unit;
 
 Q_DECLARE_METATYPE(Action)

@@ -8,7 +8,7 @@
 
 using namespace ProfileLayout;
 using namespace Qt::Literals::StringLiterals;
-using Format = BoardReport::Format;
+using Format = Kelvra::ReportFormat;
 
 // The board from a real profile in the three forms: aligned text, RFC 4180 CSV, JSON with every name whole.
 class TestBoardReport : public QObject {

@@ -32,10 +32,9 @@ class TestLedger : public QObject {
         for (int s : seconds) {
             m_profile->WriteProfileInt(kTimerSec, IndexEntry(i++), s);
         }
-        m_ledger->m_nRunning = 0;
+        m_ledger->StartStopped();
         m_ledger->LoadTimers();
         m_ledger->ShowTimers();
-        m_ledger->m_timeStart = m_clock.Now();
     }
     void Click(int selector) {
         m_display.m_checkedRadio = selector;
@@ -60,10 +59,10 @@ private Q_SLOTS:
     void formatSeconds() {
         const int max = std::numeric_limits<int>::max();
         const int min = std::numeric_limits<int>::min();
-        QCOMPARE(CTimerLedger::FormatSeconds(360000), u"100:00:00"_s);
-        QCOMPARE(CTimerLedger::FormatSeconds(max), u"596523:14:07"_s);
-        QCOMPARE(CTimerLedger::FormatSeconds(-61), u" -0:01:01"_s);
-        QCOMPARE(CTimerLedger::FormatSeconds(min), u"-596523:14:08"_s);
+        QCOMPARE(Kelvra::FormatSeconds(360000), u"100:00:00"_s);
+        QCOMPARE(Kelvra::FormatSeconds(max), u"596523:14:07"_s);
+        QCOMPARE(Kelvra::FormatSeconds(-61), u" -0:01:01"_s);
+        QCOMPARE(Kelvra::FormatSeconds(min), u"-596523:14:08"_s);
     }
 
     void aTickShowsTheOpenPeriodButNeitherReadsNorCharges() {
@@ -82,7 +81,7 @@ private Q_SLOTS:
         QCOMPARE(Share(1), u"66.8 %"_s);
         QCOMPARE(Share(0), u"33.2 %"_s);
         QCOMPARE(m_profile->ReadCount(), reads);
-        QCOMPARE(m_ledger->m_nSeconds[1], 200);
+        QCOMPARE(m_ledger->Seconds(1), 200);
         QCOMPARE(Bytes(), before);
     }
 
@@ -110,38 +109,39 @@ private Q_SLOTS:
         m_ledger->SaveRunningTimer(); // nothing runs, nothing is saved
         Click(0);                     // Stop to Stop: only the period start moves
         QCOMPARE(Bytes(), before);
-        QCOMPARE(m_ledger->m_timeStart, m_clock.Now());
+        QCOMPARE(m_ledger->Start(), m_clock.Now());
     }
 
     // A clock that moves a second at every reading, as a slow synced write makes it seem: switching
     // back and forth must still charge every second between the first start and the last stop.
     void noTimeFallsBetweenTwoPeriods() {
         struct SteppingClock final : Clock {
-            qint64 Now() const override { return m_now++; }
-            mutable qint64 m_now = 1000;
+            qint64 Now() const override { return 1000; }
+            qint64 Elapsed() const override { return m_elapsed++; }
+            mutable qint64 m_elapsed = 1000;
         } clock;
         CTimerLedger ledger(*m_profile, clock, m_display);
-        ledger.m_timeStart = clock.Now();
-        const qint64 first = clock.m_now;
+        ledger.StartStopped();
+        const qint64 first = clock.m_elapsed;
         for (int i = 0; i < 20; ++i) {
             m_display.m_checkedRadio = i % 2 + 1;
             ledger.SwitchTimer();
         }
         m_display.m_checkedRadio = 0;
         ledger.SwitchTimer();
-        QCOMPARE(Stored(0) + Stored(1), clock.m_now - 1 - first);
+        QCOMPARE(Stored(0) + Stored(1), clock.m_elapsed - 1 - first);
     }
 
     // Clearing "Init" by hand sets the board up afresh; what it overwrites is kept beside the profile.
     void firstRunOverABoardInUseKeepsACopy() {
         const QDir folder(m_dir->path());
         const QStringList copies{u"Kelvra.conf.before-first-run-*"_s};
-        TimerStore::InitProfile(*m_profile, m_clock);
+        TimerStore::InitProfile(*m_profile, m_clock, *m_ledger);
         QVERIFY(folder.entryList(copies).isEmpty()); // nothing to keep on a fresh profile
         m_profile->WriteProfileInt(kTimerSec, IndexEntry(4), 77);
         m_profile->WriteProfileInt(kTimer, kInit, 0);
         const QByteArray before = Bytes();
-        TimerStore::InitProfile(*m_profile, m_clock);
+        TimerStore::InitProfile(*m_profile, m_clock, *m_ledger);
         QCOMPARE(Stored(4), 0);
         QCOMPARE(folder.entryList(copies).size(), 1);
         QCOMPARE(FileBytes(folder.filePath(folder.entryList(copies).value(0))), before);
@@ -163,14 +163,28 @@ private Q_SLOTS:
         QCOMPARE(Stored(0), max);
     }
 
-    void clockSetBackShowsAMinusNotGarbage() {
+    // The calendar clock set back an hour, forward an hour and forward a day while a timer runs: only
+    // the time that passed is charged, the board never shows a jump, and the next period is labelled by
+    // the clock as it is then.
+    void clockStepsAreNeverCharged() {
         Start();
         Click(1);
-        Tick(-3661);
-        QCOMPARE(Time(0), u" -1:01:01"_s);
-        QCOMPARE(Share(0), u"0.0%"_s);
+        for (const qint64 step : {-3600, 3600, 86400}) {
+            Tick(10);
+            m_clock.StepWall(step);
+            Tick(0);
+        }
+        QCOMPARE(Time(0), u"  0:00:30"_s);
+        QCOMPARE(m_ledger->Now(), m_ledger->Start() + 30);
+        Click(2);
+        QCOMPARE(Stored(0), 30);
+        QCOMPARE(m_ledger->Start(), m_clock.Now());
+        m_clock.StepWall(-7200);
+        Tick(5);
+        QCOMPARE(Time(1), u"  0:00:05"_s);
         Click(0);
-        QCOMPARE(Stored(0), -3661);
+        QCOMPARE(Stored(1), 5);
+        QCOMPARE(Kelvra::FormatSeconds(-61), u" -0:01:01"_s); // a negative amount still reads as one
     }
 };
 

@@ -42,7 +42,7 @@ struct Board {
           ledger(profile, clock, display, sink) {}
     void Start() {
         sink.Attach();
-        TimerStore::InitProfile(profile, clock, sink);
+        TimerStore::InitProfile(profile, clock, ledger);
         ledger.LoadTimers();
     }
     void Switch(int selector) {
@@ -89,7 +89,7 @@ QString ReportCsv(const QString& journalPath, JournalReport::Unit unit, QDate fr
     QString out;
     JournalQuery query(journal);
     return journal.OpenForReading().Ok() &&
-                   JournalReport::Render(query, {unit, BoardReport::Format::Csv, from, to}, to, out).Ok()
+                   JournalReport::Render(query, {unit, Kelvra::ReportFormat::Csv, from, to}, to, out).Ok()
                ? out
                : QStringLiteral("failed");
 }

@@ -147,7 +147,8 @@ private Q_SLOTS:
         QVERIFY(journal.OpenForWriting().status.Ok());
         journal.EndPeriod(1, QStringLiteral("Done"), Utc(QStringLiteral("2026-12-07T09:00:00+01:00")),
                           Utc(QStringLiteral("2026-12-07T09:10:00+01:00")));
-        journal.BeginPeriod(2, QStringLiteral("Now"), Utc(QStringLiteral("2026-12-07T09:10:00+01:00")));
+        journal.BeginPeriod(2, QStringLiteral("Now"), Utc(QStringLiteral("2026-12-07T09:10:00+01:00")),
+                            Utc(QStringLiteral("2026-12-07T09:10:00+01:00")));
         QVERIFY(journal.Touch(Utc(QStringLiteral("2026-12-07T09:35:00+01:00"))).Ok());
         QVERIFY(journal.Database().Exec("PRAGMA user_version = 99; PRAGMA wal_checkpoint(TRUNCATE);").Ok());
         const QByteArray bytes = FileBytes(journal.Path());

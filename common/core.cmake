@@ -1,0 +1,3 @@
+target_sources(kelvra_core PRIVATE
+  common/Vocabulary.cpp common/Vocabulary.h
+)
