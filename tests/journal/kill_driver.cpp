@@ -37,7 +37,8 @@ void Print(const char* tag, const Seconds& seconds) {
 
 struct Board {
     explicit Board(const QString& folder)
-        : profile(folder + QStringLiteral("/p.conf")), sink(profile.Location() + QStringLiteral(".journal"), clock, profile),
+        : profile(folder + QStringLiteral("/p.conf")),
+          sink(profile.Location() + QStringLiteral(".journal"), clock, profile),
           ledger(profile, clock, display, sink) {
         sink.Attach();
         TimerStore::InitProfile(profile, clock, ledger);
@@ -60,9 +61,9 @@ struct Board {
 // What the files must say, worked out by plain arithmetic beside the ledger.
 struct Model {
     Seconds stored{};
-    int running = -1;       // timer index, -1 stopped
-    qint64 elapsed = 0;     // of the open period
-    qint64 seen = 0;        // of the open period, at its last heartbeat
+    int running = -1;                            // timer index, -1 stopped
+    qint64 elapsed = 0;                          // of the open period
+    qint64 seen = 0;                             // of the open period, at its last heartbeat
     std::vector<std::pair<int, qint64>> cleared; // what the last reset took
 
     void Pass(qint64 seconds) { elapsed += seconds; }
