@@ -19,11 +19,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -489,6 +492,119 @@ private Q_SLOTS:
                 notice->text().contains(QStringLiteral("My Project Text 3")));
         qobject_cast<QPushButton*>(notice->buttons().value(0))->click(); // "Resume"
         QCOMPARE(kelvra.MainFrame()->View()->Ledger().Running(), 3);
+    }
+
+    // The profile's seconds changed by hand while no board ran: the next start keeps them, records the
+    // difference as a dated balance and says so once; an undo then gives back what a reset cleared.
+    void handEditIsKeptAndRecordedAsABalance() {
+        QTemporaryDir dir;
+        {
+            Board board(dir.path());
+            board.Start();
+            board.Switch(2);
+            board.clock.Advance(4);
+            board.Switch(0);
+        }
+        Profile(dir.filePath(QStringLiteral("p.conf"))).WriteProfileInt(kTimerSec, IndexEntry(1), 3600);
+        Board board(dir.path());
+        board.Start();
+        QVERIFY(board.reconciled && board.reconciled->balances.size() == 1);
+        QCOMPARE(board.reconciled->balances[0].index, 1);
+        QCOMPARE(board.reconciled->balances[0].seconds, 3596);
+        QCOMPARE(ProfileSeconds(board.profileFile)[1], 3600);
+        QVERIFY(Agree(board));
+        std::array<int, 10> flags{};
+        flags[1] = 1;
+        TimerStore::ApplyFieldResets(board.ledger, flags);
+        board.ledger.RestoreSeconds(board.sink.UndoPlan());
+        QCOMPARE(ProfileSeconds(board.profileFile)[1], 3600);
+        Board again(dir.path());
+        again.Start();
+        QVERIFY(!again.reconciled); // told once
+        QCOMPARE(QueryOne(again.journalFile, "SELECT count(*) FROM events WHERE kind = 'balance'"), 1);
+    }
+
+    // The disk fills while a timer runs and empties again: the board charges the profile alone
+    // meanwhile, the journal takes the difference as a balance at the next change, nothing is moved
+    // aside, and every period recorded before is still there.
+    void fullDiskThenRoomAgain() {
+        QTemporaryDir dir;
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=2m"), QStringLiteral("kelvra-test"), dir.path()}) != 0) {
+            QSKIP("needs to mount a tmpfs (root)");
+        }
+        const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {dir.path()}); });
+        const QString filler = dir.filePath(QStringLiteral("filler"));
+        {
+            Board board(dir.path());
+            board.Start();
+            for (int i = 0; i < 20; ++i) {
+                board.Switch(1 + i % 3);
+                board.clock.Advance(60);
+            }
+            const qint64 periods = QueryOne(board.journalFile, "SELECT count(*) FROM periods");
+            QFile fill(filler);
+            QVERIFY(fill.open(QIODevice::WriteOnly));
+            const QByteArray block(64 * 1024, 'x');
+            while (fill.write(block) == block.size() && fill.flush()) {
+            }
+            fill.close();
+            board.clock.Advance(100);
+            board.Switch(5); // neither file can take it
+            QVERIFY(!board.sink.IsRecording());
+            QVERIFY(!board.profile.SaveProblem().isEmpty());
+            board.clock.Advance(50);
+            board.ledger.Heartbeat();
+            QVERIFY(QFile::remove(filler));
+            board.clock.Advance(30);
+            board.Switch(0); // room again: both catch up
+            QVERIFY(board.sink.IsRecording());
+            QVERIFY(board.profile.SaveProblem().isEmpty());
+            QVERIFY(Agree(board));
+            QVERIFY(QueryOne(board.journalFile, "SELECT count(*) FROM periods") >= periods);
+        }
+        Board board(dir.path());
+        board.Start();
+        QVERIFY(!board.reconciled);
+        QVERIFY(Agree(board));
+        QCOMPARE(ProfileSeconds(board.profileFile)[1] + ProfileSeconds(board.profileFile)[4],
+                 7 * 60 + 100 + 80);
+        QVERIFY(AsideFiles(dir.path()).isEmpty());
+    }
+
+    // A whole board under libfaketime: its calendar clock set back an hour, then forward a day, while a
+    // timer runs. Only the seconds that passed are charged.
+    void realBoardIgnoresClockSteps() {
+        const QString faketime = QStringLiteral("/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1");
+        if (!QFile::exists(faketime)) {
+            QSKIP("needs libfaketime");
+        }
+        QTemporaryDir dir;
+        const QString profileFile = dir.filePath(QStringLiteral("p.conf"));
+        const QString offset = dir.filePath(QStringLiteral("offset"));
+        QVERIFY(WriteBytes(offset, "+0\n"));
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LD_PRELOAD"), faketime);
+        environment.insert(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), offset);
+        environment.insert(QStringLiteral("FAKETIME_NO_CACHE"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+        child.setProcessEnvironment(environment);
+        QElapsedTimer ran;
+        child.start(qEnvironmentVariable("KELVRA_BOARD_CHILD"), {profileFile});
+        QVERIFY(child.waitForReadyRead(20000));
+        ran.start();
+        LetTimePass(2);
+        QVERIFY(WriteBytes(offset, "-3600\n"));
+        LetTimePass(2);
+        QVERIFY(WriteBytes(offset, "+86400\n"));
+        LetTimePass(2);
+        child.terminate();
+        QVERIFY(child.waitForFinished(10000));
+        const qint64 charged = ProfileSeconds(profileFile)[2];
+        QVERIFY2(charged >= 4 && charged <= ran.elapsed() / 1000 + 1, qPrintable(QString::number(charged)));
+        QCOMPARE(JournalSeconds(profileFile + QStringLiteral(".journal")), ProfileSeconds(profileFile));
     }
 
     // The X server goes away while a timer runs: Qt ends the process from inside the event loop, and
