@@ -25,7 +25,7 @@ public:
         qint64 end = 0; // charged up to here; for an opened period, when it was last known running
     };
 
-    enum class Event { ResetAll, Reset, FirstRun, Adjust, Undo, AwayKept, AwayDiscarded, Recovery };
+    enum class Event { ResetAll, Reset, FirstRun, Adjust, Undo, AwayKept, AwayDiscarded, Recovery, Balance };
     struct Dated {
         Event kind = Event::Adjust;
         qint64 at = 0;

@@ -4,6 +4,7 @@
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <limits>
 
@@ -95,7 +96,10 @@ void CTimerLedger::OpenPeriod(int index, qint64 start, qint64 elapsedStart) {
     m_nRunning = index + 1;
     m_timeStart = start;
     m_elapsedStart = elapsedStart;
-    m_heartbeat.start();
+    // Without an event loop (a report, a benchmark) nothing would ever fire it.
+    if (QCoreApplication::instance() != nullptr) {
+        m_heartbeat.start();
+    }
 }
 
 void CTimerLedger::EnsureReconciled() {

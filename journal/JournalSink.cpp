@@ -91,6 +91,8 @@ QString EventName(PeriodSink::Event kind) {
         return QStringLiteral("away_kept");
     case PeriodSink::Event::AwayDiscarded:
         return QStringLiteral("away_discarded");
+    case PeriodSink::Event::Balance:
+        return QStringLiteral("balance");
     case PeriodSink::Event::Recovery:
         break;
     }
@@ -128,8 +130,8 @@ PeriodSink::Found JournalSink::Reconcile(const Seconds& profile) {
             found.unwritten.emplace_back(i, static_cast<int>(timer.asked));
         } else if (held != timer.asked) {
             // Nothing recorded explains it: the profile is kept as it is, and the journal follows it.
-            const Dated balance{Event::Adjust, now, i, {}, held - timer.asked};
-            status = m_journal.AddEvent(QStringLiteral("balance"), now, i, {}, balance.seconds);
+            const Dated balance{Event::Balance, now, i, {}, held - timer.asked};
+            status = AddDated(balance);
             if (!m_bCreated) {
                 found.balances.push_back(balance);
             }
@@ -150,6 +152,9 @@ PeriodSink::Found JournalSink::Reconcile(const Seconds& profile) {
     }
     Check(status);
     if (!m_bRecording) {
+        // Not caught up at the next change: that would turn what this start failed to write or recover
+        // into balances. The next start reconciles instead.
+        m_bFailed = false;
         return {};
     }
     for (const Journal::OpenPeriod& period : open) {
@@ -159,9 +164,10 @@ PeriodSink::Found JournalSink::Reconcile(const Seconds& profile) {
 }
 
 Sql::Status JournalSink::AddDated(const Dated& event) {
-    return m_journal.AddEvent(EventName(event.kind), event.at, event.index,
-                              event.kind == Event::ResetAll || event.kind == Event::FirstRun ? QString()
-                                                                                             : event.name,
+    // Resets and balances name no one: the timer's index says which.
+    const bool named = event.kind != Event::ResetAll && event.kind != Event::FirstRun &&
+                       event.kind != Event::Reset && event.kind != Event::Balance;
+    return m_journal.AddEvent(EventName(event.kind), event.at, event.index, named ? event.name : QString(),
                               event.kind == Event::Reset ? 0 : event.seconds);
 }
 
@@ -219,8 +225,7 @@ Sql::Status JournalSink::CatchUp(const Change& change) {
     for (int i = 0; i < Journal::kTimers && status.Ok(); ++i) {
         const qint64 held = change.before[static_cast<size_t>(i)];
         if (held != sums[static_cast<size_t>(i)]) {
-            status = m_journal.AddEvent(QStringLiteral("balance"), now, i, {},
-                                        held - sums[static_cast<size_t>(i)]);
+            status = AddDated({Event::Balance, now, i, {}, held - sums[static_cast<size_t>(i)]});
         }
         if (status.Ok()) {
             status = m_journal.WriteState(i, {held, held});
