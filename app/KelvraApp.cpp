@@ -175,7 +175,7 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
 void CKelvraApp::StartAwayAndTray() {
     // Children of the window: they go with it, and neither keeps the program alive.
     CKelvraView* view = m_frame->View();
-    auto* away = new AwayPrompt(*view, *m_profile, *m_clock, SuspendWatch::ForThisSystem());
+    auto* away = new AwayPrompt(*view, *m_profile, SuspendWatch::ForThisSystem());
     auto* locks = new LockWatch(away);
     QObject::connect(locks, &LockWatch::lockedChanged, away, &AwayPrompt::OnLockChanged);
     locks->Start();

@@ -1,16 +1,14 @@
 #include "board/AwayPrompt.h"
 
 #include "board/KelvraView.h"
-#include "platform/Clock.h"
 #include "platform/SuspendWatch.h"
 
 #include <QDateTime>
 #include <QMessageBox>
 #include <QPushButton>
 
-AwayPrompt::AwayPrompt(CKelvraView& view, const Profile& profile, const Clock& clock,
-                       std::unique_ptr<SuspendWatch> suspend)
-    : QObject(&view), m_view(view), m_clock(clock), m_detector(profile, std::move(suspend)) {
+AwayPrompt::AwayPrompt(CKelvraView& view, const Profile& profile, std::unique_ptr<SuspendWatch> suspend)
+    : QObject(&view), m_view(view), m_detector(profile, std::move(suspend)) {
     connect(&view, &CKelvraView::ticked, this, &AwayPrompt::OnTick);
 }
 

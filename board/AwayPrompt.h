@@ -9,7 +9,6 @@
 #include <memory>
 
 class CKelvraView;
-class Clock;
 
 // Asks, once for each spell away that a running timer went on through, whether that time counts:
 // "Keep" charges it all, as the board always did; "Discard" charges the timer up to the moment the user
@@ -23,8 +22,7 @@ class AwayPrompt final : public QObject {
     Q_OBJECT
 public:
     // A child of `view`, whose tick it follows; `suspend` may be nullptr.
-    AwayPrompt(CKelvraView& view, const Profile& profile, const Clock& clock,
-               std::unique_ptr<SuspendWatch> suspend);
+    AwayPrompt(CKelvraView& view, const Profile& profile, std::unique_ptr<SuspendWatch> suspend);
     ~AwayPrompt() override;
     Q_DISABLE_COPY_MOVE(AwayPrompt)
 
@@ -47,7 +45,6 @@ private:
     void Answer(bool keep);
 
     CKelvraView& m_view;
-    const Clock& m_clock;
     AwayDetector m_detector;
     std::deque<Pending> m_pending; // the first one is being asked
     QPointer<QMessageBox> m_box;   // owned by the board's window while up

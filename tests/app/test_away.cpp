@@ -36,7 +36,7 @@ struct Board {
           frame(profile, clock, document, &sink) {
         View().OnInitialUpdate();
         sink.Attach();
-        away = new AwayPrompt(View(), *profile, clock, Watch(slept));
+        away = new AwayPrompt(View(), *profile, Watch(slept));
     }
     CKelvraView& View() { return *frame.View(); }
     void Tick() { View().OnTimer(ID_TIMER_TICK); }
