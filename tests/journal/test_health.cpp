@@ -26,7 +26,9 @@ Run Report(const QString& journal) {
     child.start(
         qEnvironmentVariable("KELVRA_EXE"),
         {QStringLiteral("--report=csv"), QStringLiteral("--periods"), QStringLiteral("--journal"), journal});
-    child.waitForFinished(30000);
+    if (!child.waitForFinished(30000)) {
+        return {};
+    }
     return {child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1, child.readAllStandardOutput(),
             child.readAllStandardError()};
 }
@@ -64,6 +66,19 @@ QMap<qint64, QString> Periods(const QString& path) {
 
 QStringList Files(const QString& folder) {
     return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+// Takes every free block of the file system that holds `file`; true once the disk is full.
+bool FillDisk(const QString& file) {
+    QFile filler(file);
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        return false;
+    }
+    for (const qsizetype chunk : {qsizetype(65536), qsizetype(512), qsizetype(1)}) {
+        while (filler.write(QByteArray(chunk, 'f')) == chunk) {
+        }
+    }
+    return filler.size() > 0;
 }
 
 } // namespace
@@ -173,6 +188,80 @@ private Q_SLOTS:
         QCOMPARE(Report(salvaged.keptAs).code, 1);
         const QString files = Files(dir.path()).join(u' ');
         QVERIFY2(!files.contains(u"salvage") && files.count(u"corrupt") == 3, qPrintable(files));
+    }
+
+    // A full disk is told as such; the journal is never moved, and once there is room again it opens
+    // with every row it committed.
+    void fullDiskMovesNothing() {
+        QTemporaryDir dir;
+        const QString small = dir.filePath(QStringLiteral("small"));
+        QVERIFY(QDir().mkpath(small));
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=1m"), QStringLiteral("tmpfs"), small}) != 0) {
+            QSKIP("mounting a small tmpfs is not permitted here");
+        }
+        struct Unmount {
+            QString at;
+            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {at}); }
+        } const unmount{small};
+        const QString path = small + QStringLiteral("/p.journal");
+        int committed = 0;
+        {
+            Journal journal(path);
+            // The main file holds the first periods; the WAL the pages that extend it.
+            QVERIFY(journal.OpenForWriting().status.Ok() && AddPeriods(journal, 100) &&
+                    journal.Database().Exec("PRAGMA wal_checkpoint(TRUNCATE)").Ok() &&
+                    AddPeriods(journal, 1000, 1790000000));
+            committed = 1100;
+            QVERIFY(FillDisk(small + QStringLiteral("/filler")));
+            Sql::Status status;
+            for (int n = 0; n < 1000 && status.Ok(); ++n) {
+                status =
+                    journal.EndPeriod(1, QStringLiteral("more"), 1800000000 + n * 100, 1800000050 + n * 100);
+                committed += status.Ok() ? 1 : 0;
+            }
+            QCOMPARE(status.message, QStringLiteral("disk full"));
+        } // its checkpoint on closing fails as well: the WAL keeps what the main file lacks
+        {
+            Journal full(path);
+            const Journal::Opened opened = full.OpenForWriting();
+            QVERIFY2(opened.status.Ok() || opened.problem.contains(u"disk full"), qPrintable(opened.problem));
+        }
+        QVERIFY(QFile::remove(small + QStringLiteral("/filler")));
+        QVERIFY(!Files(small).join(u' ').contains(u"corrupt"));
+        Journal again(path);
+        const Journal::Opened opened = again.OpenForWriting();
+        QVERIFY2(opened.status.Ok() && opened.problem.isEmpty(), qPrintable(opened.problem));
+        QCOMPARE(Periods(path).size(), committed);
+    }
+
+    // "Not a Kelvra journal" only for another program's database; a folder that cannot be made says
+    // which part of its path is a file.
+    void messagesNameTheRealCause() {
+        QTemporaryDir dir;
+        const QString foreign = dir.filePath(QStringLiteral("other.db"));
+        {
+            Sql::Database db;
+            QVERIFY(db.Open(foreign, Sql::Database::Mode::ReadWrite).Ok() &&
+                    db.Exec("CREATE TABLE notes(text TEXT)").Ok());
+        }
+        const QByteArray before = FileBytes(foreign);
+        QVERIFY(Journal(foreign).OpenForWriting().problem.contains(u"not a Kelvra journal"));
+        QVERIFY(Report(foreign).err.contains("not a Kelvra journal"));
+        QCOMPARE(FileBytes(foreign), before);
+
+        const QString empty = dir.filePath(QStringLiteral("empty.journal"));
+        QVERIFY(WriteBytes(empty, {}));
+        const Run run = Report(empty);
+        QVERIFY2(run.code == 1 && !run.err.contains("not a Kelvra journal"), run.err.constData());
+
+        const QString blocker = dir.filePath(QStringLiteral("file"));
+        QVERIFY(WriteBytes(blocker, "x"));
+        const Journal::Opened opened =
+            Journal(blocker + QStringLiteral("/Kelvra/p.journal")).OpenForWriting();
+        QVERIFY2(!opened.status.Ok() && opened.problem.contains(blocker + QStringLiteral(" is a file")),
+                 qPrintable(opened.problem));
     }
 };
 
