@@ -49,7 +49,8 @@ int ReportFromJournal(const CommandLine& commandLine, const std::optional<LivePe
         const JournalHealth::Copied copied = readable.OpenForWriting().status.Ok()
                                                  ? JournalHealth::CopyReadable(path, readable.Database())
                                                  : JournalHealth::Copied{};
-        if (copied.bSchemaRead && copied.status.Ok() && Render(readable, commandLine, live, out).Ok()) {
+        if (copied.rows.contains(QStringLiteral("periods")) && copied.status.Ok() &&
+            Render(readable, commandLine, live, out).Ok()) {
             Write(out);
             const qint64 lost = copied.skipped.value(QStringLiteral("periods"));
             std::fprintf(stderr, "kelvra: the journal %s is damaged (%s); %s\n", qPrintable(path),

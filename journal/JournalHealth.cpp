@@ -324,7 +324,6 @@ Copied CopyReadable(const QString& damaged, Sql::Database& into) {
     if (!Names(from, tables, {}, oldTables).Ok()) {
         return copied;
     }
-    copied.bSchemaRead = true;
     copied.status = Names(into, tables, {}, newTables);
     Sql::Transaction transaction(into);
     if (copied.status.Ok()) {

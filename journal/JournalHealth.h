@@ -45,8 +45,7 @@ Verdict Check(const QString& path, Depth depth = Depth::Quick);
 void CheckAsync(const QString& path, QObject* context, std::function<void(const Verdict&)> done);
 
 struct Copied {
-    bool bSchemaRead = false;       // false: no table could be found, nothing was copied
-    QHash<QString, qint64> rows;    // by table: rows copied
+    QHash<QString, qint64> rows;    // by table: rows copied; no entry for a table not found in both
     QHash<QString, qint64> skipped; // by table: rows that could not be read; an unreadable stretch at a
                                     // table's end counts one, so this is a lower bound
     Sql::Status status;             // a failure to write `into` (disk full, ...); damage is no failure
