@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/ControlCommand.h"
 #include "board/BoardReport.h"
+#include "journal/JournalHealth.h"
 #include "journal/JournalQuery.h"
 #include "journal/JournalReport.h"
 #include "journal/JournalSink.h"
@@ -24,7 +25,16 @@ void Write(const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
 }
 
+Sql::Status Render(Journal& journal, const CommandLine& commandLine, const std::optional<Kelvra::LivePeriod>& live,
+                   QString& out) {
+    JournalQuery query(journal);
+    const JournalReport::Request request{*commandLine.reportUnit, commandLine.reportFormat,
+                                         commandLine.reportFrom, commandLine.reportTo};
+    return JournalReport::Render(query, request, QDate::currentDate(), out, live);
+}
+
 // A dated report reads the journal only; a journal it cannot read is a failure, never an empty report.
+// A damaged one gives what can still be read, and fails all the same, saying what it left out.
 int ReportFromJournal(const CommandLine& commandLine, const std::optional<Kelvra::LivePeriod>& live) {
     const QString path = commandLine.journalFile.isEmpty() ? JournalSink::PathFor(commandLine.profileFile)
                                                            : commandLine.journalFile;
@@ -32,10 +42,25 @@ int ReportFromJournal(const CommandLine& commandLine, const std::optional<Kelvra
     Sql::Status status = journal.OpenForReading();
     QString out;
     if (status.Ok()) {
-        JournalQuery query(journal);
-        const JournalReport::Request request{*commandLine.reportUnit, commandLine.reportFormat,
-                                             commandLine.reportFrom, commandLine.reportTo};
-        status = JournalReport::Render(query, request, QDate::currentDate(), out, live);
+        status = Render(journal, commandLine, live, out);
+    }
+    if (status.IsDamage()) {
+        Journal readable(QStringLiteral(":memory:"));
+        const JournalHealth::Copied copied = readable.OpenForWriting().status.Ok()
+                                                 ? JournalHealth::CopyReadable(path, readable.Database())
+                                                 : JournalHealth::Copied{};
+        if (copied.rows.contains(QStringLiteral("periods")) && copied.status.Ok() &&
+            Render(readable, commandLine, live, out).Ok()) {
+            Write(out);
+            const qint64 lost = copied.skipped.value(QStringLiteral("periods"));
+            std::fprintf(stderr, "kelvra: the journal %s is damaged (%s); %s\n", qPrintable(path),
+                         qPrintable(status.message),
+                         lost == 0 ? "every period could still be read"
+                                   : qPrintable(QStringLiteral("at least %1 unreadable periods are left out "
+                                                               "of this report")
+                                                    .arg(lost)));
+            return 1;
+        }
     }
     if (!status.Ok()) {
         std::fprintf(stderr, "kelvra: cannot read the journal %s: %s\n", qPrintable(path),

@@ -1,7 +1,9 @@
-// A switch with everything it stores (the synced profile write and the journal's two commits), and the
-// open period's heartbeat.
+// A switch with everything it stores (the synced profile write and the journal's two commits), the
+// open period's heartbeat, and the health check after the first paint on ten years of history.
+#include "GeneratedJournal.h"
 #include "board/BoardDisplay.h"
 #include "board/TimerLedger.h"
+#include "journal/JournalHealth.h"
 #include "journal/JournalSink.h"
 #include "platform/Clock.h"
 #include "platform/Profile.h"
@@ -60,6 +62,22 @@ void BM_Heartbeat(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Heartbeat)->Unit(benchmark::kMillisecond);
+
+// The whole quick check, on its own read-only connection, of 200,000 periods.
+void BM_QuickCheck(benchmark::State& state) {
+    GeneratedJournal& journal = GeneratedJournal::Shared();
+    if (!journal.Ready()) {
+        state.SkipWithError("the journal could not be generated");
+        return;
+    }
+    for (auto _ : state) {
+        if (JournalHealth::Check(journal.Path()).state != JournalHealth::Verdict::State::Healthy) {
+            state.SkipWithError("not found healthy");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_QuickCheck)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "journal/Journal.h"
 
+#include "journal/JournalHealth.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -60,9 +62,10 @@ quint32 BigEndian32(const QByteArray& bytes, int at) {
 struct Header {
     bool bSqlite = false;
     quint32 userVersion = 0;
-    qint64 expectedSize = 0; // 0 when the header does not say
 };
 
+// The main file's header only, before SQLite opens it: a newer version's journal is not even opened for
+// writing. Nothing else is judged from it (the WAL may hold newer pages than the main file).
 Header ReadHeader(const QString& path) {
     Header header;
     QFile file(path);
@@ -75,17 +78,28 @@ Header ReadHeader(const QString& path) {
     }
     header.bSqlite = true;
     header.userVersion = BigEndian32(bytes, 60);
-    const quint32 pageSize = static_cast<quint8>(bytes[16]) << 8 | static_cast<quint8>(bytes[17]);
-    // The page count is valid only when its change counter matches the one it was written with.
-    if (BigEndian32(bytes, 24) == BigEndian32(bytes, 92)) {
-        header.expectedSize =
-            static_cast<qint64>(BigEndian32(bytes, 28)) * (pageSize == 1 ? 65536 : pageSize);
-    }
     return header;
 }
 
-Sql::Status Damage(const QString& what) {
-    return {11 /* SQLITE_CORRUPT */, what};
+// Another program's database at the journal's path is never taken for a journal, nor written.
+bool Foreign(qint64 version, qint64 applicationId, qint64 objects) {
+    return (version == 0 && objects > 0) || (version > 0 && applicationId != kApplicationId);
+}
+
+// A journal folder that cannot be made because a part of its path is a file: that part, else empty.
+QString FileInFolderPath(const QString& path) {
+    QString folder = QFileInfo(path).absolutePath();
+    for (;;) {
+        const QFileInfo info(folder);
+        if (info.exists()) {
+            return info.isDir() ? QString() : folder;
+        }
+        const QString parent = info.absolutePath();
+        if (parent == folder) {
+            return {};
+        }
+        folder = parent;
+    }
 }
 
 } // namespace
@@ -109,82 +123,66 @@ QString Journal::AsideName(const QString& file) {
     }
 }
 
-bool Journal::MoveAside(QString& movedTo) {
-    movedTo = AsideName(m_path);
-    // QFile::rename never replaces an existing file. The WAL belongs with its database.
-    if (!QFile::rename(m_path, movedTo)) {
-        movedTo.clear();
-        return false;
+Sql::Status Journal::OpenAndPrepare(bool& created) {
+    Sql::Status status = m_db.Open(m_path, Sql::Database::Mode::ReadWrite);
+    if (status.Ok()) {
+        status = Migrate(created);
     }
-    for (const char* suffix : {"-wal", "-shm"}) {
-        const QString from = m_path + QLatin1String(suffix);
-        if (QFileInfo::exists(from)) {
-            QFile::rename(from, movedTo + QLatin1String(suffix));
-        }
+    if (status.Ok()) {
+        status = Prepare();
     }
-    return true;
-}
-
-Sql::Status Journal::CheckWhole() {
-    const QFileInfo info(m_path);
-    if (!info.exists() || info.size() == 0) {
-        return {};
+    if (!status.Ok()) {
+        m_db.Close();
     }
-    const Header header = ReadHeader(m_path);
-    if (!header.bSqlite) {
-        return {26 /* SQLITE_NOTADB */, QStringLiteral("file is not a database")};
-    }
-    if (header.expectedSize > info.size()) {
-        return Damage(QStringLiteral("file is truncated"));
-    }
-    return {};
+    return status;
 }
 
 Journal::Opened Journal::OpenForWriting() {
     Opened opened;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (ReadHeader(m_path).userVersion > kSchemaVersion) {
-            opened.status = {1, QStringLiteral("written by a newer version of Kelvra")};
+    if (ReadHeader(m_path).userVersion > kSchemaVersion) {
+        opened.status = {1, QStringLiteral("written by a newer version of Kelvra")};
+        opened.problem = QStringLiteral("The history journal %1 was written by a newer version of Kelvra and "
+                                        "is left as it is. Times are still saved to the profile, but no "
+                                        "history is recorded.")
+                             .arg(m_path);
+        return opened;
+    }
+    opened.status = OpenAndPrepare(opened.bCreated);
+    // SQLite's word on damage is checked on a connection of its own, after the WAL is replayed: a
+    // journal that integrity_check finds whole is never moved, whatever failed.
+    const JournalHealth::Verdict verdict = opened.status.IsDamage()
+                                               ? JournalHealth::Check(m_path, JournalHealth::Depth::Full)
+                                               : JournalHealth::Verdict{};
+    if (verdict.state == JournalHealth::Verdict::State::Damaged) {
+        const JournalHealth::Salvaged salvaged = JournalHealth::Salvage(m_path);
+        if (salvaged.status.Ok()) {
+            opened.movedAside = salvaged.keptAs;
+            opened.bSalvaged = true;
+            opened.status = OpenAndPrepare(opened.bCreated);
+            // Nothing could be read: as a new journal, it takes the profile's seconds as its balance.
+            opened.bCreated = salvaged.periods + salvaged.events == 0;
             opened.problem =
-                QStringLiteral("The history journal %1 was written by a newer version of Kelvra and "
-                               "is left as it is. Times are still saved to the profile, but no "
-                               "history is recorded.")
-                    .arg(m_path);
-            return opened;
+                QStringLiteral("The history journal %1 was damaged (%2). What could still be read "
+                               "(%3 periods, %4 events) was copied into a new journal; at least "
+                               "%5 rows could not be read. The damaged file was kept as %6.")
+                    .arg(m_path, verdict.detail)
+                    .arg(salvaged.periods)
+                    .arg(salvaged.events)
+                    .arg(salvaged.skipped)
+                    .arg(opened.movedAside);
+        } else {
+            opened.status = {
+                salvaged.status.code,
+                QStringLiteral("damaged (%1), and %2").arg(verdict.detail, salvaged.status.message)};
         }
-        opened.status = CheckWhole();
-        if (opened.status.Ok()) {
-            opened.status = m_db.Open(m_path, Sql::Database::Mode::ReadWrite);
-        }
-        if (opened.status.Ok()) {
-            opened.status = Migrate(opened.bCreated);
-        }
-        if (opened.status.Ok()) {
-            opened.status = Prepare();
-        }
-        if (opened.status.Ok() || !opened.status.IsDamage() || attempt > 0) {
-            break;
-        }
-        m_db.Close();
-        const QString reason = opened.status.message;
-        if (!MoveAside(opened.movedAside)) {
-            opened.status = {10 /* SQLITE_IOERR */,
-                             QStringLiteral("damaged (%1) and cannot be moved aside").arg(reason)};
-            break;
-        }
-        opened.problem =
-            QStringLiteral("The history journal %1 was damaged (%2). It was moved aside as %3 and a "
-                           "new journal was started.")
-                .arg(m_path, reason, opened.movedAside);
     }
     if (!opened.status.Ok()) {
-        m_db.Close();
-        if (opened.problem.isEmpty() || !opened.movedAside.isEmpty()) {
-            opened.problem =
-                QStringLiteral("The history journal %1 cannot be used: %2. Times are still saved to "
-                               "the profile, but no history is recorded.")
-                    .arg(m_path, opened.status.message);
+        if (const QString file = FileInFolderPath(m_path); !file.isEmpty()) {
+            opened.status.message = QStringLiteral("its folder cannot be made, %1 is a file").arg(file);
         }
+        opened.problem = QStringLiteral("The history journal %1 cannot be used: %2. Times are still saved to "
+                                        "the profile, but no history is recorded.")
+                             .arg(m_path, opened.status.message);
     }
     return opened;
 }
@@ -193,16 +191,23 @@ Sql::Status Journal::OpenForReading() {
     if (!QFileInfo::exists(m_path)) {
         return {14 /* SQLITE_CANTOPEN */, QStringLiteral("no such file")};
     }
-    Sql::Status status = CheckWhole();
-    if (status.Ok()) {
-        status = m_db.Open(m_path, Sql::Database::Mode::ReadOnly);
-    }
+    Sql::Status status = m_db.Open(m_path, Sql::Database::Mode::ReadOnly);
     qint64 version = 0;
+    qint64 applicationId = 0;
+    qint64 objects = 0;
     if (status.Ok()) {
         status = m_db.QueryInt("PRAGMA user_version", version);
     }
-    if (status.Ok() && version == 0) {
-        status = {26, QStringLiteral("not a Kelvra journal")};
+    if (status.Ok()) {
+        status = m_db.QueryInt("PRAGMA application_id", applicationId);
+    }
+    if (status.Ok()) {
+        status = m_db.QueryInt("SELECT count(*) FROM sqlite_master", objects);
+    }
+    if (status.Ok() && Foreign(version, applicationId, objects)) {
+        status = {1, QStringLiteral("not a Kelvra journal")};
+    } else if (status.Ok() && version == 0) {
+        status = {1, QStringLiteral("an empty file, no history recorded yet")};
     }
     if (!status.Ok()) {
         m_db.Close();
@@ -227,8 +232,7 @@ Sql::Status Journal::Migrate(bool& created) {
     if (version > kSchemaVersion) {
         return {1, QStringLiteral("written by a newer version of Kelvra")};
     }
-    // Another program's database at this path is left alone.
-    if ((version == 0 && objects > 0) || (version > 0 && applicationId != kApplicationId)) {
+    if (Foreign(version, applicationId, objects)) {
         return {1, QStringLiteral("not a Kelvra journal")};
     }
     status = m_db.Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");

@@ -13,18 +13,20 @@
 // WAL mode with synchronous=FULL, so each call that returns success is on disk.
 //
 // One writer: the board that holds the profile's instance lock. Reports open it read-only, also while
-// a board writes. A file that is damaged or not a journal is moved aside, never written over; one from
-// a newer version of the program is left untouched.
+// a board writes. A file that SQLite finds damaged (JournalHealth) is salvaged: its readable rows go into
+// a fresh journal and the damaged file is kept beside it. One from a newer version of the program or
+// another program's database is left untouched, and so is any file that SQLite finds whole.
 class Journal final {
 public:
     static constexpr int kSchemaVersion = 3;
     static constexpr int kTimers = Kelvra::kTimers;
 
     struct Opened {
-        Sql::Status status;    // failure: the journal is closed and must not be used
-        bool bCreated = false; // a new, empty journal (first use, or after a damaged one)
-        QString movedAside;    // where a damaged file went, empty if none
-        QString problem;       // what to tell the user, empty if nothing
+        Sql::Status status;     // failure: the journal is closed and must not be used
+        bool bCreated = false;  // a new, empty journal (first use, or nothing of a damaged one was readable)
+        bool bSalvaged = false; // rebuilt from a damaged one: its sums may fall short of the profile's
+        QString movedAside;     // where a damaged file went, empty if none
+        QString problem;        // what to tell the user, empty if nothing
     };
 
     struct OpenPeriod {
@@ -81,9 +83,9 @@ public:
 
 private:
     Sql::Status Migrate(bool& created);
-    Sql::Status CheckWhole();
     Sql::Status Prepare();
-    bool MoveAside(QString& movedTo);
+    // Leaves the connection closed on failure.
+    Sql::Status OpenAndPrepare(bool& created);
 
     const QString m_path;
     Sql::Database m_db;

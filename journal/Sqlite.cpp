@@ -5,6 +5,15 @@
 
 namespace Sql {
 
+namespace {
+
+// SQLite's own text for a full disk ("database or disk is full") blames the database first.
+QString Message(int code, const char* text) {
+    return (code & 0xff) == SQLITE_FULL ? QStringLiteral("disk full") : QString::fromUtf8(text);
+}
+
+} // namespace
+
 bool Status::IsDamage() const {
     return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
@@ -20,7 +29,7 @@ Status Database::Open(const QString& path, Mode mode) {
     const int code =
         sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
-        Status status{code & 0xff, QString::fromUtf8(sqlite3_errstr(code))};
+        Status status{code & 0xff, Message(code, sqlite3_errstr(code))};
         Close();
         return status;
     }
@@ -41,8 +50,7 @@ Status Database::LastStatus(int code) const {
     if (code == SQLITE_OK || code == SQLITE_DONE || code == SQLITE_ROW) {
         return {};
     }
-    return {code & 0xff, m_db != nullptr ? QString::fromUtf8(sqlite3_errmsg(m_db))
-                                         : QString::fromUtf8(sqlite3_errstr(code))};
+    return {code & 0xff, Message(code, m_db != nullptr ? sqlite3_errmsg(m_db) : sqlite3_errstr(code))};
 }
 
 Status Database::Exec(const char* sql) {
@@ -81,6 +89,17 @@ int Database::Changes() const {
     return m_db != nullptr ? sqlite3_changes(m_db) : 0;
 }
 
+void Database::StopWhen(std::function<bool()> stop) {
+    m_stop = std::move(stop);
+    if (m_db != nullptr) {
+        sqlite3_progress_handler(m_db, m_stop ? 10000 : 0, m_stop ? &Database::Progress : nullptr, this);
+    }
+}
+
+int Database::Progress(void* self) {
+    return static_cast<Database*>(self)->m_stop() ? 1 : 0;
+}
+
 Statement::~Statement() {
     sqlite3_finalize(m_stmt);
 }
@@ -101,6 +120,11 @@ Statement& Statement::BindNull(int index) {
     return *this;
 }
 
+Statement& Statement::Bind(int index, const Statement& row, int column) {
+    sqlite3_bind_value(m_stmt, index, sqlite3_column_value(row.m_stmt, column));
+    return *this;
+}
+
 Status Statement::Run() {
     if (m_stmt == nullptr) {
         return {SQLITE_MISUSE, QStringLiteral("not prepared")};
@@ -114,7 +138,7 @@ Status Statement::Run() {
     if (code == SQLITE_DONE) {
         return {};
     }
-    return {code & 0xff, QString::fromUtf8(sqlite3_errmsg(m_db))};
+    return {code & 0xff, Message(code, sqlite3_errmsg(m_db))};
 }
 
 bool Statement::Next() {
@@ -137,7 +161,7 @@ Status Statement::Finish() {
     if (code == SQLITE_OK || code == SQLITE_DONE || code == SQLITE_ROW) {
         return {};
     }
-    return {code & 0xff, QString::fromUtf8(sqlite3_errstr(code))};
+    return {code & 0xff, Message(code, sqlite3_errstr(code))};
 }
 
 qint64 Statement::Int(int column) const {

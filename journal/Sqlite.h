@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -44,9 +45,15 @@ public:
     // Rows changed by the last statement.
     int Changes() const;
     Status LastStatus(int code) const;
+    // On the open connection: asked every few thousand steps of a running statement; true stops it
+    // (SQLITE_INTERRUPT). Empty: never.
+    void StopWhen(std::function<bool()> stop);
 
 private:
+    static int Progress(void* self);
+
     sqlite3* m_db = nullptr;
+    std::function<bool()> m_stop;
 };
 
 // A prepared statement; binding counts from 1 as in SQLite.
@@ -60,6 +67,8 @@ public:
     Statement& Bind(int index, qint64 value);
     Statement& Bind(int index, const QString& value); // whole text, NUL characters included
     Statement& BindNull(int index);
+    // The value of `column` in the current row of `row`, whatever its type.
+    Statement& Bind(int index, const Statement& row, int column);
 
     // Runs the statement to completion, then resets it for the next use.
     Status Run();

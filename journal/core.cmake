@@ -1,6 +1,7 @@
 target_sources(kelvra_core PRIVATE
   journal/Sqlite.cpp journal/Sqlite.h
   journal/Journal.cpp journal/Journal.h
+  journal/JournalHealth.cpp journal/JournalHealth.h
   journal/JournalSink.cpp journal/JournalSink.h
   journal/JournalQuery.cpp journal/JournalQuery.h
   journal/JournalReport.cpp journal/JournalReport.h
@@ -9,7 +10,7 @@ target_sources(kelvra_core PRIVATE
   journal/JournalQuery.cpp journal/JournalQuery.h
 )
 # New code compiles with Qt's strict string and deprecation checks.
-set_source_files_properties(journal/LocalDays.cpp journal/JournalWeek.cpp PROPERTIES
+set_source_files_properties(journal/LocalDays.cpp journal/JournalWeek.cpp journal/JournalHealth.cpp PROPERTIES
   COMPILE_DEFINITIONS "QT_NO_CAST_FROM_ASCII;QT_NO_CAST_TO_ASCII;QT_NO_CAST_FROM_BYTEARRAY;QT_DISABLE_DEPRECATED_BEFORE=0x060400")
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)

@@ -1,0 +1,269 @@
+// Damage judged by SQLite after the WAL is replayed, salvage into a fresh journal, reports on a damaged
+// journal through the built program, and the messages that name a journal's real trouble.
+#include "../FileBytes.h"
+#include "journal/Journal.h"
+#include "journal/JournalHealth.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run Report(const QString& journal) {
+    QProcess child;
+    child.start(
+        qEnvironmentVariable("KELVRA_EXE"),
+        {QStringLiteral("--report=csv"), QStringLiteral("--periods"), QStringLiteral("--journal"), journal});
+    if (!child.waitForFinished(30000)) {
+        return {};
+    }
+    return {child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1, child.readAllStandardOutput(),
+            child.readAllStandardError()};
+}
+
+// `count` closed periods of a minute each, an hour apart, in one transaction; false on failure.
+bool AddPeriods(Journal& journal, int count, qint64 first = 1767225600) {
+    Sql::Transaction transaction(journal.Database());
+    bool bWritten = transaction.Begun().Ok();
+    for (int n = 0; n < count && bWritten; ++n) {
+        const qint64 start = first + n * 3600;
+        bWritten = journal.EndPeriod(n % 10, QStringLiteral("Project %1").arg(n), start, start + 60).Ok();
+    }
+    return bWritten && transaction.Commit().Ok();
+}
+
+// Every period as one text line per id, through a second connection.
+QMap<qint64, QString> Periods(const QString& path) {
+    QMap<qint64, QString> rows;
+    Sql::Database db;
+    Sql::Statement statement;
+    if (db.Open(path, Sql::Database::Mode::ReadOnly).Ok() &&
+        db.Prepare("SELECT id, timer, name, start_utc, end_utc, utc_offset, close_seq FROM periods",
+                   statement)
+            .Ok()) {
+        while (statement.Next()) {
+            QStringList fields;
+            for (int i = 1; i < 7; ++i) {
+                fields << statement.Text(i);
+            }
+            rows.insert(statement.Int(0), fields.join(u'|'));
+        }
+    }
+    return rows;
+}
+
+QStringList Files(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+// Takes every free block of the file system that holds `file`; true once the disk is full.
+bool FillDisk(const QString& file) {
+    QFile filler(file);
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        return false;
+    }
+    for (const qsizetype chunk : {qsizetype(65536), qsizetype(512), qsizetype(1)}) {
+        while (filler.write(QByteArray(chunk, 'f')) == chunk) {
+        }
+    }
+    return filler.size() > 0;
+}
+
+} // namespace
+
+class HealthTest final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // After a full disk the main file is shorter than its header says while the WAL holds the rest:
+    // whole for SQLite, so never moved, and reported in full.
+    void walHoldingPagesPastTheMainFileIsWhole() {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("live.journal"));
+        const QString copy = dir.filePath(QStringLiteral("copy.journal"));
+        Journal journal(source);
+        QVERIFY(journal.OpenForWriting().status.Ok());
+        QVERIFY(journal.Database().Exec("PRAGMA wal_autocheckpoint=0; PRAGMA wal_checkpoint(TRUNCATE)").Ok());
+        const qint64 before = QFileInfo(source).size();
+        QVERIFY(AddPeriods(journal, 3000));
+        // The checkpoint writes the grown header and pages into the main file but leaves the WAL's frames.
+        QVERIFY(journal.Database().Exec("PRAGMA wal_checkpoint(PASSIVE)").Ok());
+        QVERIFY(QFile::copy(source, copy) &&
+                QFile::copy(source + QStringLiteral("-wal"), copy + QStringLiteral("-wal")));
+        QVERIFY(QFile::resize(copy, before));
+
+        QCOMPARE(JournalHealth::Check(copy).state, JournalHealth::Verdict::State::Healthy);
+        const Run run = Report(copy);
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out.count("\r\n"), 3001);
+        {
+            Journal reopened(copy);
+            const Journal::Opened opened = reopened.OpenForWriting();
+            QVERIFY2(opened.status.Ok() && opened.problem.isEmpty(), qPrintable(opened.problem));
+            QVERIFY(AddPeriods(reopened, 1, 1900000000));
+        }
+        QCOMPARE(Periods(copy).size(), 3001);
+        QVERIFY(!Files(dir.path()).join(u' ').contains(u"corrupt"));
+    }
+
+    // Random bytes in a page the board never writes again: the quick check finds them, a report gives
+    // the rest and fails, and a salvage keeps the damaged file and every other row, value for value.
+    void damagedPageIsFoundReportedAndSalvaged() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.journal"));
+        {
+            Journal journal(path);
+            QVERIFY(journal.OpenForWriting().status.Ok());
+            QVERIFY(AddPeriods(journal, 4000));
+            QVERIFY(journal.AddEvent(QStringLiteral("balance"), 1767225600, 2, {}, 99).Ok());
+        } // closing checkpoints the WAL into the main file
+        const QMap<qint64, QString> original = Periods(path);
+        QCOMPARE(original.size(), 4000);
+        qint64 page = 0;
+        qint64 pageSize = 0;
+        {
+            Sql::Database db;
+            QVERIFY(db.Open(path, Sql::Database::Mode::ReadOnly).Ok());
+            QVERIFY(db.QueryInt("PRAGMA page_size", pageSize).Ok());
+            QVERIFY(db.QueryInt("SELECT pageno FROM dbstat WHERE name = 'periods' AND pagetype = 'leaf' "
+                                "ORDER BY path LIMIT 1 OFFSET (SELECT count(*) / 2 FROM dbstat "
+                                "WHERE name = 'periods' AND pagetype = 'leaf')",
+                                page)
+                        .Ok());
+        }
+        QByteArray bytes = FileBytes(path);
+        QRandomGenerator random(1312);
+        for (qint64 i = (page - 1) * pageSize; i < page * pageSize; ++i) {
+            bytes[i] = static_cast<char>(random.bounded(256));
+        }
+        QVERIFY(page > 2 && WriteBytes(path, bytes));
+
+        QCOMPARE(JournalHealth::Check(path).state, JournalHealth::Verdict::State::Damaged);
+        std::optional<JournalHealth::Verdict> verdict;
+        auto context = std::make_unique<QObject>();
+        JournalHealth::CheckAsync(path, context.get(), [&](const JournalHealth::Verdict& v) { verdict = v; });
+        QTRY_VERIFY(verdict.has_value());
+        QCOMPARE(verdict->state, JournalHealth::Verdict::State::Damaged);
+        bool bCalled = false; // a context that is gone hears nothing
+        JournalHealth::CheckAsync(path, context.get(),
+                                  [&](const JournalHealth::Verdict&) { bCalled = true; });
+        context.reset();
+        QTest::qWait(300);
+        QVERIFY(!bCalled);
+
+        const Run damaged = Report(path);
+        QCOMPARE(damaged.code, 1);
+        QVERIFY2(damaged.err.startsWith("kelvra: the journal " + path.toUtf8() + " is damaged (") &&
+                     damaged.err.count('\n') == 1 && !damaged.err.endsWith(".\n"),
+                 damaged.err.constData());
+        const qsizetype reported = damaged.out.count("\r\n") - 1;
+        QVERIFY2(reported > 3800 && reported < 4000, damaged.out.left(200).constData());
+
+        const JournalHealth::Salvaged salvaged = JournalHealth::Salvage(path);
+        QVERIFY2(salvaged.status.Ok(), qPrintable(salvaged.status.message));
+        QCOMPARE(FileBytes(salvaged.keptAs), bytes);
+        QCOMPARE(salvaged.periods, reported);
+        QCOMPARE(salvaged.events, 1);
+        QVERIFY(salvaged.skipped >= 4000 - reported);
+        const QMap<qint64, QString> kept = Periods(path);
+        QCOMPARE(kept.size(), reported);
+        for (auto row = kept.begin(); row != kept.end(); ++row) {
+            QCOMPARE(row.value(), original.value(row.key()));
+        }
+        QCOMPARE(JournalHealth::Check(path, JournalHealth::Depth::Full).state,
+                 JournalHealth::Verdict::State::Healthy);
+        QCOMPARE(Report(path).code, 0);
+        QCOMPARE(Report(salvaged.keptAs).code, 1);
+        const QString files = Files(dir.path()).join(u' ');
+        QVERIFY2(!files.contains(u"salvage") && files.count(u"corrupt") == 3, qPrintable(files));
+    }
+
+    // A full disk is told as such; the journal is never moved, and once there is room again it opens
+    // with every row it committed.
+    void fullDiskMovesNothing() {
+        QTemporaryDir dir;
+        const QString small = dir.filePath(QStringLiteral("small"));
+        QVERIFY(QDir().mkpath(small));
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=1m"), QStringLiteral("tmpfs"), small}) != 0) {
+            QSKIP("mounting a small tmpfs is not permitted here");
+        }
+        struct Unmount {
+            QString at;
+            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {at}); }
+        } const unmount{small};
+        const QString path = small + QStringLiteral("/p.journal");
+        int committed = 0;
+        {
+            Journal journal(path);
+            // The main file holds the first periods; the WAL the pages that extend it.
+            QVERIFY(journal.OpenForWriting().status.Ok() && AddPeriods(journal, 100) &&
+                    journal.Database().Exec("PRAGMA wal_checkpoint(TRUNCATE)").Ok() &&
+                    AddPeriods(journal, 1000, 1790000000));
+            committed = 1100;
+            QVERIFY(FillDisk(small + QStringLiteral("/filler")));
+            Sql::Status status;
+            for (int n = 0; n < 1000 && status.Ok(); ++n) {
+                status =
+                    journal.EndPeriod(1, QStringLiteral("more"), 1800000000 + n * 100, 1800000050 + n * 100);
+                committed += status.Ok() ? 1 : 0;
+            }
+            QCOMPARE(status.message, QStringLiteral("disk full"));
+        } // its checkpoint on closing fails as well: the WAL keeps what the main file lacks
+        {
+            Journal full(path);
+            const Journal::Opened opened = full.OpenForWriting();
+            QVERIFY2(opened.status.Ok() || opened.problem.contains(u"disk full"), qPrintable(opened.problem));
+        }
+        QVERIFY(QFile::remove(small + QStringLiteral("/filler")));
+        QVERIFY(!Files(small).join(u' ').contains(u"corrupt"));
+        Journal again(path);
+        const Journal::Opened opened = again.OpenForWriting();
+        QVERIFY2(opened.status.Ok() && opened.problem.isEmpty(), qPrintable(opened.problem));
+        QCOMPARE(Periods(path).size(), committed);
+    }
+
+    // "Not a Kelvra journal" only for another program's database; a folder that cannot be made says
+    // which part of its path is a file.
+    void messagesNameTheRealCause() {
+        QTemporaryDir dir;
+        const QString foreign = dir.filePath(QStringLiteral("other.db"));
+        {
+            Sql::Database db;
+            QVERIFY(db.Open(foreign, Sql::Database::Mode::ReadWrite).Ok() &&
+                    db.Exec("CREATE TABLE notes(text TEXT)").Ok());
+        }
+        const QByteArray before = FileBytes(foreign);
+        QVERIFY(Journal(foreign).OpenForWriting().problem.contains(u"not a Kelvra journal"));
+        QVERIFY(Report(foreign).err.contains("not a Kelvra journal"));
+        QCOMPARE(FileBytes(foreign), before);
+
+        const QString empty = dir.filePath(QStringLiteral("empty.journal"));
+        QVERIFY(WriteBytes(empty, {}));
+        const Run run = Report(empty);
+        QVERIFY2(run.code == 1 && !run.err.contains("not a Kelvra journal"), run.err.constData());
+
+        const QString blocker = dir.filePath(QStringLiteral("file"));
+        QVERIFY(WriteBytes(blocker, "x"));
+        const Journal::Opened opened =
+            Journal(blocker + QStringLiteral("/Kelvra/p.journal")).OpenForWriting();
+        QVERIFY2(!opened.status.Ok() && opened.problem.contains(blocker + QStringLiteral(" is a file")),
+                 qPrintable(opened.problem));
+    }
+};
+
+QTEST_GUILESS_MAIN(HealthTest)
+#include "test_health.moc"
