@@ -8,6 +8,7 @@
 #include "board/AwayPrompt.h"
 #include "board/KelvraView.h"
 #include "board/TimerLedger.h"
+#include "journal/JournalHealth.h"
 #include "journal/JournalSink.h"
 #include "platform/AfterFirstPaint.h"
 #include "platform/Clock.h"
@@ -158,6 +159,16 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
             if (!reconciled->balances.empty()) {
                 ShowBalances(reconciled->balances);
             }
+        }
+        // Pages the board never reads may be damaged too: a check off the window thread finds them.
+        if (m_journal->IsRecording()) {
+            JournalHealth::CheckAsync(
+                m_journal->Path(), m_frame.get(), [this](const JournalHealth::Verdict& verdict) {
+                    if (verdict.state == JournalHealth::Verdict::State::Damaged) {
+                        m_journal->SalvageDamaged(verdict.detail, m_frame.get(),
+                                                  [this](const QString& text) { ShowNotice(text); });
+                    }
+                });
         }
         StartAwayAndTray();
     });

@@ -123,6 +123,15 @@ QString Journal::AsideName(const QString& file) {
     }
 }
 
+void Journal::Close() {
+    for (Sql::Statement* statement :
+         {&m_begin, &m_end, &m_endMissing, &m_touch, &m_event, &m_rename, &m_findOpen, &m_closeLeft,
+          &m_readState, &m_writeState, &m_setAsked, &m_markWritten}) {
+        statement->Finalize();
+    }
+    m_db.Close();
+}
+
 Sql::Status Journal::OpenAndPrepare(bool& created) {
     Sql::Status status = m_db.Open(m_path, Sql::Database::Mode::ReadWrite);
     if (status.Ok()) {
@@ -132,7 +141,7 @@ Sql::Status Journal::OpenAndPrepare(bool& created) {
         status = Prepare();
     }
     if (!status.Ok()) {
-        m_db.Close();
+        Close();
     }
     return status;
 }

@@ -46,6 +46,8 @@ public:
     // Fails for a missing file; accepts a newer schema, whose tables it only reads.
     Sql::Status OpenForReading();
     bool IsOpen() const { return m_db.IsOpen(); }
+    // Closes the file for good, statements and all: afterwards no handle of this object holds it.
+    void Close();
     Sql::Database& Database() { return m_db; }
 
     // A period that began at `start` and was last known running at `seen`.

@@ -247,8 +247,7 @@ public:
         std::atomic<bool> bStop = false;
     };
 
-    Receiver(QObject* context, std::function<void(const Verdict&)> done)
-        : QObject(context), m_done(std::move(done)), m_link(std::make_shared<Link>()) {
+    explicit Receiver(QObject* context) : QObject(context), m_link(std::make_shared<Link>()) {
         m_link->receiver = this;
     }
     ~Receiver() override {
@@ -261,23 +260,21 @@ public:
     const std::shared_ptr<Link>& Shared() const { return m_link; }
 
     // From any thread: posted, so `done` runs on the receiver's thread, and never once it is gone.
-    static void Post(const std::shared_ptr<Link>& link, const Verdict& verdict) {
+    static void Post(const std::shared_ptr<Link>& link, std::function<void()> done) {
         const std::lock_guard lock(link->mutex);
         if (Receiver* receiver = link->receiver) {
             QMetaObject::invokeMethod(
                 receiver,
-                [receiver, verdict] {
+                [receiver, done = std::move(done)] {
                     // `done` may delete the context, and with it the receiver.
-                    const std::function<void(const Verdict&)> done = std::move(receiver->m_done);
                     receiver->deleteLater();
-                    done(verdict);
+                    done();
                 },
                 Qt::QueuedConnection);
         }
     }
 
 private:
-    std::function<void(const Verdict&)> m_done;
     std::shared_ptr<Link> m_link;
 };
 
@@ -293,18 +290,36 @@ Verdict Check(const QString& path, Depth depth) {
 }
 
 void CheckAsync(const QString& path, QObject* context, std::function<void(const Verdict&)> done) {
-    auto* receiver = new Receiver(context, std::move(done)); // owned by `context`
-    const std::shared_ptr<Receiver::Link> link = receiver->Shared();
+    const std::shared_ptr<Receiver::Link> link = (new Receiver(context))->Shared(); // owned by `context`
+    const auto post = [link, done = std::move(done)](const Verdict& verdict) {
+        Receiver::Post(link, [done, verdict] { done(verdict); });
+    };
     try {
-        std::thread([link, path] {
+        std::thread([link, path, post] {
             QElapsedTimer clock;
             clock.start();
-            Receiver::Post(link, CheckUntil(path, Depth::Quick, [&link, clock] {
-                               return link->bStop || clock.hasExpired(kQuickBudgetSeconds * 1000);
-                           }));
+            post(CheckUntil(path, Depth::Quick, [&link, clock] {
+                return link->bStop || clock.hasExpired(kQuickBudgetSeconds * 1000);
+            }));
         }).detach();
     } catch (const std::system_error& error) {
-        Receiver::Post(link, {Verdict::State::Unchecked, QString::fromLocal8Bit(error.what())});
+        post({Verdict::State::Unchecked, QString::fromLocal8Bit(error.what())});
+    }
+}
+
+void SalvageAsync(const QString& path, QObject* context, std::function<void(const Salvaged&)> done) {
+    const std::shared_ptr<Receiver::Link> link = (new Receiver(context))->Shared(); // owned by `context`
+    const auto post = [link, done = std::move(done)](const Salvaged& salvaged) {
+        Receiver::Post(link, [done, salvaged] { done(salvaged); });
+    };
+    try {
+        // Runs to its end even when nobody waits any more: the damaged file stays in place until the
+        // fresh one is complete, so a process that ends meanwhile leaves either whole.
+        std::thread([path, post] { post(Salvage(path)); }).detach();
+    } catch (const std::system_error& error) {
+        Salvaged failed;
+        failed.status = {1, QString::fromLocal8Bit(error.what())};
+        post(failed);
     }
 }
 

@@ -74,4 +74,8 @@ struct Salvaged {
 // by what could not be read.
 Salvaged Salvage(const QString& path);
 
+// Salvage on a thread of its own; `done` runs later on `context`'s thread, not at all once it is gone.
+// The same preconditions hold until `done` runs. Call it on `context`'s thread.
+void SalvageAsync(const QString& path, QObject* context, std::function<void(const Salvaged&)> done);
+
 } // namespace JournalHealth

@@ -1,5 +1,6 @@
 #include "journal/JournalSink.h"
 
+#include "journal/JournalHealth.h"
 #include "platform/Clock.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Profile.h"
@@ -55,7 +56,55 @@ JournalSink::Attached JournalSink::Open() {
         return attached;
     }
     m_bCreated = opened.bCreated;
+    if (opened.bSalvaged) {
+        Check(ForgetState());
+    }
     return attached;
+}
+
+Sql::Status JournalSink::ForgetState() {
+    return m_journal.Database().Exec("DELETE FROM profile_state");
+}
+
+void JournalSink::SalvageDamaged(const QString& finding, QObject* context,
+                                 const std::function<void(const QString&)>& tell) {
+    if (!m_journal.IsOpen()) {
+        return;
+    }
+    m_journal.Close();
+    m_bRecording = false;
+    m_bFailed = false;
+    tell(QStringLiteral("The history journal %1 is damaged (%2). Kelvra copies what can still be read into a "
+                        "new journal and keeps the damaged file beside it; meanwhile times are saved to the "
+                        "profile.")
+             .arg(m_journal.Path(), finding.simplified()));
+    JournalHealth::SalvageAsync(
+        m_journal.Path(), context, [this, tell](const JournalHealth::Salvaged& salvaged) {
+            Sql::Status status = salvaged.status;
+            if (status.Ok()) {
+                status = m_journal.OpenForWriting().status;
+            }
+            if (status.Ok()) {
+                status = ForgetState();
+            }
+            if (!status.Ok()) {
+                tell(QStringLiteral(
+                         "The history journal %1 could not be rebuilt: %2. Times are still saved to the "
+                         "profile, but no history is recorded.")
+                         .arg(m_journal.Path(), status.message));
+                return;
+            }
+            // Recording starts again at the next change, which takes up what was charged meanwhile.
+            m_bFailed = true;
+            tell(QStringLiteral(
+                     "The history journal %1 was rebuilt: %2 periods and %3 events were kept, at least %4 "
+                     "rows could not be read. The damaged file was kept as %5.")
+                     .arg(m_journal.Path())
+                     .arg(salvaged.periods)
+                     .arg(salvaged.events)
+                     .arg(salvaged.skipped)
+                     .arg(salvaged.keptAs));
+        });
 }
 
 void JournalSink::Check(const Sql::Status& status) {

@@ -43,6 +43,13 @@ public:
     // Called with the message of the first failure after Attach.
     void SetProblemHandler(std::function<void(const QString&)> handler) { m_onProblem = std::move(handler); }
 
+    // The health check found damage: the board's connection is closed, what can be read goes into a
+    // fresh journal on a thread of its own (the board charges the profile alone meanwhile), then the
+    // fresh journal is opened and takes up the time charged meanwhile at the next change. `tell` gets
+    // what to say, now and when it is done; nothing once `context` is gone.
+    void SalvageDamaged(const QString& finding, QObject* context,
+                        const std::function<void(const QString&)>& tell);
+
     Found Reconcile(const Seconds& profile) override;
     void Record(const Change& change) override;
     void PeriodSeen(qint64 seen) override;
@@ -64,6 +71,9 @@ private:
     // and what the profile holds beyond the journal becomes a balance.
     Sql::Status CatchUp(const Change& change);
     Sql::Status AddDated(const Dated& event);
+    // A journal rebuilt from a damaged one: what it asked of the profile is forgotten, so that its sums
+    // stand for it and what it lost becomes a balance.
+    Sql::Status ForgetState();
 
     std::unique_ptr<InstanceGuard> m_guard; // taken when the journal is opened, let go after it is closed
     Journal m_journal;

@@ -104,6 +104,11 @@ Statement::~Statement() {
     sqlite3_finalize(m_stmt);
 }
 
+void Statement::Finalize() {
+    sqlite3_finalize(m_stmt);
+    m_stmt = nullptr;
+}
+
 Statement& Statement::Bind(int index, qint64 value) {
     sqlite3_bind_int64(m_stmt, index, value);
     return *this;

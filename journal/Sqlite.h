@@ -64,6 +64,8 @@ public:
     Q_DISABLE_COPY_MOVE(Statement)
 
     bool IsPrepared() const { return m_stmt != nullptr; }
+    // Releases the compiled statement, so that its connection can close at once.
+    void Finalize();
     Statement& Bind(int index, qint64 value);
     Statement& Bind(int index, const QString& value); // whole text, NUL characters included
     Statement& BindNull(int index);

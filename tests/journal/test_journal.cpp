@@ -610,6 +610,74 @@ private Q_SLOTS:
         QCOMPARE(JournalSeconds(profileFile + QStringLiteral(".journal")), ProfileSeconds(profileFile));
     }
 
+    // Random bytes in a page of old periods that the board never touches: the check after the first
+    // paint finds them, the board says so, rebuilds the journal from what it can read while it goes on
+    // charging, and keeps the damaged file; the two agree again after the next change.
+    void damageFoundAfterTheFirstPaintIsSalvaged() {
+        QTemporaryDir dir;
+        const QString journal = dir.filePath(QStringLiteral("p.conf.journal"));
+        {
+            Board board(dir.path());
+            board.Start();
+            for (int i = 0; i < 3000; ++i) { // ten old periods a page
+                board.Switch(1 + i % 3);
+                board.clock.Advance(60);
+            }
+            board.Switch(0);
+        }
+        qint64 page = 0, pageSize = 0;
+        {
+            Sql::Database db;
+            QVERIFY(db.Open(journal, Sql::Database::Mode::ReadOnly).Ok());
+            QVERIFY(db.QueryInt("PRAGMA page_size", pageSize).Ok());
+            QVERIFY(db.QueryInt("SELECT pageno FROM dbstat WHERE name = 'periods' AND pagetype = 'leaf' "
+                                "ORDER BY path LIMIT 1 OFFSET 5",
+                                page)
+                        .Ok());
+        }
+        QByteArray bytes = FileBytes(journal);
+        QRandomGenerator random(718);
+        for (qint64 i = (page - 1) * pageSize; i < page * pageSize; ++i) {
+            bytes[i] = static_cast<char>(random.bounded(256));
+        }
+        QVERIFY(page > 2 && WriteBytes(journal, bytes));
+
+        const auto report = [](const QString& file) {
+            QProcess kelvra;
+            kelvra.start(qEnvironmentVariable("KELVRA_EXE"),
+                         {QStringLiteral("--report"), QStringLiteral("--by"), QStringLiteral("day"),
+                          QStringLiteral("--journal"), file});
+            kelvra.waitForFinished(20000);
+            return kelvra.exitCode();
+        };
+        QCOMPARE(report(journal), 1);
+        CommandLine commandLine;
+        commandLine.profileFile = dir.filePath(QStringLiteral("p.conf"));
+        {
+            CKelvraApp kelvra;
+            QCOMPARE(kelvra.InitInstance(commandLine), CKelvraApp::Start::Running);
+            const auto told = [&](const QString& what) {
+                const QList<QMessageBox*> boxes = kelvra.MainFrame()->findChildren<QMessageBox*>();
+                return std::any_of(boxes.begin(), boxes.end(),
+                                   [&](auto* box) { return box->text().contains(what); });
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(told(QStringLiteral("is damaged")), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(told(QStringLiteral("was rebuilt")), 10000);
+            CKelvraView& view = *kelvra.MainFrame()->View();
+            view.SelectRow(4);
+            view.SelectRow(0);
+        }
+        const QStringList aside = AsideFiles(dir.path());
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(report(dir.filePath(aside[0])), 1);
+        QCOMPARE(report(journal), 0);
+        const qint64 kept = QueryOne(journal, "SELECT count(*) FROM periods");
+        QVERIFY2(kept > 2900 && kept < 3001, qPrintable(QString::number(kept)));
+        QCOMPARE(JournalSeconds(journal), ProfileSeconds(commandLine.profileFile));
+        // What the lost page held, for each of the three timers it had periods of.
+        QCOMPARE(QueryOne(journal, "SELECT count(DISTINCT timer) FROM events WHERE kind = 'balance'"), 3);
+    }
+
     // The X server goes away while a timer runs: Qt ends the process from inside the event loop, and
     // the open period is still stored.
     void brokenDisplayStillStoresTheOpenPeriod() {
