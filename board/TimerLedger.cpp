@@ -260,10 +260,9 @@ void CTimerLedger::ClearAllSeconds() {
     for (int i = 0; i < kTimers; ++i) {
         writes.emplace_back(i, 0);
     }
-    // The ledger's own seconds follow at the caller's LoadTimers, as the profile's always do.
-    const auto kept = m_nSeconds;
+    // The seconds held here follow the profile at once: a change recorded before the caller's
+    // LoadTimers (an undo) must start from what the profile now holds.
     Commit(std::move(change), writes);
-    m_nSeconds = kept;
 }
 
 void CTimerLedger::ClearSeconds(const std::vector<int>& indexes) {

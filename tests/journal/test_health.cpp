@@ -1,5 +1,6 @@
 // Damage judged by SQLite after the WAL is replayed, salvage into a fresh journal, reports on a damaged
-// journal through the built program, and the messages that name a journal's real trouble.
+// journal through the built program, and the messages that name a journal's real trouble. A full disk
+// is in test_journal, with the board that meets it.
 #include "../FileBytes.h"
 #include "journal/Journal.h"
 #include "journal/JournalHealth.h"
@@ -66,19 +67,6 @@ QMap<qint64, QString> Periods(const QString& path) {
 
 QStringList Files(const QString& folder) {
     return QDir(folder).entryList(QDir::Files, QDir::Name);
-}
-
-// Takes every free block of the file system that holds `file`; true once the disk is full.
-bool FillDisk(const QString& file) {
-    QFile filler(file);
-    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return false;
-    }
-    for (const qsizetype chunk : {qsizetype(65536), qsizetype(512), qsizetype(1)}) {
-        while (filler.write(QByteArray(chunk, 'f')) == chunk) {
-        }
-    }
-    return filler.size() > 0;
 }
 
 } // namespace
@@ -188,52 +176,6 @@ private Q_SLOTS:
         QCOMPARE(Report(salvaged.keptAs).code, 1);
         const QString files = Files(dir.path()).join(u' ');
         QVERIFY2(!files.contains(u"salvage") && files.count(u"corrupt") == 3, qPrintable(files));
-    }
-
-    // A full disk is told as such; the journal is never moved, and once there is room again it opens
-    // with every row it committed.
-    void fullDiskMovesNothing() {
-        QTemporaryDir dir;
-        const QString small = dir.filePath(QStringLiteral("small"));
-        QVERIFY(QDir().mkpath(small));
-        if (QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=1m"), QStringLiteral("tmpfs"), small}) != 0) {
-            QSKIP("mounting a small tmpfs is not permitted here");
-        }
-        struct Unmount {
-            QString at;
-            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {at}); }
-        } const unmount{small};
-        const QString path = small + QStringLiteral("/p.journal");
-        int committed = 0;
-        {
-            Journal journal(path);
-            // The main file holds the first periods; the WAL the pages that extend it.
-            QVERIFY(journal.OpenForWriting().status.Ok() && AddPeriods(journal, 100) &&
-                    journal.Database().Exec("PRAGMA wal_checkpoint(TRUNCATE)").Ok() &&
-                    AddPeriods(journal, 1000, 1790000000));
-            committed = 1100;
-            QVERIFY(FillDisk(small + QStringLiteral("/filler")));
-            Sql::Status status;
-            for (int n = 0; n < 1000 && status.Ok(); ++n) {
-                status =
-                    journal.EndPeriod(1, QStringLiteral("more"), 1800000000 + n * 100, 1800000050 + n * 100);
-                committed += status.Ok() ? 1 : 0;
-            }
-            QCOMPARE(status.message, QStringLiteral("disk full"));
-        } // its checkpoint on closing fails as well: the WAL keeps what the main file lacks
-        {
-            Journal full(path);
-            const Journal::Opened opened = full.OpenForWriting();
-            QVERIFY2(opened.status.Ok() || opened.problem.contains(u"disk full"), qPrintable(opened.problem));
-        }
-        QVERIFY(QFile::remove(small + QStringLiteral("/filler")));
-        QVERIFY(!Files(small).join(u' ').contains(u"corrupt"));
-        Journal again(path);
-        const Journal::Opened opened = again.OpenForWriting();
-        QVERIFY2(opened.status.Ok() && opened.problem.isEmpty(), qPrintable(opened.problem));
-        QCOMPARE(Periods(path).size(), committed);
     }
 
     // "Not a Kelvra journal" only for another program's database; a folder that cannot be made says
