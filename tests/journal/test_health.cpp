@@ -9,10 +9,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -106,76 +106,26 @@ private Q_SLOTS:
         QVERIFY(!Files(dir.path()).join(u' ').contains(u"corrupt"));
     }
 
-    // Random bytes in a page the board never writes again: the quick check finds them, a report gives
-    // the rest and fails, and a salvage keeps the damaged file and every other row, value for value.
-    void damagedPageIsFoundReportedAndSalvaged() {
+    // A check whose context is gone says nothing, and stops: quitting never waits for it. (Damage found
+    // by the check, salvaged and reported: test_journal.)
+    void checkForAContextThatIsGoneSaysNothing() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("p.journal"));
         {
             Journal journal(path);
-            QVERIFY(journal.OpenForWriting().status.Ok());
-            QVERIFY(AddPeriods(journal, 4000));
-            QVERIFY(journal.AddEvent(QStringLiteral("balance"), 1767225600, 2, {}, 99).Ok());
-        } // closing checkpoints the WAL into the main file
-        const QMap<qint64, QString> original = Periods(path);
-        QCOMPARE(original.size(), 4000);
-        qint64 page = 0;
-        qint64 pageSize = 0;
-        {
-            Sql::Database db;
-            QVERIFY(db.Open(path, Sql::Database::Mode::ReadOnly).Ok());
-            QVERIFY(db.QueryInt("PRAGMA page_size", pageSize).Ok());
-            QVERIFY(db.QueryInt("SELECT pageno FROM dbstat WHERE name = 'periods' AND pagetype = 'leaf' "
-                                "ORDER BY path LIMIT 1 OFFSET (SELECT count(*) / 2 FROM dbstat "
-                                "WHERE name = 'periods' AND pagetype = 'leaf')",
-                                page)
-                        .Ok());
+            QVERIFY(journal.OpenForWriting().status.Ok() && AddPeriods(journal, 100));
         }
-        QByteArray bytes = FileBytes(path);
-        QRandomGenerator random(1312);
-        for (qint64 i = (page - 1) * pageSize; i < page * pageSize; ++i) {
-            bytes[i] = static_cast<char>(random.bounded(256));
-        }
-        QVERIFY(page > 2 && WriteBytes(path, bytes));
-
-        QCOMPARE(JournalHealth::Check(path).state, JournalHealth::Verdict::State::Damaged);
         std::optional<JournalHealth::Verdict> verdict;
         auto context = std::make_unique<QObject>();
         JournalHealth::CheckAsync(path, context.get(), [&](const JournalHealth::Verdict& v) { verdict = v; });
         QTRY_VERIFY(verdict.has_value());
-        QCOMPARE(verdict->state, JournalHealth::Verdict::State::Damaged);
-        bool bCalled = false; // a context that is gone hears nothing
+        QCOMPARE(verdict->state, JournalHealth::Verdict::State::Healthy);
+        bool bCalled = false;
         JournalHealth::CheckAsync(path, context.get(),
                                   [&](const JournalHealth::Verdict&) { bCalled = true; });
         context.reset();
         QTest::qWait(300);
         QVERIFY(!bCalled);
-
-        const Run damaged = Report(path);
-        QCOMPARE(damaged.code, 1);
-        QVERIFY2(damaged.err.startsWith("kelvra: the journal " + path.toUtf8() + " is damaged (") &&
-                     damaged.err.count('\n') == 1 && !damaged.err.endsWith(".\n"),
-                 damaged.err.constData());
-        const qsizetype reported = damaged.out.count("\r\n") - 1;
-        QVERIFY2(reported > 3800 && reported < 4000, damaged.out.left(200).constData());
-
-        const JournalHealth::Salvaged salvaged = JournalHealth::Salvage(path);
-        QVERIFY2(salvaged.status.Ok(), qPrintable(salvaged.status.message));
-        QCOMPARE(FileBytes(salvaged.keptAs), bytes);
-        QCOMPARE(salvaged.periods, reported);
-        QCOMPARE(salvaged.events, 1);
-        QVERIFY(salvaged.skipped >= 4000 - reported);
-        const QMap<qint64, QString> kept = Periods(path);
-        QCOMPARE(kept.size(), reported);
-        for (auto row = kept.begin(); row != kept.end(); ++row) {
-            QCOMPARE(row.value(), original.value(row.key()));
-        }
-        QCOMPARE(JournalHealth::Check(path, JournalHealth::Depth::Full).state,
-                 JournalHealth::Verdict::State::Healthy);
-        QCOMPARE(Report(path).code, 0);
-        QCOMPARE(Report(salvaged.keptAs).code, 1);
-        const QString files = Files(dir.path()).join(u' ');
-        QVERIFY2(!files.contains(u"salvage") && files.count(u"corrupt") == 3, qPrintable(files));
     }
 
     // "Not a Kelvra journal" only for another program's database; a folder that cannot be made says

@@ -615,8 +615,8 @@ private Q_SLOTS:
 
     // Random bytes in a page of old periods that the board never touches: the check after the first
     // paint finds them, the board says so, rebuilds the journal from what it can read while it goes on
-    // charging, and keeps the damaged file; the two agree again after the next change. (Reports on
-    // either file: test_health.)
+    // charging, and keeps the damaged file; the two agree again after the next change. A report gives
+    // what it can read of the damaged file, says what it skipped and fails; on the new one it succeeds.
     void damageFoundAfterTheFirstPaintIsSalvaged() {
         QTemporaryDir dir;
         const QString journal = dir.filePath(QStringLiteral("p.conf.journal"));
@@ -646,6 +646,25 @@ private Q_SLOTS:
         }
         QVERIFY(page > 2 && WriteBytes(journal, bytes));
 
+        struct Run {
+            int code;
+            qsizetype rows;
+            QByteArray err;
+        };
+        const auto report = [](const QString& file) {
+            QProcess kelvra;
+            kelvra.start(qEnvironmentVariable("KELVRA_EXE"),
+                         {QStringLiteral("--report=csv"), QStringLiteral("--periods"),
+                          QStringLiteral("--journal"), file});
+            kelvra.waitForFinished(20000);
+            return Run{kelvra.exitCode(), kelvra.readAllStandardOutput().count('\n') - 1,
+                       kelvra.readAllStandardError()};
+        };
+        const Run damaged = report(journal);
+        QVERIFY2(damaged.code == 1 && damaged.rows > 2900 && damaged.rows < 3000, damaged.err.constData());
+        QVERIFY2(damaged.err.startsWith("kelvra: the journal " + journal.toUtf8() + " is damaged (") &&
+                     damaged.err.count('\n') == 1 && !damaged.err.endsWith(".\n"),
+                 damaged.err.constData());
         CommandLine commandLine;
         commandLine.profileFile = dir.filePath(QStringLiteral("p.conf"));
         {
@@ -664,6 +683,8 @@ private Q_SLOTS:
         }
         const QStringList aside = AsideFiles(dir.path());
         QCOMPARE(aside.size(), 1);
+        QCOMPARE(report(dir.filePath(aside[0])).code, 1);
+        QCOMPARE(report(journal).code, 0);
         const qint64 kept = QueryOne(journal, "SELECT count(*) FROM periods");
         QVERIFY2(kept > 2900 && kept < 3001, qPrintable(QString::number(kept)));
         QCOMPARE(JournalSeconds(journal), ProfileSeconds(commandLine.profileFile));
