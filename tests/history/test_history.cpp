@@ -1,16 +1,11 @@
 // The history window on real journal files written as the board writes them, driven through its widgets.
 #include "../FileBytes.h"
-#include "../board/RecordingDisplay.h"
+#include "../journal/BoardOnFiles.h"
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
-#include "board/TimerLedger.h"
-#include "board/TimerStore.h"
 #include "history/HistoryWindow.h"
 #include "history/WeekChart.h"
 #include "journal/JournalReport.h"
-#include "journal/JournalSink.h"
-#include "platform/Clock.h"
-#include "platform/Profile.h"
 #include "res/resource.h"
 
 #include <QAction>
@@ -34,26 +29,9 @@ qint64 Utc(const char* isoWithOffset) {
     return QDateTime::fromString(QLatin1String(isoWithOffset), Qt::ISODate).toSecsSinceEpoch();
 }
 
-// A board on real files: profile, journal sink and ledger, on a settable clock.
-struct Board {
-    explicit Board(const QString& folder)
-        : profile(folder + QStringLiteral("/p.conf")),
-          sink(profile.Location() + QStringLiteral(".journal"), clock, profile),
-          ledger(profile, clock, display, sink) {}
-    void Start() {
-        sink.Attach();
-        TimerStore::InitProfile(profile, clock, ledger);
-        ledger.LoadTimers();
-    }
-    void Switch(int selector) {
-        display.m_checkedRadio = selector;
-        ledger.SwitchTimer();
-    }
-    SettableClock clock{Utc("2026-03-25T12:00:00+01:00")};
-    Profile profile;
-    RecordingDisplay display;
-    JournalSink sink;
-    CTimerLedger ledger;
+// A board on real files, on a settable clock in the week the tests look at.
+struct Board : BoardOnFiles {
+    explicit Board(const QString& folder) : BoardOnFiles(folder, Utc("2026-03-25T12:00:00+01:00")) {}
 };
 
 // Closed periods written through the journal's own calls, before the board attaches.

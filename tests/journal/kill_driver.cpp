@@ -3,18 +3,14 @@
 //   kill_driver run FOLDER    one change after another; after each, "D" and the seconds a start would
 //                             find had the process died then (the open period up to its last
 //                             heartbeat), "F" with the open period whole; "END" once done
-//   kill_driver check FOLDER  starts on the files (reconciling, recovering), stops, and prints "P" with
-//                             the profile's seconds and "J" with the journal's sums
-#include "../board/RecordingDisplay.h"
-#include "board/TimerLedger.h"
-#include "board/TimerStore.h"
-#include "journal/JournalQuery.h"
-#include "journal/JournalSink.h"
-#include "platform/Clock.h"
-#include "platform/Profile.h"
+//   kill_driver check FOLDER [STEP]  starts on the files (reconciling, recovering) on a clock STEP
+//                             seconds off the run's, stops, and prints "P" with the profile's seconds
+//                             and "J" with the journal's sums
+#include "BoardOnFiles.h"
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -31,28 +27,6 @@ void Print(const char* tag, const Seconds& seconds) {
     std::printf("\n");
     std::fflush(stdout);
 }
-
-struct Board {
-    explicit Board(const QString& folder)
-        : profile(folder + QStringLiteral("/p.conf")),
-          sink(profile.Location() + QStringLiteral(".journal"), clock, profile),
-          ledger(profile, clock, display, sink) {
-        sink.Attach();
-        TimerStore::InitProfile(profile, clock, ledger);
-        ledger.StartStopped();
-        ledger.LoadTimers();
-        ledger.Reconcile();
-    }
-    void Switch(int selector) {
-        display.m_checkedRadio = selector;
-        ledger.SwitchTimer();
-    }
-    SettableClock clock{1'800'000'000};
-    Profile profile;
-    RecordingDisplay display;
-    JournalSink sink;
-    CTimerLedger ledger;
-};
 
 // What the files must say, by plain arithmetic beside the ledger.
 struct Model {
@@ -92,7 +66,8 @@ struct Model {
 };
 
 int Run(const QString& folder) {
-    Board board(folder);
+    BoardOnFiles board(folder, 1'800'000'000);
+    board.Start();
     Model model;
     const auto pass = [&](qint64 seconds) {
         board.clock.Advance(seconds);
@@ -179,21 +154,14 @@ int Run(const QString& folder) {
     return 0;
 }
 
-int Check(const QString& folder) {
-    Seconds profile{};
+// On a clock set `step` seconds away from the run's: a start must not care.
+int Check(const QString& folder, qint64 step) {
     {
-        Board board(folder);
-        for (int i = 0; i < 10; ++i) {
-            profile[i] = board.ledger.Seconds(i);
-        }
+        BoardOnFiles board(folder, 1'800'000'000 + step);
+        board.Start();
     }
-    Print("P", profile);
-    Journal journal(folder + QStringLiteral("/p.conf.journal"));
-    std::array<qint64, JournalQuery::kTimers> sums{};
-    if (!journal.OpenForReading().Ok() || !JournalQuery(journal).SecondsSinceReset(sums).Ok()) {
-        return 1;
-    }
-    Print("J", sums);
+    Print("P", ProfileSeconds(folder + QStringLiteral("/p.conf")));
+    Print("J", JournalSeconds(folder + QStringLiteral("/p.conf.journal")));
     return 0;
 }
 
@@ -201,6 +169,9 @@ int Check(const QString& folder) {
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    const QString folder = QString::fromLocal8Bit(argc == 3 ? argv[2] : "");
-    return argc != 3 ? 2 : qstrcmp(argv[1], "run") == 0 ? Run(folder) : Check(folder);
+    if (argc < 3) {
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[2]);
+    return qstrcmp(argv[1], "run") == 0 ? Run(folder) : Check(folder, argc > 3 ? std::atoll(argv[3]) : 0);
 }

@@ -1,18 +1,11 @@
 #include "../FileBytes.h"
-#include "../board/RecordingDisplay.h"
+#include "BoardOnFiles.h"
 #include "app/CommandLine.h"
 #include "app/KelvraApp.h"
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
 #include "board/KelvraView.h"
-#include "board/TimerLedger.h"
-#include "board/TimerStore.h"
 #include "dialogs/FieldNamesDlg.h"
-#include "journal/JournalQuery.h"
-#include "journal/JournalSink.h"
-#include "platform/Clock.h"
-#include "platform/Profile.h"
-#include "platform/ProfileLayout.h"
 #include "res/resource.h"
 
 #include <QAction>
@@ -48,24 +41,6 @@ qint64 QueryOne(const QString& journal, const char* sql) {
     return reader.OpenForReading().Ok() && reader.Database().QueryInt(sql, value).Ok() ? value : -1;
 }
 
-std::array<qint64, 10> JournalSeconds(const QString& journal) {
-    std::array<qint64, 10> seconds{};
-    Journal reader(journal);
-    if (reader.OpenForReading().Ok()) {
-        JournalQuery(reader).SecondsSinceReset(seconds);
-    }
-    return seconds;
-}
-
-std::array<qint64, 10> ProfileSeconds(const QString& profileFile) {
-    Profile profile(profileFile, Profile::Access::ReadOnly);
-    std::array<qint64, 10> seconds{};
-    for (int i = 0; i < 10; ++i) {
-        seconds[i] = profile.GetProfileInt(kTimerSec, IndexEntry(i), 0);
-    }
-    return seconds;
-}
-
 // The damaged journals kept aside, without their -wal and -shm.
 QStringList AsideFiles(const QString& folder) {
     QStringList files = QDir(folder).entryList({QStringLiteral("*.corrupt-*")}, QDir::Files, QDir::Name);
@@ -73,35 +48,7 @@ QStringList AsideFiles(const QString& folder) {
     return files;
 }
 
-// A board's ledger on real files and a settable clock, recording into a real journal.
-struct Board {
-    explicit Board(const QString& folder)
-        : profileFile(folder + QStringLiteral("/p.conf")),
-          journalFile(profileFile + QStringLiteral(".journal")), profile(profileFile),
-          sink(journalFile, clock, profile), ledger(profile, clock, display, sink) {}
-
-    void Start() {
-        attached = sink.Attach();
-        TimerStore::InitProfile(profile, clock, ledger);
-        ledger.StartStopped();
-        ledger.LoadTimers();
-        ledger.ShowTimers();
-        reconciled = ledger.Reconcile();
-    }
-    void Switch(int selector) {
-        display.m_checkedRadio = selector;
-        ledger.SwitchTimer();
-    }
-
-    QString profileFile, journalFile;
-    SettableClock clock;
-    Profile profile;
-    RecordingDisplay display;
-    JournalSink sink;
-    CTimerLedger ledger;
-    JournalSink::Attached attached;
-    std::optional<CTimerLedger::Reconciled> reconciled;
-};
+using Board = BoardOnFiles;
 
 bool Agree(const Board& board) {
     return JournalSeconds(board.journalFile) == ProfileSeconds(board.profileFile);
@@ -212,48 +159,6 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(QueryOne(board->journalFile, "SELECT count(*) FROM periods WHERE end_utc IS NULL"), 0);
-    }
-
-    void leftOpenPeriodIsChargedOnceWithinLimits_data() {
-        QTest::addColumn<qint64>("seen"); // relative to the period's start
-        QTest::addColumn<qint64>("now");
-        QTest::addColumn<qint64>("charged");
-        // The calendar clock after the board died says nothing about how long the period ran.
-        QTest::newRow("last seen") << qint64(120) << qint64(500) << qint64(120);
-        QTest::newRow("clock set back since") << qint64(900) << qint64(500) << qint64(900);
-        QTest::newRow("clock set far back") << qint64(60) << qint64(-300) << qint64(60);
-        QTest::newRow("clock set forward") << qint64(60) << qint64(86400) << qint64(60);
-    }
-    void leftOpenPeriodIsChargedOnceWithinLimits() {
-        QFETCH(qint64, seen);
-        QFETCH(qint64, now);
-        QFETCH(qint64, charged);
-        QTemporaryDir dir;
-        const qint64 start = 1'800'000'000;
-        {
-            Board dead(dir.path());
-            dead.clock.Set(start - 1000);
-            dead.Start();
-            dead.Switch(4);
-            dead.clock.Set(start);
-            dead.Switch(4); // charges 1000 s and opens the period that is left open
-            dead.clock.Set(start + seen);
-            dead.ledger.Heartbeat();
-        } // dies without charging: the destructors run no ledger operation
-
-        Board next(dir.path());
-        next.clock.Set(start + now);
-        next.Start();
-        QVERIFY(next.reconciled && next.reconciled->recovered.size() == 1);
-        QCOMPARE(next.reconciled->recovered[0].index, 3);
-        QCOMPARE(next.reconciled->recovered[0].end - next.reconciled->recovered[0].start, charged);
-        QCOMPARE(ProfileSeconds(next.profileFile)[3], 1000 + charged);
-        QCOMPARE(JournalSeconds(next.journalFile), ProfileSeconds(next.profileFile));
-
-        Board third(dir.path());
-        third.Start();
-        QVERIFY(!third.reconciled);
-        QCOMPARE(ProfileSeconds(third.profileFile)[3], 1000 + charged);
     }
 
     void damagedJournalIsSalvagedAndKept_data() {

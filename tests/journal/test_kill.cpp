@@ -14,8 +14,9 @@ struct Outcome {
 };
 
 // The driver (kill_driver.cpp), killed at call `n` of `sync` when n > 0.
-Outcome Drive(const QString& mode, const QString& folder, const QString& sync = {}, int n = 0) {
-    const QStringList driver{qEnvironmentVariable("KELVRA_TEST_BIN") + u"/kill_driver"_s, mode, folder};
+Outcome Drive(const QStringList& arguments, const QString& sync = {}, int n = 0) {
+    const QStringList driver =
+        QStringList{qEnvironmentVariable("KELVRA_TEST_BIN") + u"/kill_driver"_s} + arguments;
     QProcess process;
     if (n > 0) {
         process.start(u"strace"_s,
@@ -52,11 +53,13 @@ class KillTest final : public QObject {
     QList<QList<qint64>> m_dead, m_whole; // of a run that is never killed
     int m_nPoints = 0;
 
-    // The state a start finds is the one before the change in flight, or the one after it, exactly.
+    // The state a start finds is the one before the change in flight, or the one after it, exactly,
+    // whether the clock was set back an hour, forward an hour or forward a day while the board was dead.
     void CheckAfterKill(const QString& folder, const Outcome& run, const QString& where) {
         const qsizetype done = run.lines.value('D').size();
         const QList<qint64> zero(10, 0); // killed before the first line: a fresh start
-        const Outcome check = Drive(u"check"_s, folder);
+        const QString step = QString::number(QList<int>{-3600, 3600, 86400}[m_nPoints % 3]);
+        const Outcome check = Drive({u"check"_s, folder, step});
         const QList<qint64> profile = check.lines.value('P').value(0);
         QVERIFY2(!check.bKilled && profile.size() == 10, qPrintable(where));
         QCOMPARE(check.lines.value('J').value(0), profile);
@@ -76,7 +79,7 @@ private Q_SLOTS:
             QSKIP("needs strace");
         }
         QTemporaryDir dir;
-        const Outcome full = Drive(u"run"_s, dir.path());
+        const Outcome full = Drive({u"run"_s, dir.path()});
         QVERIFY(!full.bKilled && full.lines.contains('E'));
         m_dead = full.lines.value('D');
         m_whole = full.lines.value('F');
@@ -91,7 +94,7 @@ private Q_SLOTS:
         QFETCH(QString, sync);
         for (int n = 1;; ++n) {
             QTemporaryDir dir;
-            const Outcome run = Drive(u"run"_s, dir.path(), sync, n);
+            const Outcome run = Drive({u"run"_s, dir.path()}, sync, n);
             if (!run.bKilled) {
                 break;
             }
@@ -109,9 +112,9 @@ private Q_SLOTS:
         for (int killAt : {3, 9, 17, 26}) {
             for (int n = 1;; ++n) {
                 QTemporaryDir dir;
-                const Outcome run = Drive(u"run"_s, dir.path(), u"fsync"_s, killAt);
+                const Outcome run = Drive({u"run"_s, dir.path()}, u"fsync"_s, killAt);
                 QVERIFY(run.bKilled);
-                if (!Drive(u"check"_s, dir.path(), u"fsync"_s, n).bKilled) {
+                if (!Drive({u"check"_s, dir.path()}, u"fsync"_s, n).bKilled) {
                     break;
                 }
                 CheckAfterKill(dir.path(), run,
