@@ -184,7 +184,6 @@ private Q_SLOTS:
         QCOMPARE(Time(1), u"  0:00:05"_s);
         Click(0);
         QCOMPARE(Stored(1), 5);
-        QCOMPARE(Kelvra::FormatSeconds(-61), u" -0:01:01"_s); // a negative amount still reads as one
     }
 };
 

@@ -82,18 +82,9 @@ private Q_SLOTS:
             if (!kill) {
                 board->ledger.SaveRunningTimer();
             }
-            const SettableClock clock(board->clock.Now());
-            board.reset();
-            board = std::make_unique<Board>(dir.path());
-            board->clock.Set(clock.Now());
+            const qint64 now = board->clock.Now();
+            board = std::make_unique<Board>(dir.path(), now); // the old one is gone before this starts
             board->Start();
-        };
-        const auto checked = [&](const std::array<int, 10>& flags) {
-            std::array<int, 10> seconds{};
-            for (int i = 0; i < 10; ++i) {
-                seconds[i] = flags[i] ? board->ledger.Seconds(i) : -1;
-            }
-            return seconds;
         };
 
         QRandomGenerator random(20261207);
@@ -114,22 +105,20 @@ private Q_SLOTS:
                 // exactly what it cleared, also after a restart in between.
                 std::array<int, 10> first{}, second{};
                 first[random.bounded(10)] = 1;
-                second[random.bounded(10)] = 1;
+                const int cleared = random.bounded(10);
+                second[cleared] = 1;
                 TimerStore::ApplyFieldResets(board->ledger, first);
                 board->clock.Advance(5);
-                const std::array<int, 10> before = checked(second);
+                const int before = board->ledger.Seconds(cleared);
                 TimerStore::ApplyFieldResets(board->ledger, second);
                 if (random.bounded(2) == 0) {
                     restart(random.bounded(2) == 0);
                 }
                 board->ledger.RestoreSeconds(board->sink.UndoPlan());
-                const std::array<int, 10> after = checked(second);
-                for (int i = 0; i < 10; ++i) {
-                    // The running timer may have been charged by a restart meanwhile.
-                    QVERIFY2(after[i] == before[i] ||
-                                 (i == board->ledger.Running() - 1 && after[i] >= before[i]),
-                             qPrintable(QStringLiteral("step %1 timer %2").arg(step).arg(i)));
-                }
+                // The running timer may have been charged by a restart meanwhile.
+                const int after = board->ledger.Seconds(cleared);
+                QVERIFY2(after == before || (cleared == board->ledger.Running() - 1 && after > before),
+                         qPrintable(QString::number(step)));
             } else if (action < 82) {
                 // Corrections, some of them out of range (refused), and an undo of the last reset.
                 const int index = random.bounded(10);
@@ -501,6 +490,9 @@ private Q_SLOTS:
         environment.insert(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), offset);
         environment.insert(QStringLiteral("FAKETIME_NO_CACHE"), QStringLiteral("1"));
         environment.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+        // A sanitized build wants its runtime first among the preloaded libraries; this one may follow.
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                                                               QStringLiteral(":verify_asan_link_order=0"));
         child.setProcessEnvironment(environment);
         QElapsedTimer ran;
         child.start(qEnvironmentVariable("KELVRA_BOARD_CHILD"), {profileFile});
