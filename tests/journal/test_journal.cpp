@@ -193,6 +193,7 @@ private Q_SLOTS:
             board.clock.Advance(30);
             board.Switch(0);
             QCOMPARE(QueryOne(journal, "SELECT count(*) FROM periods"), salvaged + 1);
+            QVERIFY(Agree(board)); // what was lost is a balance
         }
     }
 
