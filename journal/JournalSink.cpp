@@ -252,8 +252,6 @@ Sql::Status JournalSink::Apply(const Change& change) {
 Sql::Status JournalSink::CatchUp(const Change& change) {
     std::vector<Journal::OpenPeriod> open;
     Sql::Status status = m_journal.FindOpenPeriods(open);
-    std::array<Journal::State, Journal::kTimers> state{};
-    bool present = false;
     for (const Journal::OpenPeriod& period : open) {
         // The period this change closes is closed by the change itself.
         const bool current = change.closed && change.closed->id == 0 &&
@@ -261,9 +259,6 @@ Sql::Status JournalSink::CatchUp(const Change& change) {
         if (status.Ok() && !current) {
             status = m_journal.CloseLeftOpen(period, std::max(period.start, period.lastSeen));
         }
-    }
-    if (status.Ok()) {
-        status = m_journal.ReadState(state, present);
     }
     // What each timer gathered since the journal last took a change, periods just closed included.
     std::array<qint64, JournalQuery::kTimers> sums{};
