@@ -128,7 +128,8 @@ private Q_SLOTS:
         QVERIFY(!bCalled);
     }
 
-    // "Not a Kelvra journal" only for another program's database; a folder that cannot be made says
+    // "Not a Kelvra journal" only for another program's database, "newer version" for a later Kelvra's
+    // (left untouched, still read); a folder that cannot be made says
     // which part of its path is a file.
     void messagesNameTheRealCause() {
         QTemporaryDir dir;
@@ -142,6 +143,17 @@ private Q_SLOTS:
         QVERIFY(Journal(foreign).OpenForWriting().problem.contains(u"not a Kelvra journal"));
         QVERIFY(Report(foreign).err.contains("not a Kelvra journal"));
         QCOMPARE(FileBytes(foreign), before);
+        // One from a newer Kelvra is left as it is, and read.
+        const QString newer = dir.filePath(QStringLiteral("newer.journal"));
+        {
+            Journal journal(newer);
+            QVERIFY(journal.OpenForWriting().status.Ok() && AddPeriods(journal, 3) &&
+                    journal.Database().Exec("PRAGMA user_version = 99").Ok());
+        }
+        const QByteArray written = FileBytes(newer);
+        QVERIFY(Journal(newer).OpenForWriting().problem.contains(u"newer version"));
+        QCOMPARE(Report(newer).code, 0);
+        QCOMPARE(FileBytes(newer), written);
 
         const QString empty = dir.filePath(QStringLiteral("empty.journal"));
         QVERIFY(WriteBytes(empty, {}));

@@ -197,29 +197,6 @@ private Q_SLOTS:
         }
     }
 
-    void newerOrForeignJournalIsLeftAlone() {
-        QTemporaryDir dir;
-        const QString journal = dir.filePath(QStringLiteral("p.conf.journal"));
-        Board(dir.path()).Start();
-        {
-            Sql::Database db;
-            QVERIFY(db.Open(journal, Sql::Database::Mode::ReadWrite).Ok());
-            QVERIFY(db.Exec("PRAGMA user_version = 99").Ok());
-        }
-        const QByteArray before = FileBytes(journal);
-
-        Board board(dir.path());
-        board.Start();
-        QVERIFY(!board.sink.IsRecording());
-        QVERIFY(board.attached.problem.contains(QStringLiteral("newer version")));
-        board.Switch(1);
-        board.clock.Advance(10);
-        board.Switch(0);
-        QCOMPARE(ProfileSeconds(board.profileFile)[0], 10); // the profile still gets every charge
-        QCOMPARE(FileBytes(journal), before);
-        QVERIFY(AsideFiles(dir.path()).isEmpty());
-    }
-
     // "Switched here" splits the running period at the chosen minute; a time added by hand keeps the
     // timer within its limits; an undo gives back what the last reset cleared, once. After each the
     // journal and the profile agree.
