@@ -25,8 +25,8 @@ void Write(const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
 }
 
-Sql::Status Render(Journal& journal, const CommandLine& commandLine, const std::optional<Kelvra::LivePeriod>& live,
-                   QString& out) {
+Sql::Status Render(Journal& journal, const CommandLine& commandLine,
+                   const std::optional<Kelvra::LivePeriod>& live, QString& out) {
     JournalQuery query(journal);
     const JournalReport::Request request{*commandLine.reportUnit, commandLine.reportFormat,
                                          commandLine.reportFrom, commandLine.reportTo};
