@@ -16,6 +16,8 @@
 #include <optional>
 #include <variant>
 
+static_assert(ControlMessage::kRows == Kelvra::kTimers, "the wire names every timer and no other");
+
 namespace RemoteControl {
 
 namespace {
