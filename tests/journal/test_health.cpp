@@ -2,6 +2,7 @@
 // journal through the built program, and the messages that name a journal's real trouble. A full disk
 // is in test_journal, with the board that meets it.
 #include "../FileBytes.h"
+#include "RunReport.h"
 #include "journal/Journal.h"
 #include "journal/JournalHealth.h"
 
@@ -15,24 +16,6 @@
 #include <optional>
 
 namespace {
-
-struct Run {
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run Report(const QString& journal) {
-    QProcess child;
-    child.start(
-        qEnvironmentVariable("KELVRA_EXE"),
-        {QStringLiteral("--report=csv"), QStringLiteral("--periods"), QStringLiteral("--journal"), journal});
-    if (!child.waitForFinished(30000)) {
-        return {};
-    }
-    return {child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1, child.readAllStandardOutput(),
-            child.readAllStandardError()};
-}
 
 // `count` closed periods of a minute each, an hour apart, in one transaction; false on failure.
 bool AddPeriods(Journal& journal, int count, qint64 first = 1767225600) {
@@ -93,7 +76,7 @@ private Q_SLOTS:
         QVERIFY(QFile::resize(copy, before));
 
         QCOMPARE(JournalHealth::Check(copy).state, JournalHealth::Verdict::State::Healthy);
-        const Run run = Report(copy);
+        const Run run = Report(QStringLiteral("--report=csv --periods"), copy);
         QCOMPARE(run.code, 0);
         QCOMPARE(run.out.count("\r\n"), 3001);
         {
@@ -141,7 +124,8 @@ private Q_SLOTS:
         }
         const QByteArray before = FileBytes(foreign);
         QVERIFY(Journal(foreign).OpenForWriting().problem.contains(u"not a Kelvra journal"));
-        QVERIFY(Report(foreign).err.contains("not a Kelvra journal"));
+        QVERIFY(
+            Report(QStringLiteral("--report=csv --periods"), foreign).err.contains("not a Kelvra journal"));
         QCOMPARE(FileBytes(foreign), before);
         // One from a newer Kelvra is left as it is, and read.
         const QString newer = dir.filePath(QStringLiteral("newer.journal"));
@@ -152,12 +136,12 @@ private Q_SLOTS:
         }
         const QByteArray written = FileBytes(newer);
         QVERIFY(Journal(newer).OpenForWriting().problem.contains(u"newer version"));
-        QCOMPARE(Report(newer).code, 0);
+        QCOMPARE(Report(QStringLiteral("--report=csv --periods"), newer).code, 0);
         QCOMPARE(FileBytes(newer), written);
 
         const QString empty = dir.filePath(QStringLiteral("empty.journal"));
         QVERIFY(WriteBytes(empty, {}));
-        const Run run = Report(empty);
+        const Run run = Report(QStringLiteral("--report=csv --periods"), empty);
         QVERIFY2(run.code == 1 && !run.err.contains("not a Kelvra journal"), run.err.constData());
 
         const QString blocker = dir.filePath(QStringLiteral("file"));

@@ -1,5 +1,6 @@
 // Dated reports from real journal files, through the built program; the query behind them.
 #include "../FileBytes.h"
+#include "RunReport.h"
 #include "journal/JournalQuery.h"
 
 #include <QDateTime>
@@ -8,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,21 +22,6 @@ const QByteArray kLocalZone = QByteArrayLiteral("CET-1CEST,M3.5.0,M10.5.0/3");
 void UseZone(const QByteArray& zone) {
     qputenv("TZ", zone);
     tzset();
-}
-
-struct Run {
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// The built program on a journal (or another file option); `options` are split at spaces.
-Run Report(const QString& options, const QString& file, const QString& option = QStringLiteral("--journal")) {
-    QProcess child;
-    child.start(qEnvironmentVariable("KELVRA_EXE"), options.split(QLatin1Char(' ')) << option << file);
-    child.waitForFinished(30000);
-    return {child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1, child.readAllStandardOutput(),
-            child.readAllStandardError()};
 }
 
 // Strict RFC 4180: CRLF ends a record; CR, LF and other controls only inside quotes. Empty when malformed.

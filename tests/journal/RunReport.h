@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// The built program (KELVRA_EXE) with `options` (split at spaces), then `option` and `file`: its status
+// (-1 if it crashed or hung), standard output and standard error.
+struct Run {
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+inline Run Report(const QString& options, const QString& file,
+                  const QString& option = QStringLiteral("--journal")) {
+    QProcess child;
+    child.start(qEnvironmentVariable("KELVRA_EXE"), options.split(QLatin1Char(' ')) << option << file);
+    if (!child.waitForFinished(30000)) {
+        return {};
+    }
+    return {child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1, child.readAllStandardOutput(),
+            child.readAllStandardError()};
+}
