@@ -162,29 +162,6 @@ private Q_SLOTS:
         }
         QCOMPARE(Stored(0), max);
     }
-
-    // The calendar clock set back an hour, forward an hour and forward a day while a timer runs: only
-    // the time that passed is charged, the board never shows a jump, and the next period is labelled by
-    // the clock as it is then.
-    void clockStepsAreNeverCharged() {
-        Start();
-        Click(1);
-        for (const qint64 step : {-3600, 3600, 86400}) {
-            Tick(10);
-            m_clock.StepWall(step);
-            Tick(0);
-        }
-        QCOMPARE(Time(0), u"  0:00:30"_s);
-        QCOMPARE(m_ledger->Now(), m_ledger->Start() + 30);
-        Click(2);
-        QCOMPARE(Stored(0), 30);
-        QCOMPARE(m_ledger->Start(), m_clock.Now());
-        m_clock.StepWall(-7200);
-        Tick(5);
-        QCOMPARE(Time(1), u"  0:00:05"_s);
-        Click(0);
-        QCOMPARE(Stored(1), 5);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestLedger)

@@ -69,8 +69,12 @@ int Run(const QString& folder) {
     BoardOnFiles board(folder, 1'800'000'000);
     board.Start();
     Model model;
+    // Time passes, and now and then the calendar clock is set back an hour, forward an hour or forward
+    // a day, which no charge may see.
+    int passes = 0;
     const auto pass = [&](qint64 seconds) {
         board.clock.Advance(seconds);
+        board.clock.StepWall(std::array<qint64, 4>{0, -3600, 3600, 86400}[passes++ % 4]);
         model.elapsed += seconds;
     };
     const auto heartbeat = [&] {
