@@ -85,21 +85,24 @@ int Run(const QString& folder) {
         board.Switch(selector);
         model.Charge(selector - 1);
     };
-    const auto undo = [&] {
+    const auto beat = [&](qint64 seconds) {
+        pass(seconds);
+        heartbeat();
+    };
+    const auto switchAfter = [&](qint64 seconds, int selector) {
+        pass(seconds);
+        switchTo(selector);
+    };
+    const auto undoAfter = [&](qint64 seconds) {
+        pass(seconds);
         board.ledger.RestoreSeconds(board.sink.UndoPlan());
         model.Undo();
     };
     const std::vector<std::function<void()>> steps{
         [&] {}, // the first run
         [&] { switchTo(3); },
-        [&] {
-            pass(60);
-            heartbeat();
-        },
-        [&] {
-            pass(2);
-            switchTo(7);
-        }, // 62 s to timer 3
+        [&] { beat(60); },
+        [&] { switchAfter(2, 7); }, // 62 s to timer 3
         [&] {
             // On the running timer: charged to now, and the hand's ten minutes, in one change.
             pass(30);
@@ -107,24 +110,15 @@ int Run(const QString& folder) {
             model.Charge(6);
             model.stored[6] += 600;
         },
-        [&] {
-            pass(45);
-            heartbeat();
-        },
-        [&] {
-            pass(5);
-            switchTo(0);
-        }, // Reset All: the running timer charged and stopped, ...
+        [&] { beat(45); },
+        [&] { switchAfter(5, 0); }, // Reset All: the running timer charged and stopped, ...
         [&] {
             board.ledger.ClearAllSeconds(); // ... then every timer cleared
             model.Reset({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
         },
-        undo,
+        [&] { undoAfter(0); },
         [&] { switchTo(2); },
-        [&] {
-            pass(20);
-            heartbeat();
-        },
+        [&] { beat(20); },
         [&] {
             // The names dialog closes with two Reset boxes, one the running timer's.
             std::array<int, 10> flags{};
@@ -132,10 +126,7 @@ int Run(const QString& folder) {
             TimerStore::ApplyFieldResets(board.ledger, flags);
             model.Reset({1, 4});
         },
-        [&] {
-            pass(10);
-            undo();
-        },
+        [&] { undoAfter(10); },
         [&] {
             // Away from 10 s to 5 s ago, discarded: charged to then, open again since, and seen now.
             pass(15);

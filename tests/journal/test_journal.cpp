@@ -158,9 +158,6 @@ private Q_SLOTS:
         QTemporaryDir dir;
         Board board(dir.path());
         board.Start();
-        const auto agree = [&board] {
-            return JournalSeconds(board.journalFile) == ProfileSeconds(board.profileFile);
-        };
         const qint64 t0 = board.clock.Now();
         board.Switch(1);
         board.clock.Advance(1800);
@@ -174,7 +171,7 @@ private Q_SLOTS:
                  t0 + 1200);
         QCOMPARE(QueryOne(board.journalFile, "SELECT seen_utc FROM periods WHERE end_utc IS NULL"),
                  t0 + 1800);
-        QVERIFY(agree());
+        QVERIFY(Agree(board));
 
         // The running timer's 10 minutes count towards what may be removed.
         QVERIFY(!board.ledger.AddTime(2, -601));
@@ -182,7 +179,7 @@ private Q_SLOTS:
         QCOMPARE(ProfileSeconds(board.profileFile)[2], 0);
         QVERIFY(!board.ledger.AddTime(0, std::numeric_limits<int>::max() - 1199));
         QVERIFY(board.ledger.AddTime(0, 3600));
-        QVERIFY(agree());
+        QVERIFY(Agree(board));
 
         // Undo of the names dialog's two resets, made while timer 2 ran on.
         board.clock.Advance(300);
@@ -197,7 +194,7 @@ private Q_SLOTS:
         QCOMPARE(ProfileSeconds(board.profileFile)[0], 4800);
         QCOMPARE(ProfileSeconds(board.profileFile)[2], 360); // 0 + the 6 minutes it ran since
         QVERIFY(!board.sink.UndoableReset());
-        QVERIFY(agree());
+        QVERIFY(Agree(board));
 
         // Reset All, undone; a first run leaves nothing to undo.
         const std::array<qint64, 10> before = ProfileSeconds(board.profileFile);
@@ -205,7 +202,7 @@ private Q_SLOTS:
         QVERIFY(board.sink.UndoableReset()->bAll);
         board.ledger.RestoreSeconds(board.sink.UndoPlan());
         QCOMPARE(ProfileSeconds(board.profileFile), before);
-        QVERIFY(agree());
+        QVERIFY(Agree(board));
         board.profile.WriteProfileInt(kTimer, kInit, 0);
         TimerStore::InitProfile(board.profile, board.clock, board.ledger);
         QVERIFY(!board.sink.UndoableReset());
@@ -391,18 +388,13 @@ private Q_SLOTS:
             QVERIFY(QFile::remove(filler));
             board.clock.Advance(30);
             board.Switch(0); // room again: both catch up
-            QVERIFY(board.sink.IsRecording());
-            QVERIFY(board.profile.SaveProblem().isEmpty());
-            QVERIFY(Agree(board));
+            QVERIFY(board.sink.IsRecording() && board.profile.SaveProblem().isEmpty() && Agree(board));
             QVERIFY(QueryOne(board.journalFile, "SELECT count(*) FROM periods") >= periods);
         }
         Board board(dir.path());
         board.Start();
-        QVERIFY(!board.reconciled);
-        QVERIFY(Agree(board));
-        QCOMPARE(ProfileSeconds(board.profileFile)[1] + ProfileSeconds(board.profileFile)[4],
-                 7 * 60 + 100 + 80);
-        QVERIFY(AsideFiles(dir.path()).isEmpty());
+        QVERIFY(!board.reconciled && Agree(board) && AsideFiles(dir.path()).isEmpty());
+        QCOMPARE(board.ledger.Seconds(1) + board.ledger.Seconds(4), 7 * 60 + 100 + 80);
     }
 
     // A whole board under libfaketime: its calendar clock set back an hour, then forward a day, while a
