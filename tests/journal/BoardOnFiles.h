@@ -21,7 +21,7 @@ struct BoardOnFiles {
           sink(journalFile, clock, profile), ledger(profile, clock, display, sink) {}
 
     void Start() {
-        attached = sink.Attach();
+        sink.Attach();
         TimerStore::InitProfile(profile, clock, ledger);
         ledger.StartStopped();
         ledger.LoadTimers();
@@ -39,7 +39,6 @@ struct BoardOnFiles {
     RecordingDisplay display;
     JournalSink sink;
     CTimerLedger ledger;
-    JournalSink::Attached attached;
     std::optional<CTimerLedger::Reconciled> reconciled;
 };
 

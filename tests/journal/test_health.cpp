@@ -12,8 +12,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <memory>
-#include <optional>
 
 namespace {
 
@@ -87,28 +85,6 @@ private Q_SLOTS:
         }
         QCOMPARE(Periods(copy).size(), 3001);
         QVERIFY(!Files(dir.path()).join(u' ').contains(u"corrupt"));
-    }
-
-    // A check whose context is gone says nothing, and stops: quitting never waits for it. (Damage found
-    // by the check, salvaged and reported: test_journal.)
-    void checkForAContextThatIsGoneSaysNothing() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("p.journal"));
-        {
-            Journal journal(path);
-            QVERIFY(journal.OpenForWriting().status.Ok() && AddPeriods(journal, 100));
-        }
-        std::optional<JournalHealth::Verdict> verdict;
-        auto context = std::make_unique<QObject>();
-        JournalHealth::CheckAsync(path, context.get(), [&](const JournalHealth::Verdict& v) { verdict = v; });
-        QTRY_VERIFY(verdict.has_value());
-        QCOMPARE(verdict->state, JournalHealth::Verdict::State::Healthy);
-        bool bCalled = false;
-        JournalHealth::CheckAsync(path, context.get(),
-                                  [&](const JournalHealth::Verdict&) { bCalled = true; });
-        context.reset();
-        QTest::qWait(300);
-        QVERIFY(!bCalled);
     }
 
     // "Not a Kelvra journal" only for another program's database, "newer version" for a later Kelvra's

@@ -335,10 +335,8 @@ private Q_SLOTS:
         Board board(dir.path());
         board.Start();
         QVERIFY(board.reconciled && board.reconciled->balances.size() == 1);
-        QCOMPARE(board.reconciled->balances[0].index, 1);
-        QCOMPARE(board.reconciled->balances[0].seconds, 3596);
-        QCOMPARE(ProfileSeconds(board.profileFile)[1], 3600);
-        QVERIFY(Agree(board));
+        QVERIFY(board.reconciled->balances[0].index == 1 && board.reconciled->balances[0].seconds == 3596);
+        QVERIFY(ProfileSeconds(board.profileFile)[1] == 3600 && Agree(board));
         std::array<int, 10> flags{};
         flags[1] = 1;
         TimerStore::ApplyFieldResets(board.ledger, flags);
@@ -422,11 +420,10 @@ private Q_SLOTS:
         child.start(qEnvironmentVariable("KELVRA_BOARD_CHILD"), {profileFile});
         QVERIFY(child.waitForReadyRead(20000));
         ran.start();
-        LetTimePass(2);
-        QVERIFY(WriteBytes(offset, "-3600\n"));
-        LetTimePass(2);
-        QVERIFY(WriteBytes(offset, "+86400\n"));
-        LetTimePass(2);
+        for (const char* step : {"+0\n", "-3600\n", "+86400\n"}) {
+            QVERIFY(WriteBytes(offset, step));
+            LetTimePass(2);
+        }
         child.terminate();
         QVERIFY(child.waitForFinished(10000));
         const qint64 charged = ProfileSeconds(profileFile)[2];
