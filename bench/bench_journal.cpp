@@ -9,6 +9,8 @@
 #include "platform/Profile.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -78,6 +80,31 @@ void BM_QuickCheck(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_QuickCheck)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
+
+// Rebuilding a journal of 200,000 periods from its readable rows (a copy of it each time), as a board
+// does when it finds its journal damaged.
+void BM_Salvage(benchmark::State& state) {
+    GeneratedJournal& journal = GeneratedJournal::Shared();
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("copy.journal"));
+    if (!journal.Ready()) {
+        state.SkipWithError("the journal could not be generated");
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files)) {
+            QFile::remove(dir.filePath(name));
+        }
+        QFile::copy(journal.Path(), copy);
+        state.ResumeTiming();
+        if (JournalHealth::Salvage(copy).periods < 200'000) {
+            state.SkipWithError("rows were lost");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_Salvage)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 
