@@ -151,24 +151,17 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
         if (!attached.problem.isEmpty()) {
             ShowNotice(attached.problem);
         }
-        if (const auto reconciled = m_frame->View()->Reconcile()) {
-            // The time a dead board left open is in the profile now and shown.
-            for (const PeriodSink::Period& r : reconciled->recovered) {
-                ShowRecovered(r.index, r.name, r.start, r.end);
-            }
-            if (!reconciled->balances.empty()) {
-                ShowBalances(reconciled->balances);
-            }
-        }
+        // A journal repaired as it was opened is reconciled once it is open again.
+        m_journal->SetReopenedHandler([this] { Reconcile(); });
+        Reconcile();
         // Pages the board never reads may be damaged too: a check off the window thread finds them.
         if (m_journal->IsRecording()) {
-            JournalHealth::CheckAsync(
-                m_journal->Path(), m_frame.get(), [this](const JournalHealth::Verdict& verdict) {
-                    if (verdict.state == JournalHealth::Verdict::State::Damaged) {
-                        m_journal->SalvageDamaged(verdict.detail, m_frame.get(),
-                                                  [this](const QString& text) { ShowNotice(text); });
-                    }
-                });
+            JournalHealth::CheckAsync(m_journal->Path(), m_frame.get(),
+                                      [this](const JournalHealth::Verdict& verdict) {
+                                          if (verdict.state == JournalHealth::Verdict::State::Damaged) {
+                                              m_journal->SalvageDamaged(verdict.detail);
+                                          }
+                                      });
         }
         StartAwayAndTray();
     });
@@ -204,6 +197,18 @@ void CKelvraApp::ShowNotice(const QString& text, bool toStderr) {
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();
+}
+
+void CKelvraApp::Reconcile() {
+    if (const auto reconciled = m_frame->View()->Reconcile()) {
+        // The time a dead board left open is in the profile now and shown.
+        for (const PeriodSink::Period& r : reconciled->recovered) {
+            ShowRecovered(r.index, r.name, r.start, r.end);
+        }
+        if (!reconciled->balances.empty()) {
+            ShowBalances(reconciled->balances);
+        }
+    }
 }
 
 void CKelvraApp::ShowBalances(const std::vector<PeriodSink::Dated>& balances) {

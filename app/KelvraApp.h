@@ -44,6 +44,8 @@ private:
     // Non-modal, so that neither start-up nor the tick waits on the user.
     void ShowNotice(const QString& text, bool toStderr = true);
     void ShowRecovered(int index, const QString& name, qint64 start, qint64 end);
+    // The journal and the profile brought into agreement, and the user told what that found.
+    void Reconcile();
     void ShowBalances(const std::vector<PeriodSink::Dated>& balances);
     // Away detection and the tray indicator: after the first paint, so that start-up does not pay.
     void StartAwayAndTray();

@@ -47,6 +47,7 @@ public:
         std::vector<std::pair<int, int>> unwritten; // timer and the seconds the profile never got
         std::vector<Dated> balances;                // differences nothing recorded explains, now recorded
         std::vector<Period> leftOpen;               // periods a board that died left open, start..last seen
+        bool bLater = false; // the record is being repaired: nothing known yet, ask again at the next change
     };
 
     virtual ~PeriodSink() = default;

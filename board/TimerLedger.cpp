@@ -136,6 +136,10 @@ std::optional<CTimerLedger::Reconciled> CTimerLedger::Reconcile() {
         m_nSeconds[i] = profile[static_cast<size_t>(i)];
     }
     PeriodSink::Found found = m_sink.Reconcile(profile);
+    if (found.bLater) {
+        m_bReconciled = false;
+        return std::nullopt;
+    }
     Reconciled result;
     result.balances = std::move(found.balances);
     for (const auto& [index, seconds] : found.unwritten) {

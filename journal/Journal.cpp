@@ -146,7 +146,7 @@ Sql::Status Journal::OpenAndPrepare(bool& created) {
     return status;
 }
 
-Journal::Opened Journal::OpenForWriting() {
+Journal::Opened Journal::OpenForWriting(Repair repair) {
     Opened opened;
     if (ReadHeader(m_path).userVersion > kSchemaVersion) {
         opened.status = {1, QStringLiteral("written by a newer version of Kelvra")};
@@ -157,6 +157,15 @@ Journal::Opened Journal::OpenForWriting() {
         return opened;
     }
     opened.status = OpenAndPrepare(opened.bCreated);
+    if (repair == Repair::Later && opened.status.IsDamage()) {
+        opened.bDamaged = true;
+        opened.problem =
+            QStringLiteral("The history journal %1 looks damaged (%2). Kelvra checks it and copies what "
+                           "can still be read into a new journal, keeping the damaged file beside "
+                           "it; meanwhile times are saved to the profile.")
+                .arg(m_path, opened.status.message);
+        return opened;
+    }
     // SQLite's word on damage is checked on a connection of its own, after the WAL is replayed: a
     // journal that integrity_check finds whole is never moved, whatever failed.
     const JournalHealth::Verdict verdict = opened.status.IsDamage()

@@ -307,7 +307,8 @@ void CheckAsync(const QString& path, QObject* context, std::function<void(const 
     }
 }
 
-void SalvageAsync(const QString& path, QObject* context, std::function<void(const Salvaged&)> done) {
+void SalvageAsync(const QString& path, QObject* context, std::function<void(const Salvaged&)> done,
+                  bool bConfirm) {
     const std::shared_ptr<Receiver::Link> link = (new Receiver(context))->Shared(); // owned by `context`
     const auto post = [link, done = std::move(done)](const Salvaged& salvaged) {
         Receiver::Post(link, [done, salvaged] { done(salvaged); });
@@ -315,7 +316,11 @@ void SalvageAsync(const QString& path, QObject* context, std::function<void(cons
     try {
         // Runs to its end even when nobody waits any more: the damaged file stays in place until the
         // fresh one is complete, so a process that ends meanwhile leaves either whole.
-        std::thread([path, post] { post(Salvage(path)); }).detach();
+        std::thread([path, post, bConfirm] {
+            Salvaged whole;
+            whole.bWhole = bConfirm && Check(path, Depth::Full).state != Verdict::State::Damaged;
+            post(whole.bWhole ? whole : Salvage(path));
+        }).detach();
     } catch (const std::system_error& error) {
         Salvaged failed;
         failed.status = {1, QString::fromLocal8Bit(error.what())};

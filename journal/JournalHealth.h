@@ -60,8 +60,9 @@ struct Salvaged {
     QString keptAs;     // the damaged file's new name (Journal::AsideName); empty if it was not moved
     qint64 periods = 0; // rows copied into the new journal
     qint64 events = 0;
-    qint64 skipped = 0; // rows of all tables that could not be read (a lower bound)
-    Sql::Status status; // failure: nothing at `path` was changed
+    qint64 skipped = 0;  // rows of all tables that could not be read (a lower bound)
+    Sql::Status status;  // failure: nothing at `path` was changed
+    bool bWhole = false; // asked to confirm first, the full check found the journal whole: nothing done
 };
 
 // Rebuilds the journal at `path` from its readable rows: a fresh journal is made beside it under a free
@@ -75,7 +76,9 @@ struct Salvaged {
 Salvaged Salvage(const QString& path);
 
 // Salvage on a thread of its own; `done` runs later on `context`'s thread, not at all once it is gone.
-// The same preconditions hold until `done` runs. Call it on `context`'s thread.
-void SalvageAsync(const QString& path, QObject* context, std::function<void(const Salvaged&)> done);
+// With `bConfirm`, a full check comes first and a journal it finds whole is left alone. The same
+// preconditions hold until `done` runs. Call it on `context`'s thread.
+void SalvageAsync(const QString& path, QObject* context, std::function<void(const Salvaged&)> done,
+                  bool bConfirm = false);
 
 } // namespace JournalHealth

@@ -49,8 +49,12 @@ JournalSink::Attached JournalSink::Open() {
                 .arg(m_journal.Path());
         return attached;
     }
-    const Journal::Opened opened = m_journal.OpenForWriting();
+    const Journal::Opened opened = m_journal.OpenForWriting(Journal::Repair::Later);
     attached.problem = opened.problem;
+    if (opened.bDamaged) {
+        StartSalvage(true);
+        return attached;
+    }
     m_bRecording = opened.status.Ok();
     if (!m_bRecording) {
         return attached;
@@ -66,45 +70,71 @@ Sql::Status JournalSink::ForgetState() {
     return m_journal.Database().Exec("DELETE FROM profile_state");
 }
 
-void JournalSink::SalvageDamaged(const QString& finding, QObject* context,
-                                 const std::function<void(const QString&)>& tell) {
-    if (!m_journal.IsOpen()) {
+void JournalSink::Tell(const QString& text) const {
+    if (m_onProblem) {
+        m_onProblem(text);
+    }
+}
+
+void JournalSink::SalvageDamaged(const QString& finding) {
+    if (!m_journal.IsOpen() || m_bSalvaging) {
         return;
     }
     m_journal.Close();
     m_bRecording = false;
     m_bFailed = false;
-    tell(QStringLiteral("The history journal %1 is damaged (%2). Kelvra copies what can still be read into a "
-                        "new journal and keeps the damaged file beside it; meanwhile times are saved to the "
-                        "profile.")
+    Tell(QStringLiteral(
+             "The history journal %1 is damaged (%2). Kelvra copies what can still be read into a new "
+             "journal and keeps the damaged file beside it; meanwhile times are saved to the profile.")
              .arg(m_journal.Path(), finding.simplified()));
-    JournalHealth::SalvageAsync(
-        m_journal.Path(), context, [this, tell](const JournalHealth::Salvaged& salvaged) {
-            Sql::Status status = salvaged.status;
-            if (status.Ok()) {
-                status = m_journal.OpenForWriting().status;
-            }
-            if (status.Ok()) {
-                status = ForgetState();
-            }
-            if (!status.Ok()) {
-                tell(QStringLiteral(
-                         "The history journal %1 could not be rebuilt: %2. Times are still saved to the "
-                         "profile, but no history is recorded.")
-                         .arg(m_journal.Path(), status.message));
-                return;
-            }
-            // Recording starts again at the next change, which takes up what was charged meanwhile.
-            m_bFailed = true;
-            tell(QStringLiteral(
-                     "The history journal %1 was rebuilt: %2 periods and %3 events were kept, at least %4 "
-                     "rows could not be read. The damaged file was kept as %5.")
-                     .arg(m_journal.Path())
-                     .arg(salvaged.periods)
-                     .arg(salvaged.events)
-                     .arg(salvaged.skipped)
-                     .arg(salvaged.keptAs));
-        });
+    StartSalvage(false);
+}
+
+void JournalSink::StartSalvage(bool bConfirm) {
+    m_bSalvaging = true;
+    // A journal salvaged after the board reconciled catches up at the next change; one salvaged as it
+    // was opened is reconciled then (the periods a dead board left open are charged).
+    const bool bReconciled = m_attached.has_value();
+    const auto done = [this, bReconciled](const JournalHealth::Salvaged& salvaged) {
+        m_bSalvaging = false;
+        Sql::Status status = salvaged.status;
+        Journal::Opened opened;
+        if (status.Ok()) {
+            opened = m_journal.OpenForWriting(Journal::Repair::Later);
+            status = opened.bDamaged ? Sql::Status{11, QStringLiteral("still damaged")} : opened.status;
+        }
+        if (status.Ok() && !salvaged.bWhole) {
+            status = ForgetState();
+        }
+        if (!status.Ok()) {
+            m_journal.Close();
+            Tell(QStringLiteral(
+                     "The history journal %1 could not be rebuilt: %2. Times are still saved to the "
+                     "profile, but no history is recorded.")
+                     .arg(m_journal.Path(), status.message));
+            return;
+        }
+        m_bCreated = opened.bCreated || (!salvaged.bWhole && salvaged.periods + salvaged.events == 0);
+        if (bReconciled) {
+            m_bFailed = true; // recording starts again at the next change, which takes up the meanwhile
+        } else {
+            m_bRecording = true;
+        }
+        Tell(salvaged.bWhole
+                 ? QStringLiteral("The history journal %1 was checked and found whole; it records again.")
+                       .arg(m_journal.Path())
+                 : QStringLiteral("The history journal %1 was rebuilt: %2 periods and %3 events were kept, "
+                                  "at least %4 rows could not be read. The damaged file was kept as %5.")
+                       .arg(m_journal.Path())
+                       .arg(salvaged.periods)
+                       .arg(salvaged.events)
+                       .arg(salvaged.skipped)
+                       .arg(salvaged.keptAs));
+        if (m_onReopened) {
+            m_onReopened();
+        }
+    };
+    JournalHealth::SalvageAsync(m_journal.Path(), &m_context, done, bConfirm);
 }
 
 void JournalSink::Check(const Sql::Status& status) {
@@ -153,6 +183,7 @@ QString EventName(PeriodSink::Event kind) {
 PeriodSink::Found JournalSink::Reconcile(const Seconds& profile) {
     Found found;
     if (!Ready()) {
+        found.bLater = m_bSalvaging;
         return found;
     }
     std::array<Journal::State, Journal::kTimers> state{};

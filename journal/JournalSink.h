@@ -4,6 +4,7 @@
 #include "journal/Journal.h"
 #include "journal/JournalQuery.h"
 
+#include <QObject>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -43,12 +44,13 @@ public:
     // Called with the message of the first failure after Attach.
     void SetProblemHandler(std::function<void(const QString&)> handler) { m_onProblem = std::move(handler); }
 
+    // Called once a journal that was being repaired is open again: the board reconciles then.
+    void SetReopenedHandler(std::function<void()> handler) { m_onReopened = std::move(handler); }
     // The health check found damage: the board's connection is closed, what can be read goes into a
     // fresh journal on a thread of its own (the board charges the profile alone meanwhile), then the
-    // fresh journal is opened and takes up the time charged meanwhile at the next change. `tell` gets
-    // what to say, now and when it is done; nothing once `context` is gone.
-    void SalvageDamaged(const QString& finding, QObject* context,
-                        const std::function<void(const QString&)>& tell);
+    // fresh journal is opened and takes up the time charged meanwhile at the next change. What to say
+    // goes to the problem handler, now and when it is done.
+    void SalvageDamaged(const QString& finding);
 
     Found Reconcile(const Seconds& profile) override;
     void Record(const Change& change) override;
@@ -74,6 +76,10 @@ private:
     // A journal rebuilt from a damaged one: what it asked of the profile is forgotten, so that its sums
     // stand for it and what it lost becomes a balance.
     Sql::Status ForgetState();
+    // Copies what can be read into a fresh journal off the window thread, then opens it. `bConfirm`: a
+    // full check first, and a journal it finds whole is only opened again.
+    void StartSalvage(bool bConfirm);
+    void Tell(const QString& text) const;
 
     std::unique_ptr<InstanceGuard> m_guard; // taken when the journal is opened, let go after it is closed
     Journal m_journal;
@@ -81,7 +87,10 @@ private:
     Profile& m_profile;
     std::optional<Attached> m_attached;
     bool m_bRecording = false;
-    bool m_bCreated = false; // this session made the journal: its first balances are no news
-    bool m_bFailed = false;  // a write failed on the open journal: retried at the next change
+    bool m_bCreated = false;   // this session made the journal: its first balances are no news
+    bool m_bFailed = false;    // a write failed on the open journal: retried at the next change
+    bool m_bSalvaging = false; // the file is closed while a thread rebuilds it
     std::function<void(const QString&)> m_onProblem;
+    std::function<void()> m_onReopened;
+    QObject m_context; // last, so gone first: a repair that ends later reaches nothing
 };
