@@ -78,9 +78,18 @@ void CTimerLedger::ShowTimers() {
     m_display.PushFields();
 }
 
-qint64 CTimerLedger::ElapsedNow() const {
+qint64 CTimerLedger::ElapsedAt(qint64 reading) const {
     // Never negative: a clock that cannot go back is trusted only that far.
-    return std::max<qint64>(0, m_clock.Elapsed() - m_elapsedStart);
+    return std::max<qint64>(0, reading - m_elapsedStart);
+}
+
+qint64 CTimerLedger::ElapsedNow() const {
+    return ElapsedAt(m_clock.Elapsed());
+}
+
+void CTimerLedger::StoreSeconds(int index, int seconds) {
+    m_nSeconds[index] = seconds;
+    m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), seconds);
 }
 
 qint64 CTimerLedger::Now() const {
@@ -119,8 +128,7 @@ void CTimerLedger::Commit(PeriodSink::Change change, const std::vector<std::pair
     // writes; the other way round, the next start would charge it again.
     m_sink.Record(change);
     for (const auto& [index, seconds] : writes) {
-        m_nSeconds[index] = seconds;
-        m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), seconds);
+        StoreSeconds(index, seconds);
     }
 }
 
@@ -144,8 +152,7 @@ std::optional<CTimerLedger::Reconciled> CTimerLedger::Reconcile() {
     result.balances = std::move(found.balances);
     for (const auto& [index, seconds] : found.unwritten) {
         if (index >= 0 && index < kTimers) {
-            m_nSeconds[index] = seconds;
-            m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(index), seconds);
+            StoreSeconds(index, seconds);
         }
     }
     // Only a board that died leaves a period open: charged up to its last sighting, never more.
@@ -184,7 +191,7 @@ void CTimerLedger::SwitchTimer() {
     }
     if (Running() > 0) {
         const int index = m_nRunning - 1;
-        const qint64 elapsed = std::max<qint64>(0, elapsedNow - m_elapsedStart);
+        const qint64 elapsed = ElapsedAt(elapsedNow);
         change.closed = Charged(elapsed);
         Commit(std::move(change), {{index, Kelvra::SaturatingAdd(m_nSeconds[index], elapsed)}});
         LoadTimers();
@@ -238,7 +245,7 @@ void CTimerLedger::SaveRunningTimer() {
     }
     const int index = m_nRunning - 1;
     const qint64 elapsedNow = m_clock.Elapsed();
-    const qint64 elapsed = std::max<qint64>(0, elapsedNow - m_elapsedStart);
+    const qint64 elapsed = ElapsedAt(elapsedNow);
     PeriodSink::Change change;
     change.closed = Charged(elapsed);
     Commit(std::move(change), {{index, Kelvra::SaturatingAdd(m_nSeconds[index], elapsed)}});
@@ -301,8 +308,7 @@ void CTimerLedger::InitTimers(const std::function<QString(int)>& name) {
     m_sink.Record(change);
     // Seconds and names entry by entry, as a first run has always written them.
     for (int i = 0; i < kTimers; ++i) {
-        m_nSeconds[i] = 0;
-        m_profile.WriteProfileInt(ProfileLayout::kTimerSec, ProfileLayout::IndexEntry(i), 0);
+        StoreSeconds(i, 0);
         m_profile.WriteProfileString(ProfileLayout::kTimerText, ProfileLayout::IndexEntry(i), name(i));
     }
 }
@@ -381,7 +387,7 @@ bool CTimerLedger::AddTime(int index, qint64 seconds) {
         // The running period is closed at now and goes on from the same reading, in the same change, so
         // that what is added is stored with the time as shown.
         const qint64 elapsedNow = m_clock.Elapsed();
-        const qint64 elapsed = std::max<qint64>(0, elapsedNow - m_elapsedStart);
+        const qint64 elapsed = ElapsedAt(elapsedNow);
         change.closed = Charged(elapsed);
         change.opened =
             PeriodSink::Period{0, index, m_strName[index], change.closed->end, change.closed->end};

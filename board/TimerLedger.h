@@ -107,7 +107,10 @@ public:
     void SettleAway(qint64 left, qint64 back, bool keep);
 
 private:
+    qint64 ElapsedAt(qint64 reading) const; // of the open period, at an elapsed-clock reading
     qint64 ElapsedNow() const;
+    // Seconds of timer `index`, here and in the profile.
+    void StoreSeconds(int index, int seconds);
     // Records `change` (its `before` and `after` filled in here from the seconds), then writes the
     // profile entries `writes` in that order.
     // Records `change`, its seconds before and after taken from the ledger and `writes`, then writes each

@@ -1,7 +1,5 @@
 #include "journal/Journal.h"
 
-#include "journal/JournalHealth.h"
-
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -59,26 +57,18 @@ quint32 BigEndian32(const QByteArray& bytes, int at) {
     return value;
 }
 
-struct Header {
-    bool bSqlite = false;
-    quint32 userVersion = 0;
-};
-
-// The main file's header only, before SQLite opens it: a newer version's journal is not even opened for
-// writing. Nothing else is judged from it (the WAL may hold newer pages than the main file).
-Header ReadHeader(const QString& path) {
-    Header header;
+// The schema version in the main file's header, before SQLite opens it: a newer version's journal is not
+// even opened for writing. Nothing else is judged from it (the WAL may hold newer pages than the main file).
+quint32 HeaderVersion(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return header;
+        return 0;
     }
     const QByteArray bytes = file.read(100);
     if (bytes.size() < 100 || !bytes.startsWith(QByteArrayLiteral("SQLite format 3\0"))) {
-        return header;
+        return 0;
     }
-    header.bSqlite = true;
-    header.userVersion = BigEndian32(bytes, 60);
-    return header;
+    return BigEndian32(bytes, 60);
 }
 
 // Another program's database at the journal's path is never taken for a journal, nor written.
@@ -146,9 +136,9 @@ Sql::Status Journal::OpenAndPrepare(bool& created) {
     return status;
 }
 
-Journal::Opened Journal::OpenForWriting(Repair repair) {
+Journal::Opened Journal::OpenForWriting() {
     Opened opened;
-    if (ReadHeader(m_path).userVersion > kSchemaVersion) {
+    if (HeaderVersion(m_path) > kSchemaVersion) {
         opened.status = {1, QStringLiteral("written by a newer version of Kelvra")};
         opened.problem = QStringLiteral("The history journal %1 was written by a newer version of Kelvra and "
                                         "is left as it is. Times are still saved to the profile, but no "
@@ -157,7 +147,9 @@ Journal::Opened Journal::OpenForWriting(Repair repair) {
         return opened;
     }
     opened.status = OpenAndPrepare(opened.bCreated);
-    if (repair == Repair::Later && opened.status.IsDamage()) {
+    // Judging the damage (after the WAL is replayed) and salvaging are the caller's: the board does both
+    // off its window thread (JournalHealth).
+    if (opened.status.IsDamage()) {
         opened.bDamaged = true;
         opened.problem =
             QStringLiteral("The history journal %1 looks damaged (%2). Kelvra checks it and copies what "
@@ -165,34 +157,6 @@ Journal::Opened Journal::OpenForWriting(Repair repair) {
                            "it; meanwhile times are saved to the profile.")
                 .arg(m_path, opened.status.message);
         return opened;
-    }
-    // SQLite's word on damage is checked on a connection of its own, after the WAL is replayed: a
-    // journal that integrity_check finds whole is never moved, whatever failed.
-    const JournalHealth::Verdict verdict = opened.status.IsDamage()
-                                               ? JournalHealth::Check(m_path, JournalHealth::Depth::Full)
-                                               : JournalHealth::Verdict{};
-    if (verdict.state == JournalHealth::Verdict::State::Damaged) {
-        const JournalHealth::Salvaged salvaged = JournalHealth::Salvage(m_path);
-        if (salvaged.status.Ok()) {
-            opened.movedAside = salvaged.keptAs;
-            opened.bSalvaged = true;
-            opened.status = OpenAndPrepare(opened.bCreated);
-            // Nothing could be read: as a new journal, it takes the profile's seconds as its balance.
-            opened.bCreated = salvaged.periods + salvaged.events == 0;
-            opened.problem =
-                QStringLiteral("The history journal %1 was damaged (%2). What could still be read "
-                               "(%3 periods, %4 events) was copied into a new journal; at least "
-                               "%5 rows could not be read. The damaged file was kept as %6.")
-                    .arg(m_path, verdict.detail)
-                    .arg(salvaged.periods)
-                    .arg(salvaged.events)
-                    .arg(salvaged.skipped)
-                    .arg(opened.movedAside);
-        } else {
-            opened.status = {
-                salvaged.status.code,
-                QStringLiteral("damaged (%1), and %2").arg(verdict.detail, salvaged.status.message)};
-        }
     }
     if (!opened.status.Ok()) {
         if (const QString file = FileInFolderPath(m_path); !file.isEmpty()) {
@@ -214,13 +178,7 @@ Sql::Status Journal::OpenForReading() {
     qint64 applicationId = 0;
     qint64 objects = 0;
     if (status.Ok()) {
-        status = m_db.QueryInt("PRAGMA user_version", version);
-    }
-    if (status.Ok()) {
-        status = m_db.QueryInt("PRAGMA application_id", applicationId);
-    }
-    if (status.Ok()) {
-        status = m_db.QueryInt("SELECT count(*) FROM sqlite_master", objects);
+        status = ReadIdentity(version, applicationId, objects);
     }
     if (status.Ok() && Foreign(version, applicationId, objects)) {
         status = {1, QStringLiteral("not a Kelvra journal")};
@@ -233,10 +191,7 @@ Sql::Status Journal::OpenForReading() {
     return status;
 }
 
-Sql::Status Journal::Migrate(bool& created) {
-    qint64 version = 0;
-    qint64 applicationId = 0;
-    qint64 objects = 0;
+Sql::Status Journal::ReadIdentity(qint64& version, qint64& applicationId, qint64& objects) {
     Sql::Status status = m_db.QueryInt("PRAGMA user_version", version);
     if (status.Ok()) {
         status = m_db.QueryInt("PRAGMA application_id", applicationId);
@@ -244,6 +199,14 @@ Sql::Status Journal::Migrate(bool& created) {
     if (status.Ok()) {
         status = m_db.QueryInt("SELECT count(*) FROM sqlite_master", objects);
     }
+    return status;
+}
+
+Sql::Status Journal::Migrate(bool& created) {
+    qint64 version = 0;
+    qint64 applicationId = 0;
+    qint64 objects = 0;
+    Sql::Status status = ReadIdentity(version, applicationId, objects);
     if (!status.Ok()) {
         return status;
     }

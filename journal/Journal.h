@@ -22,12 +22,11 @@ public:
     static constexpr int kTimers = Kelvra::kTimers;
 
     struct Opened {
-        Sql::Status status;     // failure: the journal is closed and must not be used
-        bool bCreated = false;  // a new, empty journal (first use, or nothing of a damaged one was readable)
-        bool bSalvaged = false; // rebuilt from a damaged one: its sums may fall short of the profile's
-        bool bDamaged = false;  // Repair::Later: damage-looking, left closed and untouched for the caller
-        QString movedAside;     // where a damaged file went, empty if none
-        QString problem;        // what to tell the user, empty if nothing
+        Sql::Status status;    // failure: the journal is closed and must not be used
+        bool bCreated = false; // a new, empty journal
+        bool bDamaged =
+            false;       // damage-looking: left closed and untouched, for the caller to judge and repair
+        QString problem; // what to tell the user, empty if nothing
     };
 
     struct OpenPeriod {
@@ -43,10 +42,7 @@ public:
     Q_DISABLE_COPY_MOVE(Journal)
 
     const QString& Path() const { return m_path; }
-    // Repair::Now judges damage and salvages before it returns; Repair::Later leaves both to the caller
-    // (the board, which must not wait for them on its window thread).
-    enum class Repair { Now, Later };
-    Opened OpenForWriting(Repair repair = Repair::Now);
+    Opened OpenForWriting();
     // Fails for a missing file; accepts a newer schema, whose tables it only reads.
     Sql::Status OpenForReading();
     bool IsOpen() const { return m_db.IsOpen(); }
@@ -88,6 +84,8 @@ public:
     static QString AsideName(const QString& file);
 
 private:
+    // The schema version, the application id, and how many objects the schema has.
+    Sql::Status ReadIdentity(qint64& version, qint64& applicationId, qint64& objects);
     Sql::Status Migrate(bool& created);
     Sql::Status Prepare();
     // Leaves the connection closed on failure.

@@ -278,6 +278,23 @@ private:
     std::shared_ptr<Link> m_link;
 };
 
+// Runs `job` on a thread of its own, which owns what it uses, and hands its result to `done` on
+// `context`'s thread, never once `context` is gone; `job` sees that through its flag. `failed` makes
+// the result when no thread can be started.
+template <typename Result>
+void OffThread(QObject* context, std::function<Result(const std::atomic<bool>& stop)> job,
+               std::function<void(const Result&)> done, const std::function<Result(const QString&)>& failed) {
+    const std::shared_ptr<Receiver::Link> link = (new Receiver(context))->Shared(); // owned by `context`
+    const auto post = [link, done = std::move(done)](const Result& result) {
+        Receiver::Post(link, [done, result] { done(result); });
+    };
+    try {
+        std::thread([link, job = std::move(job), post] { post(job(link->bStop)); }).detach();
+    } catch (const std::system_error& error) {
+        post(failed(QString::fromLocal8Bit(error.what())));
+    }
+}
+
 } // namespace
 
 Verdict Check(const QString& path, Depth depth) {
@@ -290,42 +307,38 @@ Verdict Check(const QString& path, Depth depth) {
 }
 
 void CheckAsync(const QString& path, QObject* context, std::function<void(const Verdict&)> done) {
-    const std::shared_ptr<Receiver::Link> link = (new Receiver(context))->Shared(); // owned by `context`
-    const auto post = [link, done = std::move(done)](const Verdict& verdict) {
-        Receiver::Post(link, [done, verdict] { done(verdict); });
-    };
-    try {
-        std::thread([link, path, post] {
+    OffThread<Verdict>(
+        context,
+        [path](const std::atomic<bool>& stop) {
             QElapsedTimer clock;
             clock.start();
-            post(CheckUntil(path, Depth::Quick, [&link, clock] {
-                return link->bStop || clock.hasExpired(kQuickBudgetSeconds * 1000);
-            }));
-        }).detach();
-    } catch (const std::system_error& error) {
-        post({Verdict::State::Unchecked, QString::fromLocal8Bit(error.what())});
-    }
+            return CheckUntil(path, Depth::Quick, [&stop, clock] {
+                return stop || clock.hasExpired(kQuickBudgetSeconds * 1000);
+            });
+        },
+        std::move(done),
+        [](const QString& failure) {
+            return Verdict{Verdict::State::Unchecked, failure};
+        });
 }
 
 void SalvageAsync(const QString& path, QObject* context, std::function<void(const Salvaged&)> done,
                   bool bConfirm) {
-    const std::shared_ptr<Receiver::Link> link = (new Receiver(context))->Shared(); // owned by `context`
-    const auto post = [link, done = std::move(done)](const Salvaged& salvaged) {
-        Receiver::Post(link, [done, salvaged] { done(salvaged); });
-    };
-    try {
-        // Runs to its end even when nobody waits any more: the damaged file stays in place until the
-        // fresh one is complete, so a process that ends meanwhile leaves either whole.
-        std::thread([path, post, bConfirm] {
+    // Runs to its end even when nobody waits any more: the damaged file stays in place until the fresh
+    // one is complete, so a process that ends meanwhile leaves either whole.
+    OffThread<Salvaged>(
+        context,
+        [path, bConfirm](const std::atomic<bool>&) {
             Salvaged whole;
             whole.bWhole = bConfirm && Check(path, Depth::Full).state != Verdict::State::Damaged;
-            post(whole.bWhole ? whole : Salvage(path));
-        }).detach();
-    } catch (const std::system_error& error) {
-        Salvaged failed;
-        failed.status = {1, QString::fromLocal8Bit(error.what())};
-        post(failed);
-    }
+            return whole.bWhole ? whole : Salvage(path);
+        },
+        std::move(done),
+        [](const QString& failure) {
+            Salvaged failed;
+            failed.status = {1, failure};
+            return failed;
+        });
 }
 
 Copied CopyReadable(const QString& damaged, Sql::Database& into) {

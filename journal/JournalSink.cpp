@@ -49,7 +49,7 @@ JournalSink::Attached JournalSink::Open() {
                 .arg(m_journal.Path());
         return attached;
     }
-    const Journal::Opened opened = m_journal.OpenForWriting(Journal::Repair::Later);
+    const Journal::Opened opened = m_journal.OpenForWriting();
     attached.problem = opened.problem;
     if (opened.bDamaged) {
         StartSalvage(true);
@@ -60,9 +60,6 @@ JournalSink::Attached JournalSink::Open() {
         return attached;
     }
     m_bCreated = opened.bCreated;
-    if (opened.bSalvaged) {
-        Check(ForgetState());
-    }
     return attached;
 }
 
@@ -100,7 +97,7 @@ void JournalSink::StartSalvage(bool bConfirm) {
         Sql::Status status = salvaged.status;
         Journal::Opened opened;
         if (status.Ok()) {
-            opened = m_journal.OpenForWriting(Journal::Repair::Later);
+            opened = m_journal.OpenForWriting();
             status = opened.bDamaged ? Sql::Status{11, QStringLiteral("still damaged")} : opened.status;
         }
         if (status.Ok() && !salvaged.bWhole) {

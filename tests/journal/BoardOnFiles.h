@@ -32,6 +32,13 @@ struct BoardOnFiles {
         display.m_checkedRadio = selector;
         ledger.SwitchTimer();
     }
+    // `count` periods of a minute, through the first three timers in turn; the last one is left running.
+    void RunPeriods(int count) {
+        for (int i = 0; i < count; ++i) {
+            Switch(1 + i % 3);
+            clock.Advance(60);
+        }
+    }
 
     QString profileFile, journalFile;
     SettableClock clock;

@@ -363,10 +363,7 @@ private Q_SLOTS:
         {
             Board board(dir.path());
             board.Start();
-            for (int i = 0; i < 20; ++i) {
-                board.Switch(1 + i % 3);
-                board.clock.Advance(60);
-            }
+            board.RunPeriods(20);
             const qint64 periods = QueryOne(board.journalFile, "SELECT count(*) FROM periods");
             QFile fill(filler);
             QVERIFY(fill.open(QIODevice::WriteOnly));
@@ -451,10 +448,7 @@ private Q_SLOTS:
         {
             Board board(dir.path());
             board.Start();
-            for (int i = 0; i < 600; ++i) {
-                board.Switch(1 + i % 3);
-                board.clock.Advance(60);
-            }
+            board.RunPeriods(600);
             board.ledger.Heartbeat();
         } // dies with a period open
         qint64 page = 0, pageSize = 0;
