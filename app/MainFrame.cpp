@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 
 namespace {
 
@@ -109,7 +110,10 @@ void CMainFrame::OnCommand(int id) {
         m_view->ResetAllTimers();
         break;
     case ID_EDIT_UNDO_RESET:
-        OnUndoReset();
+        UndoChange(false);
+        break;
+    case ID_EDIT_REDO_CHANGE:
+        UndoChange(true);
         break;
     case ID_EDIT_RESUME:
         OnResume();
@@ -139,20 +143,13 @@ QString ShortName(const QString& name) {
 
 void CMainFrame::UpdateEditMenu() {
     const CTimerLedger& ledger = m_view->Ledger();
-    if (QAction* undo = CommandAction(ID_EDIT_UNDO_RESET)) {
-        const std::optional<JournalQuery::ResetGroup> group =
-            m_journal != nullptr ? m_journal->UndoableReset() : std::nullopt;
-        QString label = QStringLiteral("Undo Reset");
-        if (group && group->bAll) {
-            label = QStringLiteral("Undo Reset All Timers");
-        } else if (group && group->timers.size() == 1 && group->timers[0] >= 0 &&
-                   group->timers[0] < CTimerLedger::kTimers) {
-            label = QStringLiteral("Undo Reset of \"%1\"").arg(ShortName(ledger.Name(group->timers[0])));
-        } else if (group) {
-            label = QStringLiteral("Undo Reset of %1 timers").arg(group->timers.size());
+    for (const auto& [id, bRedo] : {std::pair{ID_EDIT_UNDO_RESET, false}, {ID_EDIT_REDO_CHANGE, true}}) {
+        if (QAction* action = CommandAction(id)) {
+            const std::optional<QString> label = m_journal != nullptr ? m_journal->UndoLabel(bRedo) : std::nullopt;
+            const QString verb = bRedo ? QStringLiteral("Redo") : QStringLiteral("Undo");
+            action->setText(label ? Menus::ItemText(verb + QLatin1Char(' ') + *label) : verb);
+            action->setEnabled(label.has_value());
         }
-        undo->setText(label);
-        undo->setEnabled(group.has_value());
     }
     if (QAction* resume = CommandAction(ID_EDIT_RESUME)) {
         std::optional<JournalQuery::LastPeriod> last;
@@ -170,12 +167,15 @@ void CMainFrame::UpdateEditMenu() {
     }
 }
 
-void CMainFrame::OnUndoReset() {
-    if (m_journal != nullptr) {
-        const std::vector<std::pair<int, qint64>> plan = m_journal->UndoPlan();
-        if (!plan.empty()) {
-            m_view->RestoreSeconds(plan);
-        }
+void CMainFrame::UndoChange(bool bRedo) {
+    if (m_journal == nullptr) {
+        return;
+    }
+    PeriodSink::Correction correction;
+    correction.kind = bRedo ? PeriodSink::Correction::Kind::Redo : PeriodSink::Correction::Kind::Undo;
+    const PeriodSink::Corrected result = m_view->Correct(correction);
+    if (result.outcome != PeriodSink::Corrected::Outcome::Done && !result.problem.isEmpty()) {
+        QMessageBox::information(this, QStringLiteral("Kelvra"), result.problem);
     }
 }
 

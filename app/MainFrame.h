@@ -33,11 +33,14 @@ public:
     QAction* CommandAction(int id) const;
     // Opens a document (command line, Open): reads nothing and runs the board's initial update again.
     bool OpenDocument(const QString& path);
-    // The journal the board records into: the history window reads it (and whether it records), Undo
-    // Reset and Resume ask it. Without one there is no history and they stay disabled.
+    // The journal the board records into: the history window reads it (and whether it records), Undo,
+    // Redo and Resume ask it. Without one there is no history and they stay disabled.
     void SetJournal(JournalSink* journal) { m_journal = journal; }
-    // Labels and enables Undo Reset and Resume from the journal; the Edit menu does it when it opens.
+    // Labels and enables Undo, Redo and Resume from the journal; the Edit menu does it when it opens.
     void UpdateEditMenu();
+    // Edit > Undo (or Redo): takes back the last change (or makes again the one undone last); the
+    // history window's Ctrl+Z and Ctrl+Shift+Z come here too.
+    void UndoChange(bool bRedo);
 
 private:
     void BuildMenu();
@@ -48,7 +51,7 @@ private:
     void OnAppAbout();
     void OnEditHistory();
     void AddToRecentFileList(const QString& path);
-    void OnUndoReset();
+
     void OnResume();
 
     std::shared_ptr<Profile> m_profile;

@@ -17,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QDateTime>
 #include <QDir>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -315,8 +316,7 @@ void CKelvraView::ShowRowMenu(int index, QWidget* row, const QPoint& at) {
 void CKelvraView::FillRowMenu(QMenu& menu, int index) {
     // While the board asks about time away, what would move the open period waits for the answer:
     // the question would go unanswered.
-    const auto* away = findChild<AwayPrompt*>(QString(), Qt::FindDirectChildrenOnly);
-    const bool bAsking = away && away->Question();
+    const bool bAsking = IsAskingAway();
     // Only another timer's running period can be moved here.
     QAction* switched = menu.addAction(QStringLiteral("Switched here ... minutes ago"));
     switched->setEnabled(!bAsking && m_ledger.SwitchableMinutes(index) > 0);
@@ -349,14 +349,28 @@ void CKelvraView::AskSwitchedHere(int index) {
 
 void CKelvraView::AskAddTime(int index) {
     const auto [lowest, highest] = m_ledger.AddTimeRange(index);
-    CAddTimeDlg dialog(m_ledger.Name(index), m_ledger.ShownSeconds(index), lowest, highest, window());
+    const QDate today = QDateTime::fromSecsSinceEpoch(m_ledger.Now()).date();
+    CAddTimeDlg dialog(m_ledger.Name(index), m_ledger.ShownSeconds(index), lowest, highest, today, window());
     if (dialog.exec() == QDialog::Accepted) {
-        m_ledger.AddTime(index, dialog.Amount());
+        // Today's is recorded without a day, as adjustments always were: it counts on the day it was made.
+        m_ledger.AddTime(index, dialog.Amount(), dialog.Day() == today ? QDate() : dialog.Day());
     }
 }
 
-void CKelvraView::RestoreSeconds(const std::vector<std::pair<int, qint64>>& cleared) {
-    m_ledger.RestoreSeconds(cleared);
+bool CKelvraView::IsAskingAway() const {
+    const auto* away = findChild<AwayPrompt*>(QString(), Qt::FindDirectChildrenOnly);
+    return away != nullptr && away->Question();
+}
+
+PeriodSink::Corrected CKelvraView::Correct(const PeriodSink::Correction& correction) {
+    // The question about time away is about the open period as it stands: nothing moves it meanwhile.
+    if (IsAskingAway() && correction.kind != PeriodSink::Correction::Kind::Note) {
+        PeriodSink::Corrected refused;
+        refused.outcome = PeriodSink::Corrected::Outcome::Refused;
+        refused.problem = QStringLiteral("Answer the question about time away on the board first.");
+        return refused;
+    }
+    return m_ledger.Correct(correction);
 }
 
 void CKelvraView::OnFilePrint() {

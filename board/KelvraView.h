@@ -52,8 +52,9 @@ public:
     void FillRowMenu(QMenu& menu, int index);
     void AskSwitchedHere(int index);
     void AskAddTime(int index);
-    // Undo Reset: gives back what a reset cleared.
-    void RestoreSeconds(const std::vector<std::pair<int, qint64>>& cleared);
+    // A correction of the past (CTimerLedger::Correct); refused while the board asks about time away.
+    PeriodSink::Corrected Correct(const PeriodSink::Correction& correction);
+    bool IsAskingAway() const;
     void OnFilePrint();
     void OpenSponsorPage();
     void OpenManualPage();

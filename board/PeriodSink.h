@@ -2,6 +2,7 @@
 
 #include "common/Vocabulary.h"
 
+#include <QDate>
 #include <QString>
 #include <QtGlobal>
 #include <array>
@@ -32,6 +33,14 @@ public:
         int index = -1; // -1: every timer
         QString name;
         qint64 seconds = 0; // signed: what the profile gained; for the away events the span away
+        QDate day;          // an adjustment's day; invalid: the day it was made
+    };
+
+    // A change the user can undo: its kind ("reset", "reset_all", "adjust", "switched_here", "edit",
+    // "add", "split", "delete") and the words that follow "Undo " in the Edit menu.
+    struct Undoable {
+        QString kind;
+        QString label;
     };
 
     struct Change {
@@ -40,6 +49,29 @@ public:
         std::optional<Period> opened; // begins after the events
         Seconds before{};             // every timer's seconds as the profile held them
         Seconds after{};              // and as it is about to hold them
+        std::optional<Undoable> undoable; // the user's change, which Edit > Undo can take back
+    };
+
+    // A correction of the past, made in the history or from the command line; the record decides what
+    // it does to the timers' seconds (a period charged since its timer's last reset counts on the board).
+    struct Correction {
+        enum class Kind { Add, Edit, Split, Delete, Undo, Redo, Note };
+        Kind kind = Kind::Add;
+        qint64 period = 0; // the period's id: edit, split, delete
+        int index = -1;    // its timer: add, edit
+        QString name;      // that timer's name now
+        qint64 start = 0;  // add, edit; for a split, where it is cut
+        qint64 end = 0;
+        QString note;       // add, edit, note
+        bool bTrim = false; // periods it would overlap are cut back instead of refusing it
+    };
+    struct Corrected {
+        enum class Outcome { Done, Refused, Overlap, Failed };
+        Outcome outcome = Outcome::Failed;
+        QString problem; // why it was not done, for the user
+        Seconds after{}; // every timer's seconds once done
+        std::optional<qint64> runningStart; // the open period now starts here
+        QString label;                      // what was done, for a notice ("Edit of ...")
     };
 
     // What the journal found at start, before anything new was recorded.
@@ -60,6 +92,9 @@ public:
     virtual void PeriodSeen(qint64 seen) = 0;
     // A name was committed (the names dialog closed with a changed name); seconds do not change.
     virtual void NameCommitted(int index, const QString& name, qint64 at) = 0;
+    // Makes `correction` with the timers holding `before` and the open period (if any) running until
+    // `now`; the seconds it gives are recorded as asked of the profile, which the caller then writes.
+    virtual Corrected Correct(const Correction& correction, const Seconds& before, qint64 now);
 
     // The sink that records nothing.
     static PeriodSink& None();

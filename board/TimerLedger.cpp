@@ -165,7 +165,7 @@ std::optional<CTimerLedger::Reconciled> CTimerLedger::Reconcile() {
         PeriodSink::Change change;
         change.closed = period;
         change.events.push_back(
-            {PeriodSink::Event::Recovery, m_clock.Now(), period.index, period.name, length});
+            {PeriodSink::Event::Recovery, m_clock.Now(), period.index, period.name, length, {}});
         Commit(std::move(change), {{period.index, Kelvra::SaturatingAdd(m_nSeconds[period.index], length)}});
         result.recovered.push_back(period);
     }
@@ -266,7 +266,8 @@ void CTimerLedger::Heartbeat() {
 void CTimerLedger::ClearAllSeconds() {
     EnsureReconciled();
     PeriodSink::Change change;
-    change.events.push_back({PeriodSink::Event::ResetAll, m_clock.Now(), -1, {}, 0});
+    change.events.push_back({PeriodSink::Event::ResetAll, m_clock.Now(), -1, {}, 0, {}});
+    change.undoable = {QStringLiteral("reset_all"), QStringLiteral("Reset All Timers")};
     std::vector<std::pair<int, int>> writes;
     for (int i = 0; i < kTimers; ++i) {
         writes.emplace_back(i, 0);
@@ -283,10 +284,13 @@ void CTimerLedger::ClearSeconds(const std::vector<int>& indexes) {
     std::vector<std::pair<int, int>> writes;
     for (int index : indexes) {
         if (index >= 0 && index < kTimers) {
-            change.events.push_back({PeriodSink::Event::Reset, at, index, m_strName[index], 0});
+            change.events.push_back({PeriodSink::Event::Reset, at, index, m_strName[index], 0, {}});
             writes.emplace_back(index, 0);
         }
     }
+    change.undoable = {QStringLiteral("reset"),
+                       writes.size() == 1 ? QStringLiteral("Reset of %1").arg(Kelvra::QuotedName(m_strName[writes[0].first]))
+                                          : QStringLiteral("Reset of %1 timers").arg(writes.size())};
     if (!writes.empty()) {
         Commit(std::move(change), writes);
     }
@@ -302,7 +306,7 @@ void CTimerLedger::StartStopped() {
 void CTimerLedger::InitTimers(const std::function<QString(int)>& name) {
     PeriodSink::Change change;
     EnsureReconciled();
-    change.events.push_back({PeriodSink::Event::FirstRun, m_clock.Now(), -1, {}, 0});
+    change.events.push_back({PeriodSink::Event::FirstRun, m_clock.Now(), -1, {}, 0, {}});
     std::copy_n(m_nSeconds.begin(), kTimers, change.before.begin());
     change.after.fill(0);
     m_sink.Record(change);
@@ -357,6 +361,8 @@ bool CTimerLedger::SwitchedEarlier(int index, qint64 minutes) {
     PeriodSink::Change change;
     change.closed = Charged(elapsed);
     change.opened = PeriodSink::Period{0, index, m_strName[index], change.closed->end, Now()};
+    change.undoable = {QStringLiteral("switched_here"),
+                       QStringLiteral("Switched here to %1").arg(Kelvra::QuotedName(m_strName[index]))};
     const qint64 start = change.closed->end;
     Commit(std::move(change), {{ran, Kelvra::SaturatingAdd(m_nSeconds[ran], elapsed)}});
     OpenPeriod(index, start, m_elapsedStart + elapsed);
@@ -372,7 +378,7 @@ std::pair<qint64, qint64> CTimerLedger::AddTimeRange(int index) const {
     return {-shown, std::numeric_limits<int>::max() - shown};
 }
 
-bool CTimerLedger::AddTime(int index, qint64 seconds) {
+bool CTimerLedger::AddTime(int index, qint64 seconds, QDate day) {
     if (index < 0 || index >= kTimers || seconds == 0) {
         return false;
     }
@@ -398,7 +404,9 @@ bool CTimerLedger::AddTime(int index, qint64 seconds) {
     // The journal gets what the profile gained, which the limits may have cut.
     const int after = Corrected(before, seconds);
     change.events.push_back(
-        {PeriodSink::Event::Adjust, Now(), index, m_strName[index], qint64{after} - before});
+        {PeriodSink::Event::Adjust, Now(), index, m_strName[index], qint64{after} - before, day});
+    change.undoable = {QStringLiteral("adjust"),
+                       QStringLiteral("Adjustment of %1").arg(Kelvra::QuotedName(m_strName[index]))};
     Commit(std::move(change), {{index, after}});
     LoadTimers();
     ShowTimers();
@@ -406,32 +414,51 @@ bool CTimerLedger::AddTime(int index, qint64 seconds) {
     return true;
 }
 
-void CTimerLedger::RestoreSeconds(const std::vector<std::pair<int, qint64>>& cleared) {
+PeriodSink::Corrected CTimerLedger::Correct(const PeriodSink::Correction& correction) {
     EnsureReconciled();
-    const qint64 at = m_clock.Now();
-    PeriodSink::Change change;
-    std::vector<std::pair<int, int>> writes;
-    std::array<int, kSlots> seconds = m_nSeconds;
-    for (const auto& [index, amount] : cleared) {
-        if (index < 0 || index >= kTimers) {
-            continue;
-        }
-        const int before = seconds[index];
-        seconds[index] = Corrected(before, amount);
-        // Recorded also when nothing changed: it marks the reset as undone.
-        change.events.push_back(
-            {PeriodSink::Event::Undo, at, index, m_strName[index], qint64{seconds[index]} - before});
-        writes.emplace_back(index, seconds[index]);
+    PeriodSink::Seconds before{};
+    std::copy_n(m_nSeconds.begin(), kTimers, before.begin());
+    PeriodSink::Corrected result = m_sink.Correct(correction, before, Now());
+    if (result.outcome != PeriodSink::Corrected::Outcome::Done) {
+        return result;
     }
-    Commit(std::move(change), writes);
+    // Recorded already: the profile follows, entry by entry.
+    for (int i = 0; i < kTimers; ++i) {
+        if (result.after[static_cast<size_t>(i)] != m_nSeconds[i]) {
+            StoreSeconds(i, result.after[static_cast<size_t>(i)]);
+        }
+    }
+    if (result.runningStart && Running() > 0) {
+        // The open period now starts elsewhere; what it has run follows, so that Now() stays put.
+        m_elapsedStart += *result.runningStart - m_timeStart;
+        m_timeStart = *result.runningStart;
+    }
     LoadTimers();
     ShowTimers();
     RefreshRunningTimer();
+    return result;
 }
 
 void CTimerLedger::CommitName(int index, const QString& name) {
     EnsureReconciled();
-    m_sink.NameCommitted(index, name, m_clock.Now());
+    if (m_nRunning != index + 1) {
+        m_sink.NameCommitted(index, name, m_clock.Now());
+        m_strName[index] = name;
+        return;
+    }
+    // A running timer's period is cut at the rename, so that each part keeps the name it had then: the
+    // part before is charged, the rest runs on under the new name from the same reading.
+    const qint64 elapsedNow = m_clock.Elapsed();
+    const qint64 elapsed = ElapsedAt(elapsedNow);
+    PeriodSink::Change change;
+    change.closed = Charged(elapsed);
+    change.opened = PeriodSink::Period{0, index, name, change.closed->end, change.closed->end};
+    const qint64 start = change.closed->end;
+    Commit(std::move(change), {{index, Kelvra::SaturatingAdd(m_nSeconds[index], elapsed)}});
+    m_sink.NameCommitted(index, name, start);
+    m_strName[index] = name;
+    m_timeStart = start;
+    m_elapsedStart = elapsedNow;
 }
 
 void CTimerLedger::SettleAway(qint64 left, qint64 back, bool keep) {
@@ -442,7 +469,7 @@ void CTimerLedger::SettleAway(qint64 left, qint64 back, bool keep) {
     const int index = m_nRunning - 1;
     PeriodSink::Change change;
     const PeriodSink::Dated away{keep ? PeriodSink::Event::AwayKept : PeriodSink::Event::AwayDiscarded, left,
-                                 index, m_strName[index], back - left};
+                                 index, m_strName[index], back - left, {}};
     if (keep) {
         change.events.push_back(away);
         Commit(std::move(change), {});

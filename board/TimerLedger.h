@@ -4,6 +4,7 @@
 #include "board/PeriodSink.h"
 #include "common/Vocabulary.h"
 
+#include <QDate>
 #include <QString>
 #include <QTimer>
 #include <QtGlobal>
@@ -94,11 +95,13 @@ public:
     // Adds (or removes, when negative) seconds to timer `index` by hand. False (and nothing done) if the
     // result would leave 0..the 32-bit limit; a running timer is charged up to now first, so the limits
     // hold for the time shown.
-    bool AddTime(int index, qint64 seconds);
+    // `day`: the day it counts on in the history and the dated reports; invalid: today.
+    bool AddTime(int index, qint64 seconds, QDate day = {});
     // The range AddTime accepts for timer `index` now.
     std::pair<qint64, qint64> AddTimeRange(int index) const;
-    // Gives back seconds a reset cleared (Undo Reset), within the 32-bit limit.
-    void RestoreSeconds(const std::vector<std::pair<int, qint64>>& cleared);
+    // A correction of the past (an edit, an undo, ...): made in the record, which says what it does to
+    // the seconds; the profile and the open period follow. Nothing changes unless it is Done.
+    PeriodSink::Corrected Correct(const PeriodSink::Correction& correction);
     // A name the names dialog changed, once it has closed.
     void CommitName(int index, const QString& name);
     // The user was away from `left` to `back` while the timer ran. Keeping charges it all, as always;

@@ -28,3 +28,13 @@ int SaturatingAdd(int seconds, qint64 added) {
 }
 
 } // namespace Kelvra
+
+namespace Kelvra {
+
+QString QuotedName(const QString& name) {
+    constexpr int kMost = 32;
+    return QLatin1Char('"') + (name.size() <= kMost ? name : name.left(kMost - 1) + QChar(0x2026)) +
+           QLatin1Char('"');
+}
+
+} // namespace Kelvra

@@ -28,4 +28,7 @@ struct LivePeriod {
 
 enum class ReportFormat { Text, Csv, Json };
 
+// A timer's name in a few words between quotes, for the label of a change ("Reset of \"Mail\"").
+QString QuotedName(const QString& name);
+
 } // namespace Kelvra

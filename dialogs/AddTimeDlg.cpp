@@ -2,14 +2,17 @@
 
 #include "common/Vocabulary.h"
 
+#include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
 
-CAddTimeDlg::CAddTimeDlg(const QString& name, qint64 shown, qint64 lowest, qint64 highest, QWidget* parent)
+CAddTimeDlg::CAddTimeDlg(const QString& name, qint64 shown, qint64 lowest, qint64 highest, QDate today,
+                         QWidget* parent)
     : QDialog(parent), m_shown(shown), m_lowest(lowest), m_highest(highest) {
     setWindowTitle(QStringLiteral("Add or remove time"));
     auto* layout = new QVBoxLayout(this);
@@ -20,16 +23,28 @@ CAddTimeDlg::CAddTimeDlg(const QString& name, qint64 shown, qint64 lowest, qint6
     m_edit = new QLineEdit(this);
     m_edit->setPlaceholderText(QStringLiteral("+1:30 or -0:15"));
     m_edit->setAccessibleName(QStringLiteral("Time to add or remove"));
+    m_day = new QDateEdit(today, this);
+    m_day->setCalendarPopup(true);
+    m_day->setMaximumDate(today);
+    m_day->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    m_day->setAccessibleName(QStringLiteral("The day it counts on"));
+    auto* dayRow = new QFormLayout;
+    dayRow->addRow(QStringLiteral("Counted on:"), m_day);
     m_result = new QLabel(this);
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     layout->addWidget(question);
     layout->addWidget(m_edit);
+    layout->addLayout(dayRow);
     layout->addWidget(m_result);
     layout->addWidget(m_buttons);
     connect(m_edit, &QLineEdit::textChanged, this, &CAddTimeDlg::OnEdited);
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     OnEdited();
+}
+
+QDate CAddTimeDlg::Day() const {
+    return m_day->date();
 }
 
 std::optional<qint64> CAddTimeDlg::ParseAmount(const QString& text) {

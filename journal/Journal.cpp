@@ -49,6 +49,31 @@ const char* const kVersion2Indexes =
 const char* const kVersion3State =
     "CREATE TABLE profile_state(timer INTEGER PRIMARY KEY, asked INTEGER NOT NULL, disk INTEGER NOT NULL);";
 
+// Version 4: the past can be corrected. A correction never rewrites a row: the rows it replaces stop being
+// `live` and name it in `gone_by`, the rows it writes name it in `made_by`, so that undoing it (and doing
+// it again) only turns rows off and on. Every sum counts live rows alone. `actions` is the list of the
+// user's changes that Edit > Undo can take back (state 1 done, 0 undone, -1 beyond redo); a period has a
+// note, and an adjustment the day it counts on (`day`, NULL: the day it was made).
+const char* const kVersion4Edits =
+    "ALTER TABLE periods ADD COLUMN note TEXT;"
+    "ALTER TABLE periods ADD COLUMN live INTEGER NOT NULL DEFAULT 1;"
+    "ALTER TABLE periods ADD COLUMN made_by INTEGER;"
+    "ALTER TABLE periods ADD COLUMN gone_by INTEGER;"
+    "ALTER TABLE events ADD COLUMN live INTEGER NOT NULL DEFAULT 1;"
+    "ALTER TABLE events ADD COLUMN made_by INTEGER;"
+    "ALTER TABLE events ADD COLUMN gone_by INTEGER;"
+    "ALTER TABLE events ADD COLUMN day TEXT;"
+    "CREATE TABLE actions(id INTEGER PRIMARY KEY, at_utc INTEGER NOT NULL, kind TEXT NOT NULL, "
+    "  label TEXT NOT NULL, state INTEGER NOT NULL);"
+    "CREATE INDEX actions_by_state ON actions(state, id);"
+    "CREATE INDEX periods_made ON periods(made_by) WHERE made_by IS NOT NULL;"
+    "CREATE INDEX periods_gone ON periods(gone_by) WHERE gone_by IS NOT NULL;"
+    "CREATE INDEX events_made ON events(made_by) WHERE made_by IS NOT NULL;"
+    "CREATE INDEX events_gone ON events(gone_by) WHERE gone_by IS NOT NULL;"
+    "DROP INDEX periods_charged;"
+    "CREATE INDEX periods_charged ON periods(timer, close_seq, end_utc - start_utc) "
+    "WHERE end_utc IS NOT NULL AND live = 1;";
+
 quint32 BigEndian32(const QByteArray& bytes, int at) {
     quint32 value = 0;
     for (int i = 0; i < 4; ++i) {
@@ -116,7 +141,7 @@ QString Journal::AsideName(const QString& file) {
 void Journal::Close() {
     for (Sql::Statement* statement :
          {&m_begin, &m_end, &m_endMissing, &m_touch, &m_event, &m_rename, &m_findOpen, &m_closeLeft,
-          &m_readState, &m_writeState, &m_setAsked, &m_markWritten}) {
+          &m_readState, &m_writeState, &m_setAsked, &m_markWritten, &m_note}) {
         statement->Finalize();
     }
     m_db.Close();
@@ -235,6 +260,9 @@ Sql::Status Journal::Migrate(bool& created) {
     if (status.Ok() && version < 3) {
         status = m_db.Exec(kVersion3State);
     }
+    if (status.Ok() && version < 4) {
+        status = m_db.Exec(kVersion4Edits);
+    }
     if (status.Ok()) {
         status = m_db.Exec(QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2;")
                                .arg(kApplicationId)
@@ -256,19 +284,22 @@ Sql::Status Journal::Prepare() {
          "INSERT INTO periods(timer, name, start_utc, end_utc, seen_utc, utc_offset, close_seq) "
          "VALUES(?1, ?2, ?3, ?4, ?4, ?5, (SELECT coalesce(max(id), 0) FROM events))"},
         {&m_touch, "UPDATE periods SET seen_utc = ?1 WHERE end_utc IS NULL"},
-        {&m_event,
-         "INSERT INTO events(at_utc, utc_offset, kind, timer, name, seconds) VALUES(?1, ?2, ?3, ?4, ?5, ?6)"},
+        {&m_event, "INSERT INTO events(at_utc, utc_offset, kind, timer, name, seconds, day) "
+                   "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)"},
         {&m_rename, "UPDATE periods SET name = ?2 WHERE end_utc IS NULL AND timer = ?1"},
         // Through the open-period index: ordered by id alone, the planner would walk every period.
         {&m_findOpen, "SELECT id, timer, name, start_utc, seen_utc FROM periods INDEXED BY periods_open "
-                      "WHERE end_utc IS NULL ORDER BY id"},
+                      "WHERE end_utc IS NULL AND live = 1 ORDER BY id"},
+        // The rows a correction turned off close with it, so that undoing it finds them closed too.
         {&m_closeLeft, "UPDATE periods SET end_utc = ?2, seen_utc = ?2, "
-                       "close_seq = (SELECT coalesce(max(id), 0) FROM events) WHERE id = ?1"},
+                       "close_seq = (SELECT coalesce(max(id), 0) FROM events) "
+                       "WHERE end_utc IS NULL AND timer = (SELECT timer FROM periods WHERE id = ?1)"},
         {&m_readState, "SELECT timer, asked, disk FROM profile_state"},
         {&m_writeState, "INSERT INTO profile_state(timer, asked, disk) VALUES(?1, ?2, ?3) "
                         "ON CONFLICT(timer) DO UPDATE SET asked = ?2, disk = ?3"},
         {&m_setAsked, "UPDATE profile_state SET asked = ?2 WHERE timer = ?1"},
         {&m_markWritten, "UPDATE profile_state SET disk = asked WHERE disk != asked"},
+        {&m_note, "UPDATE periods SET note = nullif(?1, '') WHERE end_utc IS NULL"},
     };
     for (const auto& [statement, sql] : statements) {
         Sql::Status status = m_db.Prepare(sql, *statement);
@@ -316,8 +347,11 @@ Sql::Status Journal::Touch(qint64 now) {
 }
 
 Sql::Status Journal::AddEvent(const QString& kind, qint64 at, int index, const QString& name,
-                              qint64 seconds) {
+                              qint64 seconds, QDate day) {
     m_event.Bind(1, at).Bind(2, LocalOffset(at)).Bind(3, kind).Bind(6, seconds);
+    if (day.isValid()) {
+        m_event.Bind(7, day.toString(Qt::ISODate));
+    }
     if (index >= 0) {
         m_event.Bind(4, index);
     }
@@ -329,6 +363,10 @@ Sql::Status Journal::AddEvent(const QString& kind, qint64 at, int index, const Q
 
 Sql::Status Journal::RenameOpenPeriod(int index, const QString& name) {
     return m_rename.Bind(1, index).Bind(2, name).Run();
+}
+
+Sql::Status Journal::SetOpenNote(const QString& note) {
+    return m_note.Bind(1, note).Run();
 }
 
 Sql::Status Journal::FindOpenPeriods(std::vector<OpenPeriod>& open) {

@@ -3,6 +3,7 @@
 #include "common/Vocabulary.h"
 #include "journal/Sqlite.h"
 
+#include <QDate>
 #include <QString>
 #include <array>
 #include <optional>
@@ -18,7 +19,7 @@
 // another program's database is left untouched, and so is any file that SQLite finds whole.
 class Journal final {
 public:
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
     static constexpr int kTimers = Kelvra::kTimers;
 
     struct Opened {
@@ -58,8 +59,12 @@ public:
     // Kinds: "reset_all", "reset", "first_run", "rename", "recovery", "balance", "adjust" (time added or
     // removed by hand), "undo" (what a reset cleared, given back), "away_kept" and "away_discarded" (the
     // span away and the answer; counted in no sum). Balance, adjust and undo carry seconds the sums count.
-    Sql::Status AddEvent(const QString& kind, qint64 at, int index, const QString& name, qint64 seconds);
+    // `day`: the day an adjustment counts on, when it is not the day it was made.
+    Sql::Status AddEvent(const QString& kind, qint64 at, int index, const QString& name, qint64 seconds,
+                         QDate day = {});
     Sql::Status RenameOpenPeriod(int index, const QString& name);
+    // The open period's note (empty: none).
+    Sql::Status SetOpenNote(const QString& note);
 
     // Periods left open, oldest first: only a board that died leaves one.
     Sql::Status FindOpenPeriods(std::vector<OpenPeriod>& open);
@@ -94,5 +99,5 @@ private:
     const QString m_path;
     Sql::Database m_db;
     Sql::Statement m_begin, m_end, m_endMissing, m_touch, m_event, m_rename, m_findOpen, m_closeLeft;
-    Sql::Statement m_readState, m_writeState, m_setAsked, m_markWritten;
+    Sql::Statement m_readState, m_writeState, m_setAsked, m_markWritten, m_note;
 };

@@ -11,8 +11,9 @@ Sql::Status JournalQuery::Periods(qint64 from, qint64 to, std::vector<Period>& p
     // reaching into the range starts earlier than the longest one before it: that bound keeps the read of
     // a week to the stretch of the start index around it (the length index makes it one step).
     Sql::Status status = m_journal.Database().Prepare(
-        "SELECT id, timer, name, start_utc, coalesce(end_utc, seen_utc), utc_offset, end_utc IS NULL "
-        "FROM periods WHERE start_utc < ?2 AND start_utc >= ?1 - max(0, coalesce("
+        "SELECT id, timer, name, start_utc, coalesce(end_utc, seen_utc), utc_offset, end_utc IS NULL, "
+        "  coalesce(note, '') "
+        "FROM periods WHERE live = 1 AND start_utc < ?2 AND start_utc >= ?1 - max(0, coalesce("
         "  (SELECT max(coalesce(end_utc, seen_utc) - start_utc) FROM periods), 0)) "
         "AND (start_utc >= ?1 OR coalesce(end_utc, seen_utc) > ?1) "
         "ORDER BY start_utc, id",
@@ -24,7 +25,7 @@ Sql::Status JournalQuery::Periods(qint64 from, qint64 to, std::vector<Period>& p
     while (statement.Next()) {
         periods.push_back(Period{statement.Int(0), static_cast<int>(statement.Int(1)), statement.Text(2),
                                  statement.Int(3), statement.Int(4), static_cast<int>(statement.Int(5)),
-                                 statement.Int(6) != 0});
+                                 statement.Int(6) != 0, statement.Text(7)});
     }
     return statement.Finish();
 }
@@ -33,7 +34,7 @@ Sql::Status JournalQuery::FirstDay(std::optional<QDate>& day) {
     day.reset();
     Sql::Statement statement;
     Sql::Status status =
-        m_journal.Database().Prepare("SELECT min(start_utc + utc_offset) FROM periods", statement);
+        m_journal.Database().Prepare("SELECT min(start_utc + utc_offset) FROM periods WHERE live = 1", statement);
     if (!status.Ok()) {
         return status;
     }
@@ -58,10 +59,10 @@ Sql::Status JournalQuery::SecondsSinceReset(std::array<qint64, kTimers>& seconds
         "  FROM timers) "
         "SELECT r.timer, "
         "  (SELECT coalesce(sum(p.end_utc - p.start_utc), 0) FROM periods p "
-        "   WHERE p.timer = r.timer AND p.end_utc IS NOT NULL AND p.close_seq >= r.seq "
+        "   WHERE p.timer = r.timer AND p.end_utc IS NOT NULL AND p.live = 1 AND p.close_seq >= r.seq "
         "   AND p.close_seq < ?1) + "
         "  (SELECT coalesce(sum(e.seconds), 0) FROM events e "
-        "   WHERE e.kind IN ('balance', 'adjust', 'undo') AND e.timer = r.timer AND e.id > r.seq "
+        "   WHERE e.kind IN ('balance', 'adjust', 'undo') AND e.live = 1 AND e.timer = r.timer AND e.id > r.seq "
         "   AND e.id < ?1) "
         "FROM resets r",
         statement);
@@ -123,7 +124,7 @@ Sql::Status JournalQuery::LastClosedPeriod(std::optional<LastPeriod>& period) {
     period.reset();
     Sql::Statement statement;
     Sql::Status status =
-        m_journal.Database().Prepare("SELECT timer, name, end_utc FROM periods WHERE end_utc IS NOT NULL "
+        m_journal.Database().Prepare("SELECT timer, name, end_utc FROM periods WHERE end_utc IS NOT NULL AND live = 1 "
                                      "ORDER BY start_utc DESC, id DESC LIMIT 1",
                                      statement);
     if (!status.Ok()) {

@@ -24,6 +24,7 @@ public:
         qint64 end = 0;        // for the running period: its last heartbeat
         int utcOffset = 0;     // seconds east of UTC where it was recorded
         bool bRunning = false; // still open on a live board
+        QString note;
     };
 
     explicit JournalQuery(Journal& journal);

@@ -1,5 +1,6 @@
 #include "journal/JournalSink.h"
 
+#include "journal/JournalEdits.h"
 #include "journal/JournalHealth.h"
 #include "platform/Clock.h"
 #include "platform/InstanceGuard.h"
@@ -207,7 +208,7 @@ PeriodSink::Found JournalSink::Reconcile(const Seconds& profile) {
             found.unwritten.emplace_back(i, static_cast<int>(timer.asked));
         } else if (held != timer.asked) {
             // Nothing recorded explains it: the profile is kept as it is, and the journal follows it.
-            const Dated balance{Event::Balance, now, i, {}, held - timer.asked};
+            const Dated balance{Event::Balance, now, i, {}, held - timer.asked, {}};
             status = AddDated(balance);
             if (!m_bCreated) {
                 found.balances.push_back(balance);
@@ -245,7 +246,7 @@ Sql::Status JournalSink::AddDated(const Dated& event) {
     const bool named = event.kind != Event::ResetAll && event.kind != Event::FirstRun &&
                        event.kind != Event::Reset && event.kind != Event::Balance;
     return m_journal.AddEvent(EventName(event.kind), event.at, event.index, named ? event.name : QString(),
-                              event.kind == Event::Reset ? 0 : event.seconds);
+                              event.kind == Event::Reset ? 0 : event.seconds, event.day);
 }
 
 Sql::Status JournalSink::Apply(const Change& change) {
@@ -253,6 +254,15 @@ Sql::Status JournalSink::Apply(const Change& change) {
     // The profile's last write landed: whatever was asked of it before this change is on disk.
     if (!m_profile.SavesFail()) {
         status = m_journal.MarkWritten();
+    }
+    JournalEdits edits(m_journal);
+    qint64 action = 0;
+    qint64 lastEvent = 0;
+    if (status.Ok() && change.undoable) {
+        status = edits.BeginAction(*change.undoable, m_clock.Now(), action);
+    }
+    if (status.Ok() && change.undoable) {
+        status = edits.LastEvent(lastEvent);
     }
     if (status.Ok() && change.closed) {
         const Period& p = *change.closed;
@@ -267,6 +277,15 @@ Sql::Status JournalSink::Apply(const Change& change) {
     if (status.Ok() && change.opened) {
         const Period& p = *change.opened;
         status = m_journal.BeginPeriod(p.index, p.name, p.start, std::max(p.start, p.end));
+    }
+    if (status.Ok() && change.undoable) {
+        status = edits.OwnEvents(action, lastEvent);
+    }
+    // Undone, a switch made earlier than it was chosen moves back to when it was chosen.
+    if (status.Ok() && change.undoable && change.undoable->kind == QStringLiteral("switched_here") &&
+        change.closed && change.opened) {
+        status = edits.KeepSwitchUndo(action, change.closed->index, change.closed->end, change.opened->index,
+                                      change.opened->end);
     }
     for (int i = 0; i < Journal::kTimers && status.Ok(); ++i) {
         const size_t at = static_cast<size_t>(i);
@@ -297,7 +316,7 @@ Sql::Status JournalSink::CatchUp(const Change& change) {
     for (int i = 0; i < Journal::kTimers && status.Ok(); ++i) {
         const qint64 held = change.before[static_cast<size_t>(i)];
         if (held != sums[static_cast<size_t>(i)]) {
-            status = AddDated({Event::Balance, now, i, {}, held - sums[static_cast<size_t>(i)]});
+            status = AddDated({Event::Balance, now, i, {}, held - sums[static_cast<size_t>(i)], {}});
         }
         if (status.Ok()) {
             status = m_journal.WriteState(i, {held, held});
@@ -364,29 +383,50 @@ void JournalSink::NameCommitted(int index, const QString& name, qint64 at) {
     Check(status.Ok() ? transaction.Commit() : status);
 }
 
-std::optional<JournalQuery::ResetGroup> JournalSink::UndoableReset() {
-    std::optional<JournalQuery::ResetGroup> group;
-    if (Ready()) {
-        Check(JournalQuery(m_journal).LastReset(group));
+PeriodSink::Corrected JournalSink::Correct(const Correction& correction, const Seconds& before, qint64 now) {
+    Corrected result;
+    if (!Ready()) {
+        result.problem = QStringLiteral("The history journal cannot be written now, so the past cannot be "
+                                        "corrected. Nothing was changed.");
+        return result;
     }
-    return m_bRecording ? group : std::nullopt;
-}
-
-std::vector<std::pair<int, qint64>> JournalSink::UndoPlan() {
-    std::vector<std::pair<int, qint64>> plan;
-    const std::optional<JournalQuery::ResetGroup> group = UndoableReset();
-    std::array<qint64, JournalQuery::kTimers> cleared{};
-    if (!group) {
-        return plan;
+    Sql::Transaction transaction(m_journal.Database());
+    Sql::Status status = transaction.Begun();
+    if (status.Ok() && !m_profile.SavesFail()) {
+        status = m_journal.MarkWritten();
     }
-    // What each timer held just before the reset was recorded.
-    Check(JournalQuery(m_journal).SecondsSinceReset(cleared, group->firstEvent));
-    for (int index : group->timers) {
-        if (m_bRecording && index >= 0 && index < JournalQuery::kTimers) {
-            plan.emplace_back(index, cleared[static_cast<size_t>(index)]);
+    if (status.Ok()) {
+        status = JournalEdits(m_journal).Apply(correction, before, now, result);
+    }
+    for (int i = 0; i < Journal::kTimers && status.Ok() && result.outcome == Corrected::Outcome::Done; ++i) {
+        const size_t at = static_cast<size_t>(i);
+        if (result.after[at] != before[at]) {
+            status = m_journal.SetAsked(i, result.after[at]);
         }
     }
-    return plan;
+    // A refusal changes nothing: rolled back with the transaction.
+    if (status.Ok() && result.outcome == Corrected::Outcome::Done) {
+        status = transaction.Commit();
+    }
+    if (!status.Ok()) {
+        result = {};
+        result.problem = QStringLiteral("The history journal %1 cannot be written (%2). Nothing was changed.")
+                             .arg(m_journal.Path(), status.message);
+        Check(status);
+    }
+    return result;
+}
+
+std::optional<QString> JournalSink::UndoLabel(bool bRedo) {
+    std::optional<JournalEdits::Action> action;
+    if (Ready()) {
+        JournalEdits edits(m_journal);
+        Check(bRedo ? edits.NextRedoable(action) : edits.LastUndoable(action));
+    }
+    if (!m_bRecording || !action) {
+        return std::nullopt;
+    }
+    return action->label;
 }
 
 std::optional<JournalQuery::LastPeriod> JournalSink::LastClosedPeriod() {

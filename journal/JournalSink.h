@@ -57,11 +57,11 @@ public:
     void PeriodSeen(qint64 seen) override;
     void NameCommitted(int index, const QString& name, qint64 at) override;
 
-    // What the Edit menu offers; nothing while the journal does not record.
-    std::optional<JournalQuery::ResetGroup> UndoableReset();
-    // Undo Reset: each timer of the last undoable reset with the seconds that reset cleared; empty when
-    // there is nothing to undo or the journal cannot say.
-    std::vector<std::pair<int, qint64>> UndoPlan();
+    Corrected Correct(const Correction& correction, const Seconds& before, qint64 now) override;
+
+    // What Edit > Undo (or Redo, with `bRedo`) would take back: the words after "Undo "; nothing while the
+    // journal does not record or there is nothing to undo.
+    std::optional<QString> UndoLabel(bool bRedo = false);
     std::optional<JournalQuery::LastPeriod> LastClosedPeriod();
 
 private:

@@ -46,7 +46,7 @@ void JournalWeek::ApplyRunning(std::vector<Period>& periods, int index, const QS
         open->end = std::max(open->end, now);
         return;
     }
-    periods.push_back(Period{0, index, name, start, now, Journal::LocalOffset(start), true});
+    periods.push_back(Period{0, index, name, start, now, Journal::LocalOffset(start), true, {}});
 }
 
 std::vector<LocalDays::Piece> JournalWeek::PiecesOf(QDate day, const std::vector<Period>& periods) {

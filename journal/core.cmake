@@ -7,7 +7,7 @@ target_sources(kelvra_core PRIVATE
   journal/JournalReport.cpp journal/JournalReport.h
   journal/LocalDays.cpp journal/LocalDays.h
   journal/JournalWeek.cpp journal/JournalWeek.h
-  journal/JournalQuery.cpp journal/JournalQuery.h
+  journal/JournalEdits.cpp journal/JournalEdits.h
 )
 # New code compiles with Qt's strict string and deprecation checks.
 set_source_files_properties(journal/LocalDays.cpp journal/JournalWeek.cpp journal/JournalHealth.cpp PROPERTIES

@@ -8,7 +8,8 @@ const std::vector<MenuItem>& MainMenu() {
     static const std::vector<MenuItem> items = {
         {QStringLiteral("&File"), QStringLiteral("E&xit"), ID_APP_EXIT},
         {QStringLiteral("&Edit"), QStringLiteral("Field names"), ID_EDIT_FIELDNAMES},
-        {QStringLiteral("&Edit"), QStringLiteral("Undo Reset"), ID_EDIT_UNDO_RESET},
+        {QStringLiteral("&Edit"), QStringLiteral("Undo"), ID_EDIT_UNDO_RESET},
+        {QStringLiteral("&Edit"), QStringLiteral("Redo"), ID_EDIT_REDO_CHANGE},
         {QStringLiteral("&Edit"), QStringLiteral("Resume"), ID_EDIT_RESUME},
         {QStringLiteral("&Edit"), {}},
         {QStringLiteral("&Edit"), QStringLiteral("History..."), ID_EDIT_HISTORY,

@@ -32,6 +32,12 @@ struct BoardOnFiles {
         display.m_checkedRadio = selector;
         ledger.SwitchTimer();
     }
+    // Edit > Undo, or Redo.
+    PeriodSink::Corrected Undo(bool bRedo = false) {
+        PeriodSink::Correction correction;
+        correction.kind = bRedo ? PeriodSink::Correction::Kind::Redo : PeriodSink::Correction::Kind::Undo;
+        return ledger.Correct(correction);
+    }
     // `count` periods of a minute, through the first three timers in turn; the last one is left running.
     void RunPeriods(int count) {
         for (int i = 0; i < count; ++i) {

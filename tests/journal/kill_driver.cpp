@@ -95,7 +95,7 @@ int Run(const QString& folder) {
     };
     const auto undoAfter = [&](qint64 seconds) {
         pass(seconds);
-        board.ledger.RestoreSeconds(board.sink.UndoPlan());
+        board.Undo();
         model.Undo();
     };
     const std::vector<std::function<void()>> steps{

@@ -115,7 +115,7 @@ private Q_SLOTS:
                 if (random.bounded(2) == 0) {
                     restart(random.bounded(2) == 0);
                 }
-                board->ledger.RestoreSeconds(board->sink.UndoPlan());
+                board->Undo();
                 // The running timer may have been charged by a restart meanwhile.
                 const int after = board->ledger.Seconds(cleared);
                 QVERIFY2(after == before || (cleared == board->ledger.Running() - 1 && after > before),
@@ -126,7 +126,7 @@ private Q_SLOTS:
                 const qint64 most = board->ledger.SwitchableMinutes(index);
                 board->ledger.SwitchedEarlier(index, most > 0 ? random.bounded(most + 2) : 1);
                 board->ledger.AddTime(random.bounded(10), random.bounded(-9000, 9000));
-                board->ledger.RestoreSeconds(board->sink.UndoPlan());
+                board->Undo();
             } else if (action < 86) {
                 // Time added to the running timer, then the board dies before anything else.
                 board->Switch(1 + random.bounded(10));
@@ -187,29 +187,29 @@ private Q_SLOTS:
         flags[0] = flags[2] = 1;
         TimerStore::ApplyFieldResets(board.ledger, flags);
         board.clock.Advance(60);
-        const std::optional<JournalQuery::ResetGroup> group = board.sink.UndoableReset();
-        QVERIFY(group && !group->bAll && group->timers == std::vector<int>({0, 2}));
-        board.ledger.RestoreSeconds(board.sink.UndoPlan());
+        QCOMPARE(board.sink.UndoLabel().value_or(QString()), QStringLiteral("Reset of 2 timers"));
+        board.Undo();
         board.ledger.SaveRunningTimer();
         QCOMPARE(ProfileSeconds(board.profileFile)[0], 4800);
         QCOMPARE(ProfileSeconds(board.profileFile)[2], 360); // 0 + the 6 minutes it ran since
-        QVERIFY(!board.sink.UndoableReset());
+        QCOMPARE(board.sink.UndoLabel().value_or(QString()), QStringLiteral("Adjustment of \"My Project Text 1\""));
+        QCOMPARE(board.sink.UndoLabel(true).value_or(QString()), QStringLiteral("Reset of 2 timers"));
         QVERIFY(Agree(board));
 
         // Reset All, undone; a first run leaves nothing to undo.
         const std::array<qint64, 10> before = ProfileSeconds(board.profileFile);
         TimerStore::ResetAllTimers(board.ledger, board.display, [](const QString&) { return true; });
-        QVERIFY(board.sink.UndoableReset()->bAll);
-        board.ledger.RestoreSeconds(board.sink.UndoPlan());
+        QCOMPARE(board.sink.UndoLabel().value_or(QString()), QStringLiteral("Reset All Timers"));
+        board.Undo();
         QCOMPARE(ProfileSeconds(board.profileFile), before);
         QVERIFY(Agree(board));
         board.profile.WriteProfileInt(kTimer, kInit, 0);
         TimerStore::InitProfile(board.profile, board.clock, board.ledger);
-        QVERIFY(!board.sink.UndoableReset());
-        QVERIFY(board.sink.UndoPlan().empty());
+        QVERIFY(!board.sink.UndoLabel() && !board.sink.UndoLabel(true));
+        QCOMPARE(board.Undo().outcome, PeriodSink::Corrected::Outcome::Refused);
     }
 
-    // The Edit menu names what Undo Reset would undo and which timer Resume would restart, from the journal.
+    // The Edit menu names what Undo would undo and which timer Resume would restart, from the journal.
     void editMenuUndoesAndResumes() {
         QTemporaryDir dir;
         Board board(dir.path());
@@ -226,12 +226,12 @@ private Q_SLOTS:
             return QStringList{undo.text() + (undo.isEnabled() ? u""_s : u" (off)"_s),
                                resume.text() + (resume.isEnabled() ? u""_s : u" (off)"_s)};
         };
-        QCOMPARE(menu(), QStringList({u"Undo Reset (off)"_s, u"Resume (off)"_s}));
+        QCOMPARE(menu(), QStringList({u"Undo (off)"_s, u"Resume (off)"_s}));
         view.SelectRow(3);
         board.clock.Advance(600);
         view.SelectRow(0);
         board.clock.Advance(11 * 3600);
-        QCOMPARE(menu(), QStringList({u"Undo Reset (off)"_s, u"Resume My Project Text 3"_s}));
+        QCOMPARE(menu(), QStringList({u"Undo (off)"_s, u"Resume My Project Text 3"_s}));
         frame.OnCommand(ID_EDIT_RESUME);
         QCOMPARE(view.Ledger().Running(), 3);
         QCOMPARE(menu()[1], u"Resume (off)"_s); // it runs
@@ -247,7 +247,13 @@ private Q_SLOTS:
         QCOMPARE(menu()[0], u"Undo Reset All Timers"_s);
         frame.OnCommand(ID_EDIT_UNDO_RESET);
         QCOMPARE(ProfileSeconds(board.profileFile)[2], 660);
-        QCOMPARE(menu()[0], u"Undo Reset (off)"_s);
+        QCOMPARE(menu()[0], u"Undo (off)"_s);
+        QAction& redo = *frame.CommandAction(ID_EDIT_REDO_CHANGE);
+        QVERIFY(redo.isEnabled() && redo.text() == u"Redo Reset All Timers"_s);
+        frame.OnCommand(ID_EDIT_REDO_CHANGE);
+        QCOMPARE(ProfileSeconds(board.profileFile)[2], 0);
+        frame.OnCommand(ID_EDIT_UNDO_RESET);
+        QCOMPARE(ProfileSeconds(board.profileFile)[2], 660);
         QTimer::singleShot(0, [] {
             auto* dialog = qobject_cast<CFieldNamesDlg*>(QApplication::activeModalWidget());
             qobject_cast<QLineEdit*>(dialog->Form().Control(IDC_FIELD_3))->setText(u"R&D"_s);
@@ -340,7 +346,7 @@ private Q_SLOTS:
         std::array<int, 10> flags{};
         flags[1] = 1;
         TimerStore::ApplyFieldResets(board.ledger, flags);
-        board.ledger.RestoreSeconds(board.sink.UndoPlan());
+        board.Undo();
         QCOMPARE(ProfileSeconds(board.profileFile)[1], 3600);
         Board again(dir.path());
         again.Start();

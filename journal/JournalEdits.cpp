@@ -1,0 +1,648 @@
+#include "journal/JournalEdits.h"
+
+#include "journal/JournalQuery.h"
+
+#include <QDateTime>
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+using Outcome = PeriodSink::Corrected::Outcome;
+using Kind = PeriodSink::Correction::Kind;
+
+// The columns a row is read with, in Row's order.
+constexpr const char* kRowColumns =
+    "id, timer, name, start_utc, end_utc, seen_utc, close_seq, coalesce(note, ''), live";
+
+QString ClockText(qint64 utc) {
+    return QDateTime::fromSecsSinceEpoch(utc).toString(QStringLiteral("HH:mm"));
+}
+
+} // namespace
+
+JournalEdits::JournalEdits(Journal& journal) : m_journal(journal) {}
+
+Sql::Status JournalEdits::Read(qint64 id, Row& row) {
+    Sql::Statement statement;
+    Sql::Status status = m_journal.Database().Prepare(
+        QStringLiteral("SELECT %1 FROM periods WHERE id = ?1").arg(QLatin1String(kRowColumns)).toUtf8().constData(),
+        statement);
+    if (!status.Ok()) {
+        return status;
+    }
+    statement.Bind(1, id);
+    row = {};
+    if (statement.Next()) {
+        row = Row{statement.Int(0),
+                  static_cast<int>(statement.Int(1)),
+                  statement.Text(2),
+                  statement.Int(3),
+                  statement.IsNull(4) ? std::nullopt : std::optional<qint64>(statement.Int(4)),
+                  statement.Int(5),
+                  statement.IsNull(6) ? std::nullopt : std::optional<qint64>(statement.Int(6)),
+                  statement.Text(7),
+                  statement.Int(8) != 0};
+    }
+    return statement.Finish();
+}
+
+Sql::Status JournalEdits::Overlapping(qint64 start, qint64 end, const std::vector<qint64>& except, qint64 now,
+                                      std::vector<Row>& rows) {
+    rows.clear();
+    Sql::Statement statement;
+    // Closed periods through the start index, bounded by the longest one as the reports read them; the
+    // open one apart, since it lasts until now rather than its last heartbeat.
+    const QString sql =
+        QStringLiteral(
+            "SELECT %1 FROM periods WHERE live = 1 AND end_utc IS NOT NULL AND start_utc < ?2 "
+            "AND end_utc > ?1 AND end_utc > start_utc AND start_utc >= ?1 - max(0, coalesce("
+            "  (SELECT max(coalesce(end_utc, seen_utc) - start_utc) FROM periods), 0)) "
+            "UNION SELECT %1 FROM periods WHERE live = 1 AND end_utc IS NULL AND start_utc < ?2 AND ?3 > ?1 "
+            "AND ?3 > start_utc ORDER BY 4")
+            .arg(QLatin1String(kRowColumns));
+    Sql::Status status = m_journal.Database().Prepare(sql.toUtf8().constData(), statement);
+    if (!status.Ok()) {
+        return status;
+    }
+    statement.Bind(1, start).Bind(2, end).Bind(3, now);
+    while (statement.Next()) {
+        Row row{statement.Int(0),
+                static_cast<int>(statement.Int(1)),
+                statement.Text(2),
+                statement.Int(3),
+                statement.IsNull(4) ? std::nullopt : std::optional<qint64>(statement.Int(4)),
+                statement.Int(5),
+                statement.IsNull(6) ? std::nullopt : std::optional<qint64>(statement.Int(6)),
+                statement.Text(7),
+                true};
+        if (std::find(except.begin(), except.end(), row.id) == except.end()) {
+            rows.push_back(std::move(row));
+        }
+    }
+    return statement.Finish();
+}
+
+Sql::Status JournalEdits::LastReset(int index, Reset& reset) {
+    Sql::Statement statement;
+    Sql::Status status = m_journal.Database().Prepare(
+        "SELECT id, at_utc FROM events WHERE kind IN ('reset_all', 'first_run') "
+        "OR (kind = 'reset' AND timer = ?1) ORDER BY id DESC LIMIT 1",
+        statement);
+    if (!status.Ok()) {
+        return status;
+    }
+    statement.Bind(1, index);
+    reset = {};
+    if (statement.Next()) {
+        reset = {statement.Int(0), statement.Int(1)};
+    }
+    return statement.Finish();
+}
+
+Sql::Status JournalEdits::LastEvent(qint64& id) {
+    return m_journal.Database().QueryInt("SELECT coalesce(max(id), 0) FROM events", id);
+}
+
+Sql::Status JournalEdits::Write(const Row& row, qint64 action, qint64* id) {
+    Sql::Statement statement;
+    Sql::Status status = m_journal.Database().Prepare(
+        "INSERT INTO periods(timer, name, start_utc, end_utc, seen_utc, utc_offset, close_seq, note, live, "
+        "made_by) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, nullif(?8, ''), 1, ?9)",
+        statement);
+    if (!status.Ok()) {
+        return status;
+    }
+    statement.Bind(1, row.index).Bind(2, row.name).Bind(3, row.start).Bind(5, row.end.value_or(row.seen));
+    statement.Bind(6, Journal::LocalOffset(row.start)).Bind(8, row.note).Bind(9, action);
+    if (row.end) {
+        statement.Bind(4, *row.end);
+    }
+    if (row.closeSeq) {
+        statement.Bind(7, *row.closeSeq);
+    }
+    status = statement.Run();
+    if (status.Ok() && id != nullptr) {
+        *id = m_journal.Database().LastInsertId();
+    }
+    return status;
+}
+
+Sql::Status JournalEdits::Retire(qint64 period, qint64 action) {
+    Sql::Statement statement;
+    Sql::Status status =
+        m_journal.Database().Prepare("UPDATE periods SET gone_by = ?2 WHERE id = ?1", statement);
+    return status.Ok() ? statement.Bind(1, period).Bind(2, action).Run() : status;
+}
+
+Sql::Status JournalEdits::OpenStart(std::optional<qint64>& start) {
+    Sql::Statement statement;
+    Sql::Status status = m_journal.Database().Prepare(
+        "SELECT start_utc FROM periods INDEXED BY periods_open WHERE end_utc IS NULL AND live = 1 "
+        "ORDER BY id DESC LIMIT 1",
+        statement);
+    if (!status.Ok()) {
+        return status;
+    }
+    start.reset();
+    if (statement.Next()) {
+        start = statement.Int(0);
+    }
+    return statement.Finish();
+}
+
+Sql::Status JournalEdits::ActionSums(qint64 action, std::array<qint64, Journal::kTimers>& sums) {
+    sums.fill(0);
+    Sql::Statement statement;
+    // As JournalQuery::SecondsSinceReset counts, over the rows of one change only.
+    Sql::Status status = m_journal.Database().Prepare(
+        "WITH RECURSIVE timers(timer) AS (SELECT 0 UNION ALL SELECT timer + 1 FROM timers WHERE timer < 9), "
+        "resets(timer, seq) AS (SELECT timer, max("
+        "  (SELECT coalesce(max(id), 0) FROM events WHERE kind IN ('reset_all', 'first_run')), "
+        "  (SELECT coalesce(max(id), 0) FROM events e WHERE e.kind = 'reset' AND e.timer = timers.timer)) "
+        "  FROM timers) "
+        "SELECT r.timer, "
+        "  (SELECT coalesce(sum(p.end_utc - p.start_utc), 0) FROM periods p "
+        "   WHERE (p.made_by = ?1 OR p.gone_by = ?1) AND p.timer = r.timer AND p.end_utc IS NOT NULL "
+        "   AND p.live = 1 AND p.close_seq >= r.seq) + "
+        "  (SELECT coalesce(sum(e.seconds), 0) FROM events e "
+        "   WHERE (e.made_by = ?1 OR e.gone_by = ?1) AND e.kind IN ('balance', 'adjust', 'undo') "
+        "   AND e.live = 1 AND e.timer = r.timer AND e.id > r.seq) "
+        "FROM resets r",
+        statement);
+    if (!status.Ok()) {
+        return status;
+    }
+    statement.Bind(1, action);
+    while (statement.Next()) {
+        sums[static_cast<size_t>(statement.Int(0))] = statement.Int(1);
+    }
+    return statement.Finish();
+}
+
+Sql::Status JournalEdits::BeginAction(const PeriodSink::Undoable& undoable, qint64 at, qint64& action) {
+    // A new change: what was undone can no longer be done again.
+    Sql::Status status = m_journal.Database().Exec("UPDATE actions SET state = -1 WHERE state = 0");
+    Sql::Statement statement;
+    if (status.Ok()) {
+        status = m_journal.Database().Prepare(
+            "INSERT INTO actions(at_utc, kind, label, state) VALUES(?1, ?2, ?3, 1)", statement);
+    }
+    if (status.Ok()) {
+        status = statement.Bind(1, at).Bind(2, undoable.kind).Bind(3, undoable.label).Run();
+    }
+    action = status.Ok() ? m_journal.Database().LastInsertId() : 0;
+    return status;
+}
+
+Sql::Status JournalEdits::OwnEvents(qint64 action, qint64 afterEvent) {
+    Sql::Statement statement;
+    Sql::Status status = m_journal.Database().Prepare("UPDATE events SET made_by = ?1 WHERE id > ?2", statement);
+    return status.Ok() ? statement.Bind(1, action).Bind(2, afterEvent).Run() : status;
+}
+
+Sql::Status JournalEdits::KeepSwitchUndo(qint64 action, int ran, qint64 closedAt, int next, qint64 at) {
+    Sql::Database& db = m_journal.Database();
+    Sql::Statement find;
+    Sql::Status status = db.Prepare("SELECT id, coalesce(made_by, 0) FROM periods WHERE timer = ?1 AND "
+                                    "end_utc = ?2 AND live = 1 ORDER BY id DESC LIMIT 1",
+                                    find);
+    qint64 closed = 0;
+    qint64 madeBy = 0;
+    if (status.Ok()) {
+        find.Bind(1, ran).Bind(2, closedAt);
+        if (find.Next()) {
+            closed = find.Int(0);
+            madeBy = find.Int(1);
+        }
+        status = find.Finish();
+    }
+    // Undone, the period that ran goes on until the moment the change was made, and belongs to whatever
+    // made it before; the period that runs now starts at that moment.
+    Row row;
+    if (status.Ok() && closed != 0) {
+        status = Read(closed, row);
+    }
+    qint64 copy = 0;
+    if (status.Ok() && closed != 0) {
+        row.end = std::max(at, row.start);
+        row.seen = *row.end;
+        status = Write(row, madeBy, &copy);
+    }
+    Sql::Statement retag;
+    if (status.Ok() && closed != 0) {
+        status = db.Prepare("UPDATE periods SET live = 0, gone_by = ?2, made_by = nullif(?3, 0) WHERE id = ?1",
+                            retag);
+    }
+    if (status.Ok() && closed != 0) {
+        status = retag.Bind(1, copy).Bind(2, action).Bind(3, madeBy).Run();
+    }
+    Sql::Statement own;
+    if (status.Ok() && closed != 0) {
+        status = db.Prepare("UPDATE periods SET made_by = ?2 WHERE id = ?1", own);
+    }
+    if (status.Ok() && closed != 0) {
+        status = own.Bind(1, closed).Bind(2, action).Run();
+    }
+    Sql::Statement open;
+    if (status.Ok()) {
+        status = db.Prepare(QStringLiteral("SELECT %1 FROM periods WHERE end_utc IS NULL AND live = 1 AND timer = ?1")
+                                .arg(QLatin1String(kRowColumns))
+                                .toUtf8()
+                                .constData(),
+                            open);
+    }
+    std::optional<Row> running;
+    if (status.Ok()) {
+        open.Bind(1, next);
+        if (open.Next()) {
+            running = Row{open.Int(0), next, open.Text(2), open.Int(3), std::nullopt, open.Int(5), std::nullopt,
+                          open.Text(7), true};
+        }
+        status = open.Finish();
+    }
+    if (status.Ok() && running) {
+        Sql::Statement mine;
+        status = db.Prepare("UPDATE periods SET made_by = ?2 WHERE id = ?1", mine);
+        if (status.Ok()) {
+            status = mine.Bind(1, running->id).Bind(2, action).Run();
+        }
+        Row later = *running;
+        later.start = at;
+        later.seen = std::max(later.seen, at);
+        qint64 id = 0;
+        if (status.Ok()) {
+            status = Write(later, 0, &id);
+        }
+        if (status.Ok()) {
+            status = retag.Bind(1, id).Bind(2, action).Bind(3, 0).Run();
+        }
+    }
+    return status;
+}
+
+Sql::Status JournalEdits::LastUndoable(std::optional<Action>& action) {
+    Sql::Statement statement;
+    Sql::Status status = m_journal.Database().Prepare(
+        "SELECT id, kind, label FROM actions WHERE state = 1 ORDER BY id DESC LIMIT 1", statement);
+    action.reset();
+    if (status.Ok() && statement.Next()) {
+        action = Action{statement.Int(0), statement.Text(1), statement.Text(2)};
+    }
+    return status.Ok() ? statement.Finish() : status;
+}
+
+Sql::Status JournalEdits::NextRedoable(std::optional<Action>& action) {
+    Sql::Statement statement;
+    Sql::Status status = m_journal.Database().Prepare(
+        "SELECT id, kind, label FROM actions WHERE state = 0 ORDER BY id LIMIT 1", statement);
+    action.reset();
+    if (status.Ok() && statement.Next()) {
+        action = Action{statement.Int(0), statement.Text(1), statement.Text(2)};
+    }
+    return status.Ok() ? statement.Finish() : status;
+}
+
+Sql::Status JournalEdits::Flip(qint64 action, bool bUndo) {
+    Sql::Statement statement;
+    Sql::Status status;
+    // A reset stays in the record when undone: what it cleared is given back by events of its own.
+    const char* const updates[] = {
+        "UPDATE periods SET live = ?2 WHERE made_by = ?1",
+        "UPDATE periods SET live = 1 - ?2 WHERE gone_by = ?1",
+        "UPDATE events SET live = ?2 WHERE made_by = ?1 AND kind NOT IN ('reset', 'reset_all', 'first_run')",
+        "UPDATE events SET live = 1 - ?2 WHERE gone_by = ?1",
+    };
+    for (const char* sql : updates) {
+        if (status.Ok()) {
+            status = m_journal.Database().Prepare(sql, statement);
+        }
+        if (status.Ok()) {
+            status = statement.Bind(1, action).Bind(2, bUndo ? 0 : 1).Run();
+        }
+    }
+    return status;
+}
+
+Sql::Status JournalEdits::GiveBack(qint64 action) {
+    qint64 given = 0;
+    Sql::Statement count;
+    Sql::Status status = m_journal.Database().Prepare("SELECT count(*) FROM events WHERE gone_by = ?1", count);
+    if (status.Ok()) {
+        count.Bind(1, action);
+        given = count.Next() ? count.Int(0) : 0;
+        status = count.Finish();
+    }
+    // Given once, at the first undo; later undos turn the same events on again. What stood before the
+    // reset cannot change meanwhile: any later correction is undone first.
+    Sql::Statement resets;
+    if (status.Ok() && given == 0) {
+        status = m_journal.Database().Prepare(
+            "SELECT id, kind, coalesce(timer, -1), at_utc FROM events WHERE made_by = ?1 "
+            "AND kind IN ('reset', 'reset_all') ORDER BY id",
+            resets);
+    }
+    if (!status.Ok() || given != 0) {
+        return status;
+    }
+    resets.Bind(1, action);
+    std::vector<int> timers;
+    qint64 first = 0;
+    qint64 at = 0;
+    while (resets.Next()) {
+        first = first == 0 ? resets.Int(0) : first;
+        at = resets.Int(3);
+        if (resets.Text(1) == QStringLiteral("reset_all")) {
+            for (int i = 0; i < Journal::kTimers; ++i) {
+                timers.push_back(i);
+            }
+        } else {
+            timers.push_back(static_cast<int>(resets.Int(2)));
+        }
+    }
+    status = resets.Finish();
+    std::array<qint64, Journal::kTimers> cleared{};
+    if (status.Ok() && first != 0) {
+        status = JournalQuery(m_journal).SecondsSinceReset(cleared, first);
+    }
+    qint64 last = 0;
+    for (int index : timers) {
+        if (status.Ok() && index >= 0 && index < Journal::kTimers) {
+            status = LastEvent(last);
+            if (status.Ok()) {
+                status = m_journal.AddEvent(QStringLiteral("undo"), at, index, QString(),
+                                            cleared[static_cast<size_t>(index)]);
+            }
+            Sql::Statement tag;
+            if (status.Ok()) {
+                status = m_journal.Database().Prepare("UPDATE events SET gone_by = ?1 WHERE id > ?2", tag);
+            }
+            if (status.Ok()) {
+                status = tag.Bind(1, action).Bind(2, last).Run();
+            }
+        }
+    }
+    return status;
+}
+
+QString JournalEdits::Describe(const Row& row, qint64 now) {
+    const QDateTime start = QDateTime::fromSecsSinceEpoch(row.start);
+    if (!row.end) {
+        return QStringLiteral("%1, running since %2 (now %3)").arg(Kelvra::QuotedName(row.name), ClockText(row.start), ClockText(now));
+    }
+    return QStringLiteral("%1, %2 to %3 on %4")
+        .arg(Kelvra::QuotedName(row.name), ClockText(row.start), ClockText(*row.end), start.date().toString(Qt::ISODate));
+}
+
+QString JournalEdits::Refusal(const Correction& c, const Row* row, qint64 now) const {
+    if (row != nullptr && !row->bLive) {
+        return QStringLiteral("That period is no longer in the history; it was changed meanwhile.");
+    }
+    const bool bOpen = row != nullptr && !row->end;
+    switch (c.kind) {
+    case Kind::Add:
+    case Kind::Edit:
+        if (c.index < 0 || c.index >= Journal::kTimers) {
+            return QStringLiteral("There is no such timer.");
+        }
+        if (bOpen && c.index != row->index) {
+            return QStringLiteral("The running period stays with its timer; switch timers on the board instead.");
+        }
+        if (bOpen && c.start >= now) {
+            return QStringLiteral("The running period must start before now.");
+        }
+        if (!bOpen && c.end <= c.start) {
+            return QStringLiteral("A period must end after it starts.");
+        }
+        if (!bOpen && c.end > now) {
+            return QStringLiteral("A period cannot end in the future.");
+        }
+        return {};
+    case Kind::Split: {
+        const qint64 end = bOpen ? now : row->end.value_or(0);
+        if (c.start <= row->start || c.start >= end) {
+            return QStringLiteral("A period can only be split at a time inside it.");
+        }
+        return {};
+    }
+    case Kind::Delete:
+        return bOpen ? QStringLiteral("The running period cannot be deleted; stop its timer first.") : QString();
+    case Kind::Undo:
+    case Kind::Redo:
+    case Kind::Note:
+        break;
+    }
+    return {};
+}
+
+Sql::Status JournalEdits::Trim(const std::vector<Row>& others, qint64 start, qint64 end, qint64 action) {
+    Sql::Status status;
+    for (const Row& other : others) {
+        const qint64 otherEnd = other.end.value_or(std::numeric_limits<qint64>::max());
+        status = Retire(other.id, action);
+        // What is left of it on either side.
+        if (status.Ok() && other.start < start) {
+            Row before = other;
+            before.end = start;
+            status = Write(before, action);
+        }
+        if (status.Ok() && otherEnd > end) {
+            Row after = other;
+            after.start = end;
+            after.seen = std::max(other.seen, end);
+            status = Write(after, action);
+        }
+        if (!status.Ok()) {
+            break;
+        }
+    }
+    return status;
+}
+
+Sql::Status JournalEdits::Apply(const Correction& c, const Seconds& before, qint64 now, Corrected& result) {
+    result = {};
+    result.after = before;
+    result.outcome = Outcome::Refused;
+    std::optional<qint64> openBefore;
+    Sql::Status status = OpenStart(openBefore);
+    if (!status.Ok()) {
+        return status;
+    }
+    if (c.kind == Kind::Note) {
+        status = m_journal.SetOpenNote(c.note.left(kNoteLength));
+        result.outcome = Outcome::Done;
+        return status;
+    }
+    std::array<qint64, Journal::kTimers> sumsBefore{};
+    qint64 action = 0;
+    if (c.kind == Kind::Undo || c.kind == Kind::Redo) {
+        const bool bUndo = c.kind == Kind::Undo;
+        std::optional<Action> target;
+        status = bUndo ? LastUndoable(target) : NextRedoable(target);
+        if (!status.Ok() || !target) {
+            result.problem = bUndo ? QStringLiteral("There is nothing to undo.") : QStringLiteral("There is nothing to redo.");
+            return status;
+        }
+        action = target->id;
+        result.label = target->label;
+        status = ActionSums(action, sumsBefore);
+        if (status.Ok()) {
+            status = Flip(action, bUndo);
+        }
+        if (status.Ok() && bUndo && (target->kind == QStringLiteral("reset") || target->kind == QStringLiteral("reset_all"))) {
+            status = GiveBack(action);
+        }
+        Sql::Statement state;
+        if (status.Ok()) {
+            status = m_journal.Database().Prepare("UPDATE actions SET state = ?2 WHERE id = ?1", state);
+        }
+        if (status.Ok()) {
+            status = state.Bind(1, action).Bind(2, bUndo ? 0 : 1).Run();
+        }
+        if (status.Ok()) {
+            status = m_journal.AddEvent(bUndo ? QStringLiteral("undone") : QStringLiteral("redone"), now, -1,
+                                        target->label, 0);
+        }
+    } else {
+        Row row;
+        if (c.kind != Kind::Add) {
+            status = Read(c.period, row);
+            if (!status.Ok()) {
+                return status;
+            }
+            if (row.id == 0) {
+                result.problem = QStringLiteral("That period is no longer in the history.");
+                return status;
+            }
+        }
+        result.problem = Refusal(c, c.kind == Kind::Add ? nullptr : &row, now);
+        if (!result.problem.isEmpty()) {
+            return status;
+        }
+        const bool bOpen = c.kind != Kind::Add && !row.end;
+        // What the period becomes: start..end (the open one up to now).
+        std::vector<Row> others;
+        if (c.kind == Kind::Add || c.kind == Kind::Edit) {
+            status = Overlapping(c.start, bOpen ? now : c.end, {row.id}, now, others);
+            if (!status.Ok()) {
+                return status;
+            }
+            for (const Row& other : others) {
+                // The running period can only be cut back at its start: its end is now.
+                const bool bCutsRunning = !other.end && (c.start > other.start || bOpen);
+                if (bCutsRunning || !c.bTrim) {
+                    result.outcome = bCutsRunning ? Outcome::Refused : Outcome::Overlap;
+                    result.problem = QStringLiteral("It would overlap %1.").arg(Describe(other, now));
+                    return status;
+                }
+            }
+        }
+        const QString name = c.kind == Kind::Edit && c.index == row.index ? row.name : c.name;
+        static const char* const kinds[] = {"add", "edit", "split", "delete"};
+        static const char* const words[] = {"Add to %1", "Edit of %1", "Split of %1", "Delete of %1"};
+        const auto at = static_cast<size_t>(c.kind);
+        result.label = QString::fromLatin1(words[at]).arg(Kelvra::QuotedName(c.kind == Kind::Add ? c.name : row.name));
+        status = BeginAction({QString::fromLatin1(kinds[at]), result.label}, now, action);
+        if (status.Ok() && c.kind != Kind::Add) {
+            status = Retire(row.id, action);
+        }
+        if (status.Ok()) {
+            status = Trim(others, c.start, bOpen ? now : c.end, action);
+        }
+        // What the change replaces still counts here; turned off only after its sums are taken.
+        if (status.Ok()) {
+            status = ActionSums(action, sumsBefore);
+        }
+        Sql::Statement off;
+        if (status.Ok()) {
+            status = m_journal.Database().Prepare("UPDATE periods SET live = 0 WHERE gone_by = ?1", off);
+        }
+        if (status.Ok()) {
+            status = off.Bind(1, action).Run();
+        }
+        Row made = row;
+        made.note = c.note.left(kNoteLength);
+        if (status.Ok() && c.kind == Kind::Add) {
+            // Counted on the board when it lies after its timer's last reset; else only history.
+            Reset reset;
+            qint64 last = 0;
+            status = LastReset(c.index, reset);
+            if (status.Ok()) {
+                status = LastEvent(last);
+            }
+            made = Row{0, c.index, name, c.start, c.end, c.end, c.start >= reset.at ? last : reset.id - 1,
+                       c.note.left(kNoteLength), true};
+            if (status.Ok()) {
+                status = Write(made, action);
+            }
+        } else if (status.Ok() && c.kind == Kind::Edit) {
+            made.index = c.index;
+            made.name = name;
+            made.start = c.start;
+            if (!bOpen) {
+                made.end = c.end;
+                made.seen = c.end;
+            }
+            status = Write(made, action);
+        } else if (status.Ok() && c.kind == Kind::Split) {
+            // The part of a running period before the cut is charged now; the rest runs on.
+            Row first = row;
+            first.end = c.start;
+            first.seen = c.start;
+            qint64 last = 0;
+            if (bOpen) {
+                status = LastEvent(last);
+                first.closeSeq = last;
+            }
+            Row second = row;
+            second.start = c.start;
+            second.seen = std::max(row.seen, c.start);
+            if (status.Ok()) {
+                status = Write(first, action);
+            }
+            if (status.Ok()) {
+                status = Write(second, action);
+            }
+        }
+    }
+    std::array<qint64, Journal::kTimers> sumsAfter{};
+    if (status.Ok()) {
+        status = ActionSums(action, sumsAfter);
+    }
+    // Held within 0..the 32-bit limit, as any correction: what the limits cut becomes a balance of the
+    // same change, so that the sums still equal the profile.
+    for (int i = 0; i < Journal::kTimers && status.Ok(); ++i) {
+        const size_t t = static_cast<size_t>(i);
+        const qint64 wanted = qint64{before[t]} + sumsAfter[t] - sumsBefore[t];
+        const qint64 held = std::clamp<qint64>(wanted, 0, std::numeric_limits<int>::max());
+        result.after[t] = static_cast<int>(held);
+        if (held != wanted) {
+            qint64 last = 0;
+            status = LastEvent(last);
+            if (status.Ok()) {
+                status = m_journal.AddEvent(QStringLiteral("balance"), now, i, QString(), held - wanted);
+            }
+            Sql::Statement tag;
+            if (status.Ok()) {
+                status = m_journal.Database().Prepare(
+                    c.kind == Kind::Undo ? "UPDATE events SET gone_by = ?1 WHERE id > ?2"
+                                         : "UPDATE events SET made_by = ?1 WHERE id > ?2",
+                    tag);
+            }
+            if (status.Ok()) {
+                status = tag.Bind(1, action).Bind(2, last).Run();
+            }
+        }
+    }
+    std::optional<qint64> openAfter;
+    if (status.Ok()) {
+        status = OpenStart(openAfter);
+    }
+    if (status.Ok() && openAfter && openAfter != openBefore) {
+        result.runningStart = openAfter;
+    }
+    if (status.Ok()) {
+        result.outcome = Outcome::Done;
+    }
+    return status;
+}
