@@ -145,7 +145,8 @@ void CMainFrame::UpdateEditMenu() {
     const CTimerLedger& ledger = m_view->Ledger();
     for (const auto& [id, bRedo] : {std::pair{ID_EDIT_UNDO_RESET, false}, {ID_EDIT_REDO_CHANGE, true}}) {
         if (QAction* action = CommandAction(id)) {
-            const std::optional<QString> label = m_journal != nullptr ? m_journal->UndoLabel(bRedo) : std::nullopt;
+            const std::optional<QString> label =
+                m_journal != nullptr ? m_journal->UndoLabel(bRedo) : std::nullopt;
             const QString verb = bRedo ? QStringLiteral("Redo") : QStringLiteral("Undo");
             action->setText(label ? Menus::ItemText(verb + QLatin1Char(' ') + *label) : verb);
             action->setEnabled(label.has_value());

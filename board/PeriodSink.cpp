@@ -13,8 +13,11 @@ public:
 } // namespace
 
 PeriodSink::Corrected PeriodSink::Correct(const Correction&, const Seconds&, qint64) {
-    return {Corrected::Outcome::Failed, QStringLiteral("No history is recorded, so the past cannot be corrected."),
-            {}, std::nullopt, {}};
+    return {Corrected::Outcome::Failed,
+            QStringLiteral("No history is recorded, so the past cannot be corrected."),
+            {},
+            std::nullopt,
+            {}};
 }
 
 PeriodSink& PeriodSink::None() {

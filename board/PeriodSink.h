@@ -44,11 +44,11 @@ public:
     };
 
     struct Change {
-        std::optional<Period> closed; // charged start..end
-        std::vector<Dated> events;    // after the charge, in this order
-        std::optional<Period> opened; // begins after the events
-        Seconds before{};             // every timer's seconds as the profile held them
-        Seconds after{};              // and as it is about to hold them
+        std::optional<Period> closed;     // charged start..end
+        std::vector<Dated> events;        // after the charge, in this order
+        std::optional<Period> opened;     // begins after the events
+        Seconds before{};                 // every timer's seconds as the profile held them
+        Seconds after{};                  // and as it is about to hold them
         std::optional<Undoable> undoable; // the user's change, which Edit > Undo can take back
     };
 
@@ -68,8 +68,8 @@ public:
     struct Corrected {
         enum class Outcome { Done, Refused, Overlap, Failed };
         Outcome outcome = Outcome::Failed;
-        QString problem; // why it was not done, for the user
-        Seconds after{}; // every timer's seconds once done
+        QString problem;                    // why it was not done, for the user
+        Seconds after{};                    // every timer's seconds once done
         std::optional<qint64> runningStart; // the open period now starts here
         QString label;                      // what was done, for a notice ("Edit of ...")
     };

@@ -289,8 +289,9 @@ void CTimerLedger::ClearSeconds(const std::vector<int>& indexes) {
         }
     }
     change.undoable = {QStringLiteral("reset"),
-                       writes.size() == 1 ? QStringLiteral("Reset of %1").arg(Kelvra::QuotedName(m_strName[writes[0].first]))
-                                          : QStringLiteral("Reset of %1 timers").arg(writes.size())};
+                       writes.size() == 1
+                           ? QStringLiteral("Reset of %1").arg(Kelvra::QuotedName(m_strName[writes[0].first]))
+                           : QStringLiteral("Reset of %1 timers").arg(writes.size())};
     if (!writes.empty()) {
         Commit(std::move(change), writes);
     }
@@ -468,8 +469,12 @@ void CTimerLedger::SettleAway(qint64 left, qint64 back, bool keep) {
     }
     const int index = m_nRunning - 1;
     PeriodSink::Change change;
-    const PeriodSink::Dated away{keep ? PeriodSink::Event::AwayKept : PeriodSink::Event::AwayDiscarded, left,
-                                 index, m_strName[index], back - left, {}};
+    const PeriodSink::Dated away{keep ? PeriodSink::Event::AwayKept : PeriodSink::Event::AwayDiscarded,
+                                 left,
+                                 index,
+                                 m_strName[index],
+                                 back - left,
+                                 {}};
     if (keep) {
         change.events.push_back(away);
         Commit(std::move(change), {});

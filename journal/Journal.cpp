@@ -346,8 +346,8 @@ Sql::Status Journal::Touch(qint64 now) {
     return m_touch.Bind(1, now).Run();
 }
 
-Sql::Status Journal::AddEvent(const QString& kind, qint64 at, int index, const QString& name,
-                              qint64 seconds, QDate day) {
+Sql::Status Journal::AddEvent(const QString& kind, qint64 at, int index, const QString& name, qint64 seconds,
+                              QDate day) {
     m_event.Bind(1, at).Bind(2, LocalOffset(at)).Bind(3, kind).Bind(6, seconds);
     if (day.isValid()) {
         m_event.Bind(7, day.toString(Qt::ISODate));

@@ -25,9 +25,11 @@ JournalEdits::JournalEdits(Journal& journal) : m_journal(journal) {}
 
 Sql::Status JournalEdits::Read(qint64 id, Row& row) {
     Sql::Statement statement;
-    Sql::Status status = m_journal.Database().Prepare(
-        QStringLiteral("SELECT %1 FROM periods WHERE id = ?1").arg(QLatin1String(kRowColumns)).toUtf8().constData(),
-        statement);
+    Sql::Status status = m_journal.Database().Prepare(QStringLiteral("SELECT %1 FROM periods WHERE id = ?1")
+                                                          .arg(QLatin1String(kRowColumns))
+                                                          .toUtf8()
+                                                          .constData(),
+                                                      statement);
     if (!status.Ok()) {
         return status;
     }
@@ -85,10 +87,10 @@ Sql::Status JournalEdits::Overlapping(qint64 start, qint64 end, const std::vecto
 
 Sql::Status JournalEdits::LastReset(int index, Reset& reset) {
     Sql::Statement statement;
-    Sql::Status status = m_journal.Database().Prepare(
-        "SELECT id, at_utc FROM events WHERE kind IN ('reset_all', 'first_run') "
-        "OR (kind = 'reset' AND timer = ?1) ORDER BY id DESC LIMIT 1",
-        statement);
+    Sql::Status status =
+        m_journal.Database().Prepare("SELECT id, at_utc FROM events WHERE kind IN ('reset_all', 'first_run') "
+                                     "OR (kind = 'reset' AND timer = ?1) ORDER BY id DESC LIMIT 1",
+                                     statement);
     if (!status.Ok()) {
         return status;
     }
@@ -151,35 +153,6 @@ Sql::Status JournalEdits::OpenStart(std::optional<qint64>& start) {
     return statement.Finish();
 }
 
-Sql::Status JournalEdits::ActionSums(qint64 action, std::array<qint64, Journal::kTimers>& sums) {
-    sums.fill(0);
-    Sql::Statement statement;
-    // As JournalQuery::SecondsSinceReset counts, over the rows of one change only.
-    Sql::Status status = m_journal.Database().Prepare(
-        "WITH RECURSIVE timers(timer) AS (SELECT 0 UNION ALL SELECT timer + 1 FROM timers WHERE timer < 9), "
-        "resets(timer, seq) AS (SELECT timer, max("
-        "  (SELECT coalesce(max(id), 0) FROM events WHERE kind IN ('reset_all', 'first_run')), "
-        "  (SELECT coalesce(max(id), 0) FROM events e WHERE e.kind = 'reset' AND e.timer = timers.timer)) "
-        "  FROM timers) "
-        "SELECT r.timer, "
-        "  (SELECT coalesce(sum(p.end_utc - p.start_utc), 0) FROM periods p "
-        "   WHERE (p.made_by = ?1 OR p.gone_by = ?1) AND p.timer = r.timer AND p.end_utc IS NOT NULL "
-        "   AND p.live = 1 AND p.close_seq >= r.seq) + "
-        "  (SELECT coalesce(sum(e.seconds), 0) FROM events e "
-        "   WHERE (e.made_by = ?1 OR e.gone_by = ?1) AND e.kind IN ('balance', 'adjust', 'undo') "
-        "   AND e.live = 1 AND e.timer = r.timer AND e.id > r.seq) "
-        "FROM resets r",
-        statement);
-    if (!status.Ok()) {
-        return status;
-    }
-    statement.Bind(1, action);
-    while (statement.Next()) {
-        sums[static_cast<size_t>(statement.Int(0))] = statement.Int(1);
-    }
-    return statement.Finish();
-}
-
 Sql::Status JournalEdits::BeginAction(const PeriodSink::Undoable& undoable, qint64 at, qint64& action) {
     // A new change: what was undone can no longer be done again.
     Sql::Status status = m_journal.Database().Exec("UPDATE actions SET state = -1 WHERE state = 0");
@@ -197,7 +170,8 @@ Sql::Status JournalEdits::BeginAction(const PeriodSink::Undoable& undoable, qint
 
 Sql::Status JournalEdits::OwnEvents(qint64 action, qint64 afterEvent) {
     Sql::Statement statement;
-    Sql::Status status = m_journal.Database().Prepare("UPDATE events SET made_by = ?1 WHERE id > ?2", statement);
+    Sql::Status status =
+        m_journal.Database().Prepare("UPDATE events SET made_by = ?1 WHERE id > ?2", statement);
     return status.Ok() ? statement.Bind(1, action).Bind(2, afterEvent).Run() : status;
 }
 
@@ -231,8 +205,8 @@ Sql::Status JournalEdits::KeepSwitchUndo(qint64 action, int ran, qint64 closedAt
     }
     Sql::Statement retag;
     if (status.Ok() && closed != 0) {
-        status = db.Prepare("UPDATE periods SET live = 0, gone_by = ?2, made_by = nullif(?3, 0) WHERE id = ?1",
-                            retag);
+        status = db.Prepare(
+            "UPDATE periods SET live = 0, gone_by = ?2, made_by = nullif(?3, 0) WHERE id = ?1", retag);
     }
     if (status.Ok() && closed != 0) {
         status = retag.Bind(1, copy).Bind(2, action).Bind(3, madeBy).Run();
@@ -246,18 +220,19 @@ Sql::Status JournalEdits::KeepSwitchUndo(qint64 action, int ran, qint64 closedAt
     }
     Sql::Statement open;
     if (status.Ok()) {
-        status = db.Prepare(QStringLiteral("SELECT %1 FROM periods WHERE end_utc IS NULL AND live = 1 AND timer = ?1")
-                                .arg(QLatin1String(kRowColumns))
-                                .toUtf8()
-                                .constData(),
-                            open);
+        status = db.Prepare(
+            QStringLiteral("SELECT %1 FROM periods WHERE end_utc IS NULL AND live = 1 AND timer = ?1")
+                .arg(QLatin1String(kRowColumns))
+                .toUtf8()
+                .constData(),
+            open);
     }
     std::optional<Row> running;
     if (status.Ok()) {
         open.Bind(1, next);
         if (open.Next()) {
-            running = Row{open.Int(0), next, open.Text(2), open.Int(3), std::nullopt, open.Int(5), std::nullopt,
-                          open.Text(7), true};
+            running = Row{open.Int(0), next,         open.Text(2), open.Int(3), std::nullopt,
+                          open.Int(5), std::nullopt, open.Text(7), true};
         }
         status = open.Finish();
     }
@@ -306,11 +281,10 @@ Sql::Status JournalEdits::NextRedoable(std::optional<Action>& action) {
 Sql::Status JournalEdits::Flip(qint64 action, bool bUndo) {
     Sql::Statement statement;
     Sql::Status status;
-    // A reset stays in the record when undone: what it cleared is given back by events of its own.
     const char* const updates[] = {
         "UPDATE periods SET live = ?2 WHERE made_by = ?1",
         "UPDATE periods SET live = 1 - ?2 WHERE gone_by = ?1",
-        "UPDATE events SET live = ?2 WHERE made_by = ?1 AND kind NOT IN ('reset', 'reset_all', 'first_run')",
+        "UPDATE events SET live = ?2 WHERE made_by = ?1",
         "UPDATE events SET live = 1 - ?2 WHERE gone_by = ?1",
     };
     for (const char* sql : updates) {
@@ -324,74 +298,15 @@ Sql::Status JournalEdits::Flip(qint64 action, bool bUndo) {
     return status;
 }
 
-Sql::Status JournalEdits::GiveBack(qint64 action) {
-    qint64 given = 0;
-    Sql::Statement count;
-    Sql::Status status = m_journal.Database().Prepare("SELECT count(*) FROM events WHERE gone_by = ?1", count);
-    if (status.Ok()) {
-        count.Bind(1, action);
-        given = count.Next() ? count.Int(0) : 0;
-        status = count.Finish();
-    }
-    // Given once, at the first undo; later undos turn the same events on again. What stood before the
-    // reset cannot change meanwhile: any later correction is undone first.
-    Sql::Statement resets;
-    if (status.Ok() && given == 0) {
-        status = m_journal.Database().Prepare(
-            "SELECT id, kind, coalesce(timer, -1), at_utc FROM events WHERE made_by = ?1 "
-            "AND kind IN ('reset', 'reset_all') ORDER BY id",
-            resets);
-    }
-    if (!status.Ok() || given != 0) {
-        return status;
-    }
-    resets.Bind(1, action);
-    std::vector<int> timers;
-    qint64 first = 0;
-    qint64 at = 0;
-    while (resets.Next()) {
-        first = first == 0 ? resets.Int(0) : first;
-        at = resets.Int(3);
-        if (resets.Text(1) == QStringLiteral("reset_all")) {
-            for (int i = 0; i < Journal::kTimers; ++i) {
-                timers.push_back(i);
-            }
-        } else {
-            timers.push_back(static_cast<int>(resets.Int(2)));
-        }
-    }
-    status = resets.Finish();
-    std::array<qint64, Journal::kTimers> cleared{};
-    if (status.Ok() && first != 0) {
-        status = JournalQuery(m_journal).SecondsSinceReset(cleared, first);
-    }
-    qint64 last = 0;
-    for (int index : timers) {
-        if (status.Ok() && index >= 0 && index < Journal::kTimers) {
-            status = LastEvent(last);
-            if (status.Ok()) {
-                status = m_journal.AddEvent(QStringLiteral("undo"), at, index, QString(),
-                                            cleared[static_cast<size_t>(index)]);
-            }
-            Sql::Statement tag;
-            if (status.Ok()) {
-                status = m_journal.Database().Prepare("UPDATE events SET gone_by = ?1 WHERE id > ?2", tag);
-            }
-            if (status.Ok()) {
-                status = tag.Bind(1, action).Bind(2, last).Run();
-            }
-        }
-    }
-    return status;
-}
-
 QString JournalEdits::Describe(const Row& row, qint64 now) {
     const QDateTime start = QDateTime::fromSecsSinceEpoch(row.start);
     if (!row.end) {
-        return QStringLiteral("%1, running since %2 (now %3)").arg(Kelvra::QuotedName(row.name), ClockText(row.start), ClockText(now));
+        return QStringLiteral("%1, running since %2 (now %3)")
+            .arg(Kelvra::QuotedName(row.name), ClockText(row.start), ClockText(now));
     }
     return QStringLiteral("%1, %2 to %3 on %4")
-        .arg(Kelvra::QuotedName(row.name), ClockText(row.start), ClockText(*row.end), start.date().toString(Qt::ISODate));
+        .arg(Kelvra::QuotedName(row.name), ClockText(row.start), ClockText(*row.end),
+             start.date().toString(Qt::ISODate));
 }
 
 QString JournalEdits::Refusal(const Correction& c, const Row* row, qint64 now) const {
@@ -406,7 +321,8 @@ QString JournalEdits::Refusal(const Correction& c, const Row* row, qint64 now) c
             return QStringLiteral("There is no such timer.");
         }
         if (bOpen && c.index != row->index) {
-            return QStringLiteral("The running period stays with its timer; switch timers on the board instead.");
+            return QStringLiteral(
+                "The running period stays with its timer; switch timers on the board instead.");
         }
         if (bOpen && c.start >= now) {
             return QStringLiteral("The running period must start before now.");
@@ -426,7 +342,8 @@ QString JournalEdits::Refusal(const Correction& c, const Row* row, qint64 now) c
         return {};
     }
     case Kind::Delete:
-        return bOpen ? QStringLiteral("The running period cannot be deleted; stop its timer first.") : QString();
+        return bOpen ? QStringLiteral("The running period cannot be deleted; stop its timer first.")
+                     : QString();
     case Kind::Undo:
     case Kind::Redo:
     case Kind::Note:
@@ -439,7 +356,6 @@ Sql::Status JournalEdits::Trim(const std::vector<Row>& others, qint64 start, qin
     Sql::Status status;
     for (const Row& other : others) {
         const qint64 otherEnd = other.end.value_or(std::numeric_limits<qint64>::max());
-        status = Retire(other.id, action);
         // What is left of it on either side.
         if (status.Ok() && other.start < start) {
             Row before = other;
@@ -475,22 +391,24 @@ Sql::Status JournalEdits::Apply(const Correction& c, const Seconds& before, qint
     }
     std::array<qint64, Journal::kTimers> sumsBefore{};
     qint64 action = 0;
+    bool bWhole = false;
     if (c.kind == Kind::Undo || c.kind == Kind::Redo) {
         const bool bUndo = c.kind == Kind::Undo;
         std::optional<Action> target;
         status = bUndo ? LastUndoable(target) : NextRedoable(target);
         if (!status.Ok() || !target) {
-            result.problem = bUndo ? QStringLiteral("There is nothing to undo.") : QStringLiteral("There is nothing to redo.");
+            result.problem = bUndo ? QStringLiteral("There is nothing to undo.")
+                                   : QStringLiteral("There is nothing to redo.");
             return status;
         }
         action = target->id;
         result.label = target->label;
-        status = ActionSums(action, sumsBefore);
+        // A reset undone is a reset turned off: the one before it is the last again, and everything
+        // since that one counts. Anything else touches only its own rows.
+        bWhole = target->kind == QStringLiteral("reset") || target->kind == QStringLiteral("reset_all");
+        status = JournalQuery(m_journal).SecondsSinceReset(sumsBefore, bWhole ? 0 : action);
         if (status.Ok()) {
             status = Flip(action, bUndo);
-        }
-        if (status.Ok() && bUndo && (target->kind == QStringLiteral("reset") || target->kind == QStringLiteral("reset_all"))) {
-            status = GiveBack(action);
         }
         Sql::Statement state;
         if (status.Ok()) {
@@ -541,17 +459,21 @@ Sql::Status JournalEdits::Apply(const Correction& c, const Seconds& before, qint
         static const char* const kinds[] = {"add", "edit", "split", "delete"};
         static const char* const words[] = {"Add to %1", "Edit of %1", "Split of %1", "Delete of %1"};
         const auto at = static_cast<size_t>(c.kind);
-        result.label = QString::fromLatin1(words[at]).arg(Kelvra::QuotedName(c.kind == Kind::Add ? c.name : row.name));
+        result.label =
+            QString::fromLatin1(words[at]).arg(Kelvra::QuotedName(c.kind == Kind::Add ? c.name : row.name));
         status = BeginAction({QString::fromLatin1(kinds[at]), result.label}, now, action);
         if (status.Ok() && c.kind != Kind::Add) {
             status = Retire(row.id, action);
         }
-        if (status.Ok()) {
-            status = Trim(others, c.start, bOpen ? now : c.end, action);
+        for (const Row& other : others) {
+            if (status.Ok()) {
+                status = Retire(other.id, action);
+            }
         }
-        // What the change replaces still counts here; turned off only after its sums are taken.
+        // What the change replaces still counts here; turned off only after its sums are taken, and
+        // before anything new is written.
         if (status.Ok()) {
-            status = ActionSums(action, sumsBefore);
+            status = JournalQuery(m_journal).SecondsSinceReset(sumsBefore, action);
         }
         Sql::Statement off;
         if (status.Ok()) {
@@ -559,6 +481,9 @@ Sql::Status JournalEdits::Apply(const Correction& c, const Seconds& before, qint
         }
         if (status.Ok()) {
             status = off.Bind(1, action).Run();
+        }
+        if (status.Ok()) {
+            status = Trim(others, c.start, bOpen ? now : c.end, action);
         }
         Row made = row;
         made.note = c.note.left(kNoteLength);
@@ -570,8 +495,15 @@ Sql::Status JournalEdits::Apply(const Correction& c, const Seconds& before, qint
             if (status.Ok()) {
                 status = LastEvent(last);
             }
-            made = Row{0, c.index, name, c.start, c.end, c.end, c.start >= reset.at ? last : reset.id - 1,
-                       c.note.left(kNoteLength), true};
+            made = Row{0,
+                       c.index,
+                       name,
+                       c.start,
+                       c.end,
+                       c.end,
+                       c.start >= reset.at ? last : reset.id - 1,
+                       c.note.left(kNoteLength),
+                       true};
             if (status.Ok()) {
                 status = Write(made, action);
             }
@@ -607,7 +539,7 @@ Sql::Status JournalEdits::Apply(const Correction& c, const Seconds& before, qint
     }
     std::array<qint64, Journal::kTimers> sumsAfter{};
     if (status.Ok()) {
-        status = ActionSums(action, sumsAfter);
+        status = JournalQuery(m_journal).SecondsSinceReset(sumsAfter, bWhole ? 0 : action);
     }
     // Held within 0..the 32-bit limit, as any correction: what the limits cut becomes a balance of the
     // same change, so that the sums still equal the profile.
@@ -624,10 +556,10 @@ Sql::Status JournalEdits::Apply(const Correction& c, const Seconds& before, qint
             }
             Sql::Statement tag;
             if (status.Ok()) {
-                status = m_journal.Database().Prepare(
-                    c.kind == Kind::Undo ? "UPDATE events SET gone_by = ?1 WHERE id > ?2"
-                                         : "UPDATE events SET made_by = ?1 WHERE id > ?2",
-                    tag);
+                status = m_journal.Database().Prepare(c.kind == Kind::Undo
+                                                          ? "UPDATE events SET gone_by = ?1 WHERE id > ?2"
+                                                          : "UPDATE events SET made_by = ?1 WHERE id > ?2",
+                                                      tag);
             }
             if (status.Ok()) {
                 status = tag.Bind(1, action).Bind(2, last).Run();

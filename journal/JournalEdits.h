@@ -72,12 +72,9 @@ private:
     Sql::Status Write(const Row& row, qint64 action, qint64* id = nullptr);
     Sql::Status Retire(qint64 period, qint64 action);
     Sql::Status OpenStart(std::optional<qint64>& start);
-    // Per timer, the counted seconds of the rows `action` made or replaced that are live now.
-    Sql::Status ActionSums(qint64 action, std::array<qint64, Journal::kTimers>& sums);
     // Cuts `others` back so that none shares time with start..end.
     Sql::Status Trim(const std::vector<Row>& others, qint64 start, qint64 end, qint64 action);
     Sql::Status Flip(qint64 action, bool bUndo);
-    Sql::Status GiveBack(qint64 action);
     // Describes the period for a refusal: "Mail, 09:00 to 10:30 on 2026-12-04".
     static QString Describe(const Row& row, qint64 now);
     // Checks a correction; empty when it can be made.

@@ -33,8 +33,8 @@ Sql::Status JournalQuery::Periods(qint64 from, qint64 to, std::vector<Period>& p
 Sql::Status JournalQuery::FirstDay(std::optional<QDate>& day) {
     day.reset();
     Sql::Statement statement;
-    Sql::Status status =
-        m_journal.Database().Prepare("SELECT min(start_utc + utc_offset) FROM periods WHERE live = 1", statement);
+    Sql::Status status = m_journal.Database().Prepare(
+        "SELECT min(start_utc + utc_offset) FROM periods WHERE live = 1", statement);
     if (!status.Ok()) {
         return status;
     }
@@ -44,89 +44,52 @@ Sql::Status JournalQuery::FirstDay(std::optional<QDate>& day) {
     return statement.Finish();
 }
 
-Sql::Status JournalQuery::SecondsSinceReset(std::array<qint64, kTimers>& seconds, qint64 beforeEvent) {
+Sql::Status JournalQuery::SecondsSinceReset(std::array<qint64, kTimers>& seconds, qint64 action) {
     seconds.fill(0);
     Sql::Statement statement;
     // A period counts when it was closed after the reset, even if it was opened before: the board
     // charges a running period whole when it stops. Its close_seq is the newest event id when it was
-    // charged.
-    Sql::Status status = m_journal.Database().Prepare(
-        "WITH RECURSIVE timers(timer) AS (SELECT 0 UNION ALL SELECT timer + 1 FROM timers WHERE timer < 9), "
-        "resets(timer, seq) AS (SELECT timer, max("
-        "  (SELECT coalesce(max(id), 0) FROM events WHERE kind IN ('reset_all', 'first_run') AND id < ?1), "
-        "  (SELECT coalesce(max(id), 0) FROM events e "
-        "   WHERE e.kind = 'reset' AND e.timer = timers.timer AND e.id < ?1)) "
-        "  FROM timers) "
-        "SELECT r.timer, "
-        "  (SELECT coalesce(sum(p.end_utc - p.start_utc), 0) FROM periods p "
-        "   WHERE p.timer = r.timer AND p.end_utc IS NOT NULL AND p.live = 1 AND p.close_seq >= r.seq "
-        "   AND p.close_seq < ?1) + "
-        "  (SELECT coalesce(sum(e.seconds), 0) FROM events e "
-        "   WHERE e.kind IN ('balance', 'adjust', 'undo') AND e.live = 1 AND e.timer = r.timer AND e.id > r.seq "
-        "   AND e.id < ?1) "
-        "FROM resets r",
-        statement);
+    // charged. Only live rows count: what a correction replaced, or one undone, is no longer there.
+    const QString sql =
+        QStringLiteral(
+            "WITH RECURSIVE timers(timer) AS (SELECT 0 UNION ALL SELECT timer + 1 FROM timers WHERE timer < "
+            "9), "
+            "resets(timer, seq) AS (SELECT timer, max("
+            "  (SELECT coalesce(max(id), 0) FROM events WHERE kind IN ('reset_all', 'first_run') AND live = "
+            "1), "
+            "  (SELECT coalesce(max(id), 0) FROM events e "
+            "   WHERE e.kind = 'reset' AND e.timer = timers.timer AND e.live = 1)) "
+            "  FROM timers) "
+            "SELECT r.timer, "
+            "  (SELECT coalesce(sum(p.end_utc - p.start_utc), 0) FROM periods p "
+            "   WHERE %1 p.timer = r.timer AND p.end_utc IS NOT NULL AND p.live = 1 AND p.close_seq >= "
+            "r.seq) + "
+            "  (SELECT coalesce(sum(e.seconds), 0) FROM events e "
+            "   WHERE %2 e.kind IN ('balance', 'adjust', 'undo') AND e.live = 1 AND e.timer = r.timer "
+            "   AND e.id > r.seq) "
+            "FROM resets r")
+            .arg(action != 0 ? QStringLiteral("(p.made_by = ?1 OR p.gone_by = ?1) AND") : QString(),
+                 action != 0 ? QStringLiteral("(e.made_by = ?1 OR e.gone_by = ?1) AND") : QString());
+    Sql::Status status = m_journal.Database().Prepare(sql.toUtf8().constData(), statement);
     if (!status.Ok()) {
         return status;
     }
-    statement.Bind(1, beforeEvent);
+    if (action != 0) {
+        statement.Bind(1, action);
+    }
     while (statement.Next()) {
         seconds[static_cast<size_t>(statement.Int(0))] = statement.Int(1);
     }
     return statement.Finish();
 }
 
-Sql::Status JournalQuery::LastReset(std::optional<ResetGroup>& group) {
-    group.reset();
-    Sql::Statement statement;
-    // Newest first: the resets of one closing of the names dialog are recorded one after the other
-    // with one clock reading, which is what keeps them apart from an earlier closing.
-    Sql::Status status = m_journal.Database().Prepare(
-        "SELECT id, kind, timer, at_utc FROM events "
-        "WHERE kind IN ('reset_all', 'reset', 'first_run', 'undo') ORDER BY id DESC",
-        statement);
-    if (!status.Ok()) {
-        return status;
-    }
-    ResetGroup found;
-    qint64 at = 0;
-    while (statement.Next()) {
-        const QString kind = statement.Text(1);
-        if (found.timers.empty()) {
-            if (kind == QStringLiteral("reset_all")) {
-                found.bAll = true;
-                for (int i = 0; i < kTimers; ++i) {
-                    found.timers.push_back(i);
-                }
-                found.firstEvent = found.lastEvent = statement.Int(0);
-                break;
-            }
-            if (kind != QStringLiteral("reset")) {
-                break; // undone already, or a first run
-            }
-            found.lastEvent = statement.Int(0);
-            at = statement.Int(3);
-        } else if (kind != QStringLiteral("reset") || statement.Int(0) != found.firstEvent - 1 ||
-                   statement.Int(3) != at) {
-            break;
-        }
-        found.firstEvent = statement.Int(0);
-        found.timers.insert(found.timers.begin(), static_cast<int>(statement.Int(2)));
-    }
-    status = statement.Finish();
-    if (status.Ok() && !found.timers.empty()) {
-        group = std::move(found);
-    }
-    return status;
-}
-
 Sql::Status JournalQuery::LastClosedPeriod(std::optional<LastPeriod>& period) {
     period.reset();
     Sql::Statement statement;
-    Sql::Status status =
-        m_journal.Database().Prepare("SELECT timer, name, end_utc FROM periods WHERE end_utc IS NOT NULL AND live = 1 "
-                                     "ORDER BY start_utc DESC, id DESC LIMIT 1",
-                                     statement);
+    Sql::Status status = m_journal.Database().Prepare(
+        "SELECT timer, name, end_utc FROM periods WHERE end_utc IS NOT NULL AND live = 1 "
+        "ORDER BY start_utc DESC, id DESC LIMIT 1",
+        statement);
     if (!status.Ok()) {
         return status;
     }

@@ -37,21 +37,9 @@ public:
     // journal without periods.
     Sql::Status FirstDay(std::optional<QDate>& day);
     // For each timer, the seconds it has gathered since it was last reset: closed periods, balances,
-    // adjustments and undone resets recorded after that reset. The profile's seconds must equal these.
-    // With `beforeEvent`, as they stood just before that event was recorded.
-    Sql::Status SecondsSinceReset(std::array<qint64, kTimers>& seconds,
-                                  qint64 beforeEvent = std::numeric_limits<qint64>::max());
-
-    // The most recent reset the user made, if it can still be undone: "Reset All Timers", or the
-    // Reset boxes of one closing of the names dialog. A first-run set-up or an undo after it leaves
-    // nothing to undo.
-    struct ResetGroup {
-        bool bAll = false;
-        std::vector<int> timers; // every timer for a reset of all
-        qint64 firstEvent = 0;   // the group's event ids
-        qint64 lastEvent = 0;
-    };
-    Sql::Status LastReset(std::optional<ResetGroup>& group);
+    // adjustments and undone resets recorded after that reset (a reset undone is no longer there). The
+    // profile's seconds must equal these. With `action`, only the rows that correction made or replaced.
+    Sql::Status SecondsSinceReset(std::array<qint64, kTimers>& seconds, qint64 action = 0);
 
     // The period that was charged last (the one started last among those closed).
     struct LastPeriod {

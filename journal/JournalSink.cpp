@@ -273,6 +273,10 @@ Sql::Status JournalSink::Apply(const Change& change) {
         if (status.Ok()) {
             status = AddDated(event);
         }
+        // A first run starts the timers afresh: nothing before it can be undone from the board.
+        if (status.Ok() && event.kind == Event::FirstRun) {
+            status = m_journal.Database().Exec("UPDATE actions SET state = -1 WHERE state >= 0");
+        }
     }
     if (status.Ok() && change.opened) {
         const Period& p = *change.opened;

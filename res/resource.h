@@ -67,9 +67,9 @@ constexpr int ID_GOTO_ARTICLES = 32774;
 constexpr int ID_DONATE = 32775;
 constexpr int ID_EDIT_FIELDNAMES = 32776;
 constexpr int ID_RESET_ALL = 32777;
-constexpr int ID_EDIT_UNDO_RESET = 32778; // "Undo <the last change>"
+constexpr int ID_EDIT_UNDO_RESET = 32778;  // "Undo <the last change>"
 constexpr int ID_EDIT_REDO_CHANGE = 32782; // "Redo <the change undone last>"
-constexpr int ID_EDIT_RESUME = 32779;     // "Resume <name>"
+constexpr int ID_EDIT_RESUME = 32779;      // "Resume <name>"
 constexpr int ID_EDIT_HISTORY = 32780;
 constexpr int ID_EDIT_OPTIONS = 32781;
 

@@ -192,7 +192,8 @@ private Q_SLOTS:
         board.ledger.SaveRunningTimer();
         QCOMPARE(ProfileSeconds(board.profileFile)[0], 4800);
         QCOMPARE(ProfileSeconds(board.profileFile)[2], 360); // 0 + the 6 minutes it ran since
-        QCOMPARE(board.sink.UndoLabel().value_or(QString()), QStringLiteral("Adjustment of \"My Project Text 1\""));
+        QCOMPARE(board.sink.UndoLabel().value_or(QString()),
+                 QStringLiteral("Adjustment of \"My Project Text 1\""));
         QCOMPARE(board.sink.UndoLabel(true).value_or(QString()), QStringLiteral("Reset of 2 timers"));
         QVERIFY(Agree(board));
 
