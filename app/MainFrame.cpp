@@ -244,6 +244,7 @@ void CMainFrame::OnEditHistory() {
         m_history->setAttribute(Qt::WA_QuitOnClose, false);
         // A period's menu offers the corrections of its timer's row on the board.
         m_history->SetPeriodMenu([this](QMenu& menu, int index) { m_view->FillRowMenu(menu, index); });
+        m_history->SetCorrector([this](const PeriodSink::Correction& c) { return m_view->Correct(c); });
     }
     m_history->showNormal();
     m_history->raise();

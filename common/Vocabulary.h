@@ -9,6 +9,8 @@
 namespace Kelvra {
 
 inline constexpr int kTimers = 10;
+// A period's note keeps this many characters; a longer one is cut, and the user told.
+inline constexpr int kNoteLength = 1000;
 
 // Hours right-aligned in at least three characters, then two-digit minutes and seconds ("  1:05:09"). A
 // negative time carries its minus in front of the hours.

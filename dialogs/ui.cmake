@@ -1,4 +1,5 @@
 target_sources(kelvra_ui PRIVATE
   dialogs/AddTimeDlg.cpp dialogs/AddTimeDlg.h
   dialogs/FieldNamesDlg.cpp dialogs/FieldNamesDlg.h
+  dialogs/PeriodDlg.cpp dialogs/PeriodDlg.h
 )

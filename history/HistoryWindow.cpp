@@ -1,7 +1,9 @@
 #include "history/HistoryWindow.h"
 
 #include "board/TimerLedger.h"
+#include "dialogs/PeriodDlg.h"
 #include "history/WeekChart.h"
+#include "journal/JournalEdits.h"
 #include "journal/JournalReport.h"
 #include "journal/JournalSink.h"
 #include "journal/JournalWeek.h"
@@ -12,8 +14,11 @@
 #include <QButtonGroup>
 #include <QContextMenuEvent>
 #include <QDateTime>
+#include <QDateTimeEdit>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -29,6 +34,14 @@ namespace {
 constexpr int kWeekTab = 0;
 constexpr int kPeriodsTab = 1;
 constexpr int kTickMs = 1000;
+// What a row of the periods view holds besides its texts.
+constexpr int kIndexRole = Qt::UserRole;
+constexpr int kIdRole = Qt::UserRole + 1;
+constexpr int kRunningRole = Qt::UserRole + 2;
+constexpr int kStartRole = Qt::UserRole + 3;
+constexpr int kEndRole = Qt::UserRole + 4;
+constexpr int kNoteRole = Qt::UserRole + 5;
+constexpr int kNoteColumn = 4;
 
 // Sets a cell's text, making the item on first use; what has not changed is left alone, so that the
 // one-second refresh keeps the user's selection and scrolling. Totals are bold.
@@ -51,9 +64,37 @@ void SetCell(QTableWidget& table, int row, int column, const QString& text, Qt::
     }
 }
 
-QString Clock24(qint64 utc, int offset) {
-    // The clock the period was lived by, as the dated reports show it.
-    return QDateTime::fromSecsSinceEpoch(utc + offset, Qt::UTC).toString(QStringLiteral("HH:mm:ss"));
+QString Clock24(qint64 utc, int offset, bool bWithOffset) {
+    // The clock the period was lived by, as the dated reports show it; on a day whose offset changes,
+    // with the offset, so that 02:43 -> 02:23 reads as the hour the clocks went back.
+    QString text = QDateTime::fromSecsSinceEpoch(utc + offset, Qt::UTC).toString(QStringLiteral("HH:mm:ss"));
+    if (bWithOffset) {
+        const int minutes = std::abs(offset) / 60;
+        text += QStringLiteral(" %1%2:%3")
+                    .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                    .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+                    .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    }
+    return text;
+}
+
+// A note on one line, for its column; the tooltip shows it whole.
+QString NoteLine(const QString& note) {
+    QString line = note;
+    for (QChar& c : line) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            c = QLatin1Char(' ');
+        }
+    }
+    return line.simplified();
+}
+
+QString NoteTip(const QString& note) {
+    QString plain = note;
+    plain.replace(QChar(0), QLatin1Char(' '));
+    return plain.isEmpty()
+               ? QString()
+               : QStringLiteral("<p style='white-space:pre-wrap'>%1</p>").arg(plain.toHtmlEscaped());
 }
 
 } // namespace
@@ -107,6 +148,19 @@ void CHistoryWindow::BuildWidgets() {
                       [this] { OnExport(); });
     layout->addLayout(bar);
 
+    // The board's Undo and Redo, here with their usual keys (Ctrl+Shift+Z for Redo everywhere).
+    for (const bool bRedo : {false, true}) {
+        QList<QKeySequence> keys = QKeySequence::keyBindings(bRedo ? QKeySequence::Redo : QKeySequence::Undo);
+        if (bRedo && !keys.contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z))) {
+            keys << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+        }
+        auto* action = new QAction(this);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [this, bRedo] { Undo(bRedo); });
+        addAction(action);
+    }
+
     // Page Up and Page Down move by a week wherever the focus is, also in the table and the list.
     for (const auto& [key, step] : {std::pair{Qt::Key_PageUp, -1}, {Qt::Key_PageDown, 1}}) {
         auto* action = new QAction(this);
@@ -146,6 +200,18 @@ void CHistoryWindow::BuildWidgets() {
         }
     });
     weekLayout->addWidget(m_table, 3);
+    m_table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_table, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
+        const int column = m_table->columnAt(at.x());
+        if (!m_correct || column < 1 || column > JournalWeek::kDays) {
+            return;
+        }
+        QMenu menu(this);
+        const QDate day = m_monday.addDays(column - 1);
+        menu.addAction(QStringLiteral("Add period..."), this, [this, day] { AddOnDay(day); })
+            ->setEnabled(m_sink.IsRecording());
+        menu.exec(m_table->viewport()->mapToGlobal(at));
+    });
     m_tabs->addTab(week, QStringLiteral("Week"));
 
     auto* periods = new QWidget;
@@ -166,13 +232,18 @@ void CHistoryWindow::BuildWidgets() {
     m_periods->setRootIsDecorated(false);
     m_periods->setUniformRowHeights(true);
     m_periods->setHeaderLabels({QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Timer"),
-                                QStringLiteral("Duration")});
+                                QStringLiteral("Duration"), QStringLiteral("Note")});
     m_periods->setColumnWidth(0, 90);
     m_periods->setColumnWidth(1, 90);
     m_periods->setColumnWidth(2, kNameWidth + 12);
+    m_periods->setColumnWidth(3, 110);
     m_periods->installEventFilter(this);
     m_periods->viewport()->installEventFilter(this);
+    connect(m_periods, &QTreeWidget::itemDoubleClicked, this, [this] { EditCurrent(); });
     periodsLayout->addWidget(m_periods);
+    m_dayTotal = new QLabel(periods);
+    m_dayTotal->setAlignment(Qt::AlignRight);
+    periodsLayout->addWidget(m_dayTotal);
     m_tabs->addTab(periods, QStringLiteral("Periods"));
     layout->addWidget(m_tabs, 1);
 }
@@ -315,29 +386,51 @@ void CHistoryWindow::ShowPeriods() {
     while (m_periods->topLevelItemCount() > static_cast<int>(pieces.size())) {
         delete m_periods->takeTopLevelItem(m_periods->topLevelItemCount() - 1);
     }
+    const bool bOffsets = std::any_of(pieces.begin(), pieces.end(), [&](const LocalDays::Piece& piece) {
+        return piece.startOffset != pieces.front().startOffset ||
+               piece.endOffset != pieces.front().startOffset;
+    });
+    qint64 total = 0;
     for (size_t n = 0; n < pieces.size(); ++n) {
         const LocalDays::Piece& piece = pieces[n];
+        const JournalQuery::Period& period = *piece.period;
         const int at = static_cast<int>(n);
         QTreeWidgetItem* item = m_periods->topLevelItem(at);
         if (item == nullptr) {
             item = new QTreeWidgetItem(m_periods);
             item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
         }
-        const QString texts[] = {
-            Clock24(piece.start, piece.startOffset), Clock24(piece.end, piece.endOffset),
-            m_periods->fontMetrics().elidedText(piece.period->name, Qt::ElideRight, kNameWidth),
-            JournalReport::Duration(piece.end - piece.start) +
-                (piece.period->bRunning ? QStringLiteral(" (running)") : QString())};
-        for (int column = 0; column < 4; ++column) {
+        total += piece.end - piece.start;
+        const QString texts[] = {Clock24(piece.start, piece.startOffset, bOffsets),
+                                 Clock24(piece.end, piece.endOffset, bOffsets),
+                                 m_periods->fontMetrics().elidedText(period.name, Qt::ElideRight, kNameWidth),
+                                 JournalReport::Duration(piece.end - piece.start) +
+                                     (period.bRunning ? QStringLiteral(" (running)") : QString()),
+                                 NoteLine(period.note)};
+        for (int column = 0; column <= kNoteColumn; ++column) {
             if (item->text(column) != texts[column]) {
                 item->setText(column, texts[column]);
             }
         }
-        item->setData(0, Qt::UserRole, piece.period->index);
+        if (item->data(0, kNoteRole).toString() != period.note) {
+            item->setToolTip(kNoteColumn, NoteTip(period.note));
+        }
+        item->setData(0, kIndexRole, period.index);
+        item->setData(0, kIdRole, period.id);
+        item->setData(0, kRunningRole, period.bRunning);
+        item->setData(0, kStartRole, period.start);
+        item->setData(0, kEndRole, period.end);
+        item->setData(0, kNoteRole, period.note);
     }
+    m_dayTotal->setText(QStringLiteral("Total %1").arg(JournalReport::Duration(total)));
 }
 
 bool CHistoryWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched == m_periods &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        DeleteCurrent();
+        return true;
+    }
     if (event->type() != QEvent::ContextMenu || (watched != m_periods && watched != m_periods->viewport())) {
         return QWidget::eventFilter(watched, event);
     }
@@ -355,14 +448,219 @@ bool CHistoryWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CHistoryWindow::OpenPeriodMenu(QTreeWidgetItem* item, QPoint globalPos) {
-    if (item == nullptr || !m_fillMenu || !m_sink.IsRecording()) {
+    if (!m_sink.IsRecording()) {
         return;
     }
     QMenu menu(this);
-    m_fillMenu(menu, item->data(0, Qt::UserRole).toInt());
+    if (m_correct) {
+        const bool bStored = item != nullptr && item->data(0, kIdRole).toLongLong() != 0;
+        const bool bRunning = item != nullptr && item->data(0, kRunningRole).toBool();
+        if (item != nullptr) {
+            m_periods->setCurrentItem(item);
+            menu.addAction(QStringLiteral("Edit period..."), this, &CHistoryWindow::EditCurrent)
+                ->setEnabled(bStored);
+            menu.addAction(QStringLiteral("Split period..."), this, &CHistoryWindow::SplitCurrent)
+                ->setEnabled(bStored);
+            QAction* remove =
+                menu.addAction(QStringLiteral("Delete period"), this, &CHistoryWindow::DeleteCurrent);
+            remove->setShortcut(QKeySequence::Delete);
+            remove->setEnabled(bStored && !bRunning);
+        }
+        menu.addAction(QStringLiteral("Add period..."), this, [this] { AddOnDay(m_day); });
+    }
+    if (item != nullptr && m_fillMenu) {
+        if (!menu.isEmpty()) {
+            menu.addSeparator();
+        }
+        m_fillMenu(menu, item->data(0, kIndexRole).toInt());
+    }
     if (!menu.isEmpty()) {
         menu.exec(globalPos);
     }
+}
+
+void CHistoryWindow::SetCorrector(Corrector correct) {
+    m_correct = std::move(correct);
+}
+
+QStringList CHistoryWindow::TimerNames() const {
+    QStringList names;
+    for (int i = 0; i < CTimerLedger::kTimers; ++i) {
+        names << m_ledger.Name(i);
+    }
+    return names;
+}
+
+void CHistoryWindow::Tell(const QString& problem) {
+    m_lastProblem = problem;
+    if (!problem.isEmpty()) {
+        QMessageBox box(QMessageBox::Information, windowTitle(), problem, QMessageBox::Ok, this);
+        if (m_dialogHook) {
+            m_dialogHook(box);
+        }
+        box.exec();
+    }
+}
+
+QString CHistoryWindow::Impact(qint64 period, int oldIndex, int index, qint64 start) {
+    bool bCounts = false;
+    bool bOldCounts = false;
+    JournalEdits edits(m_journal);
+    edits.Counts(period, index, start, bCounts);
+    if (period != 0 && oldIndex != index) {
+        edits.Counts(period, oldIndex, start, bOldCounts);
+    }
+    const QString name = Kelvra::QuotedName(m_ledger.Name(index));
+    if (bCounts || bOldCounts) {
+        return QStringLiteral("Charged since the last reset of %1: the board's time changes too.").arg(name);
+    }
+    return QStringLiteral("Before the last reset of %1: only the history changes, not the board.").arg(name);
+}
+
+QString CHistoryWindow::Apply(PeriodSink::Correction correction, QWidget* asker) {
+    if (!m_correct) {
+        return QStringLiteral("The periods cannot be corrected here.");
+    }
+    PeriodSink::Corrected result = m_correct(correction);
+    if (result.outcome == PeriodSink::Corrected::Outcome::Overlap) {
+        QMessageBox box(QMessageBox::Question, windowTitle(),
+                        result.problem + QStringLiteral("\nCut the other period back to make room?"),
+                        QMessageBox::Yes | QMessageBox::No, asker);
+        if (m_dialogHook) {
+            m_dialogHook(box);
+        }
+        if (box.exec() != QMessageBox::Yes) {
+            return result.problem;
+        }
+        correction.bTrim = true;
+        result = m_correct(correction);
+    }
+    m_dataVersion.reset();
+    Refresh();
+    return result.outcome == PeriodSink::Corrected::Outcome::Done ? QString() : result.problem;
+}
+
+void CHistoryWindow::EditCurrent() {
+    const QTreeWidgetItem* item = m_periods->currentItem();
+    if (item == nullptr || item->data(0, kIdRole).toLongLong() == 0 || !m_correct) {
+        return;
+    }
+    const qint64 id = item->data(0, kIdRole).toLongLong();
+    const int index = item->data(0, kIndexRole).toInt();
+    const bool bRunning = item->data(0, kRunningRole).toBool();
+    const CPeriodDlg::Values values{index, item->data(0, kStartRole).toLongLong(),
+                                    bRunning ? m_ledger.Now() : item->data(0, kEndRole).toLongLong(),
+                                    item->data(0, kNoteRole).toString()};
+    CPeriodDlg dialog(QStringLiteral("Edit period"), TimerNames(), values, bRunning, this);
+    dialog.SetImpact(
+        [this, id, index](const CPeriodDlg::Values& v) { return Impact(id, index, v.index, v.start); });
+    dialog.SetApply([this, id, &dialog](const CPeriodDlg::Values& v) {
+        PeriodSink::Correction correction{PeriodSink::Correction::Kind::Edit,
+                                          id,
+                                          v.index,
+                                          m_ledger.Name(v.index),
+                                          v.start,
+                                          v.end,
+                                          v.note,
+                                          false};
+        return Apply(correction, &dialog);
+    });
+    if (m_dialogHook) {
+        m_dialogHook(dialog);
+    }
+    dialog.exec();
+}
+
+void CHistoryWindow::AddOnDay(QDate day) {
+    if (!m_correct) {
+        return;
+    }
+    // An hour from nine on that day, or the hour before now on today.
+    const qint64 now = m_ledger.Now();
+    qint64 start = day.startOfDay().addSecs(9 * 3600).toSecsSinceEpoch();
+    if (start + 3600 > now) {
+        start = now - 3600;
+    }
+    const int index = std::max(0, m_ledger.Running() - 1);
+    CPeriodDlg dialog(QStringLiteral("Add period"), TimerNames(), {index, start, start + 3600, {}}, false,
+                      this);
+    dialog.SetImpact([this](const CPeriodDlg::Values& v) { return Impact(0, v.index, v.index, v.start); });
+    dialog.SetApply([this, &dialog](const CPeriodDlg::Values& v) {
+        PeriodSink::Correction correction{PeriodSink::Correction::Kind::Add,
+                                          0,
+                                          v.index,
+                                          m_ledger.Name(v.index),
+                                          v.start,
+                                          v.end,
+                                          v.note,
+                                          false};
+        return Apply(correction, &dialog);
+    });
+    if (m_dialogHook) {
+        m_dialogHook(dialog);
+    }
+    if (dialog.exec() == QDialog::Accepted) {
+        ShowDay(QDateTime::fromSecsSinceEpoch(dialog.Current().start).date());
+    }
+}
+
+void CHistoryWindow::SplitCurrent() {
+    const QTreeWidgetItem* item = m_periods->currentItem();
+    if (item == nullptr || item->data(0, kIdRole).toLongLong() == 0 || !m_correct) {
+        return;
+    }
+    const qint64 start = item->data(0, kStartRole).toLongLong();
+    const qint64 end =
+        item->data(0, kRunningRole).toBool() ? m_ledger.Now() : item->data(0, kEndRole).toLongLong();
+    if (end - start < 2) {
+        Tell(QStringLiteral("This period is too short to split."));
+        return;
+    }
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Split period"));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(
+        new QLabel(QStringLiteral("Split %1 at:").arg(Kelvra::QuotedName(item->text(2))), &dialog));
+    auto* at = new QDateTimeEdit(QDateTime::fromSecsSinceEpoch(start + (end - start) / 2), &dialog);
+    at->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    at->setDateTimeRange(QDateTime::fromSecsSinceEpoch(start + 1), QDateTime::fromSecsSinceEpoch(end - 1));
+    layout->addWidget(at);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (m_dialogHook) {
+        m_dialogHook(dialog);
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    PeriodSink::Correction correction;
+    correction.kind = PeriodSink::Correction::Kind::Split;
+    correction.period = item->data(0, kIdRole).toLongLong();
+    correction.start = at->dateTime().toSecsSinceEpoch();
+    Tell(Apply(correction, this));
+}
+
+void CHistoryWindow::DeleteCurrent() {
+    const QTreeWidgetItem* item = m_periods->currentItem();
+    if (item == nullptr || item->data(0, kIdRole).toLongLong() == 0 || !m_correct) {
+        return;
+    }
+    // No question first: Undo takes it back.
+    PeriodSink::Correction correction;
+    correction.kind = PeriodSink::Correction::Kind::Delete;
+    correction.period = item->data(0, kIdRole).toLongLong();
+    Tell(Apply(correction, this));
+}
+
+void CHistoryWindow::Undo(bool bRedo) {
+    if (!m_correct) {
+        return;
+    }
+    PeriodSink::Correction correction;
+    correction.kind = bRedo ? PeriodSink::Correction::Kind::Redo : PeriodSink::Correction::Kind::Undo;
+    Tell(Apply(correction, this));
 }
 
 QString CHistoryWindow::Csv() const {

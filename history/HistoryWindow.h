@@ -1,5 +1,6 @@
 #pragma once
 
+#include "board/PeriodSink.h"
 #include "journal/Journal.h"
 #include "journal/JournalQuery.h"
 
@@ -15,6 +16,7 @@ class CWeekChart;
 class Clock;
 class JournalSink;
 class QButtonGroup;
+class QDialog;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -42,6 +44,23 @@ public:
     // Fills the menu of a period row (right-click or the Menu key in the periods view) for that period's
     // timer (0..9); the menu shows if it got actions. Never offered while the journal is not recording.
     void SetPeriodMenu(std::function<void(QMenu& menu, int timerIndex)> fill);
+    // Where corrections of the past go (the board's ledger, which records them and follows them);
+    // without it, the periods cannot be edited here.
+    using Corrector = std::function<PeriodSink::Corrected(const PeriodSink::Correction&)>;
+    void SetCorrector(Corrector correct);
+
+    // The periods view's commands on the current row: Edit, Split, Delete; Add on the shown day. The
+    // dialogs are modal; `edit` hands each to the caller before it runs (tests fill it in).
+    void EditCurrent();
+    void SplitCurrent();
+    void DeleteCurrent();
+    void AddOnDay(QDate day);
+    void SetDialogHook(std::function<void(QDialog&)> hook) { m_dialogHook = std::move(hook); }
+    // Edit > Undo or Redo through the board, from Ctrl+Z and Ctrl+Shift+Z here.
+    void Undo(bool bRedo);
+    // What the last correction said when it was refused, for the status line and tests.
+    const QString& LastProblem() const { return m_lastProblem; }
+    QTreeWidget& PeriodsList() const { return *m_periods; }
 
     // The week that holds `day`; the selected day moves to the same weekday.
     void ShowWeek(QDate day);
@@ -70,6 +89,12 @@ private:
     void ShowTable(const class JournalWeek& week);
     void ShowPeriods();
     void OpenPeriodMenu(QTreeWidgetItem* item, QPoint globalPos);
+    // Makes `correction` through the board; an overlap asks whether to cut the other period back.
+    // Returns why it was not made, empty when done.
+    QString Apply(PeriodSink::Correction correction, QWidget* asker);
+    void Tell(const QString& problem);
+    QString Impact(qint64 period, int oldIndex, int index, qint64 start);
+    QStringList TimerNames() const;
     void OnExport();
     QString DayLabel(QDate day) const;
 
@@ -86,6 +111,9 @@ private:
     std::vector<JournalQuery::Period> m_shown; // with the running period up to now
     bool m_bWasRunning = false;
     std::function<void(QMenu&, int)> m_fillMenu;
+    Corrector m_correct;
+    std::function<void(QDialog&)> m_dialogHook;
+    QString m_lastProblem;
     QTimer m_tick;
 
     QLabel* m_problem = nullptr; // every widget is owned by the window
@@ -97,4 +125,5 @@ private:
     QTableWidget* m_table = nullptr;
     QButtonGroup* m_days = nullptr;
     QTreeWidget* m_periods = nullptr;
+    QLabel* m_dayTotal = nullptr;
 };

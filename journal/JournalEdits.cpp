@@ -256,6 +256,17 @@ Sql::Status JournalEdits::KeepSwitchUndo(qint64 action, int ran, qint64 closedAt
     return status;
 }
 
+Sql::Status JournalEdits::Counts(qint64 period, int index, qint64 start, bool& counts) {
+    Reset reset;
+    Row row;
+    Sql::Status status = LastReset(index, reset);
+    if (status.Ok() && period != 0) {
+        status = Read(period, row);
+    }
+    counts = period == 0 ? start >= reset.at : !row.end || row.closeSeq.value_or(0) >= reset.id;
+    return status;
+}
+
 Sql::Status JournalEdits::LastUndoable(std::optional<Action>& action) {
     Sql::Statement statement;
     Sql::Status status = m_journal.Database().Prepare(

@@ -24,8 +24,7 @@ public:
         QString kind;
         QString label;
     };
-    // A note longer than this is cut.
-    static constexpr int kNoteLength = 1000;
+    static constexpr int kNoteLength = Kelvra::kNoteLength;
 
     explicit JournalEdits(Journal& journal);
     Q_DISABLE_COPY_MOVE(JournalEdits)
@@ -39,6 +38,10 @@ public:
     // "Switched here": the period of timer `index` the change closed at `closedAt`, had it run until
     // `at`, and the open period of timer `next`, had it started then, both kept off for an undo.
     Sql::Status KeepSwitchUndo(qint64 action, int ran, qint64 closedAt, int next, qint64 at);
+
+    // Whether correcting `period` (0: a new period from `start`) as a period of timer `index` changes that
+    // timer's seconds on the board: it was charged after the timer's last reset (the running one always).
+    Sql::Status Counts(qint64 period, int index, qint64 start, bool& counts);
 
     Sql::Status LastUndoable(std::optional<Action>& action);
     Sql::Status NextRedoable(std::optional<Action>& action);

@@ -3,6 +3,7 @@
 #include "../journal/BoardOnFiles.h"
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
+#include "dialogs/PeriodDlg.h"
 #include "history/HistoryWindow.h"
 #include "history/WeekChart.h"
 #include "journal/JournalReport.h"
@@ -10,10 +11,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDateTime>
+#include <QDateTimeEdit>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -230,6 +235,128 @@ private Q_SLOTS:
         });
         RightClick(periods, 0);
         QCOMPARE(menuFor, 10);
+    }
+
+    // Each correction through the periods view's own events, undone and done again with the window's keys;
+    // the board's seconds follow, and an overlap is cut back once the user agrees.
+    void editsInThePeriodsView() {
+        QTemporaryDir dir;
+        Board board(dir.path());
+        board.Start();
+        board.Switch(1); // 12:00 to 13:00
+        board.clock.Advance(3600);
+        board.Switch(2); // 13:00 to 13:30
+        board.clock.Advance(1800);
+        board.Switch(0);
+        board.clock.Advance(3600);
+        CHistoryWindow window(board.sink, board.ledger, board.clock);
+        window.SetCorrector([&](const PeriodSink::Correction& c) { return board.ledger.Correct(c); });
+        // Each dialog, once shown, gets what `fill` does to it.
+        std::function<void(QDialog&)> fill;
+        QString impact;
+        window.SetDialogHook([&](QDialog& dialog) {
+            QTimer::singleShot(0, &dialog, [&] {
+                if (auto* period = qobject_cast<CPeriodDlg*>(&dialog)) {
+                    impact = period->findChildren<QLabel*>()
+                                 .at(period->findChildren<QLabel*>().size() - 2)
+                                 ->text();
+                }
+                fill(dialog);
+            });
+        });
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window)); // its shortcuts work only then
+        window.ShowDay({2026, 3, 25});
+        QTreeWidget& periods = window.PeriodsList();
+        QCOMPARE(periods.topLevelItemCount(), 2);
+        const auto at = [](int hour, int minute) {
+            return QDateTime(QDate(2026, 3, 25), QTime(hour, minute));
+        };
+
+        // A double-click opens the edit: the end moves to 12:45.
+        fill = [&](QDialog& dialog) {
+            auto& period = static_cast<CPeriodDlg&>(dialog);
+            period.EndEdit().setDateTime(at(12, 45));
+            period.NoteEdit().setPlainText(QStringLiteral("Review \"Q1\"\nwith \u05e9\u05dc\u05d5\u05dd"));
+            period.accept();
+        };
+        const QRect first = periods.visualItemRect(periods.topLevelItem(0));
+        // As a window system sends it: a press and release, then the second press as a double-click.
+        QTest::mouseClick(periods.viewport(), Qt::LeftButton, {}, first.center());
+        QTest::mouseDClick(periods.viewport(), Qt::LeftButton, {}, first.center());
+        QVERIFY2(impact.contains(QLatin1String("the board's time changes too")), qPrintable(impact));
+        QCOMPARE(ProfileSeconds(board.profileFile)[0], 2700);
+        QCOMPARE(periods.topLevelItem(0)->text(1), QStringLiteral("12:45:00"));
+        QCOMPARE(periods.topLevelItem(0)->text(4),
+                 QStringLiteral("Review \"Q1\" with \u05e9\u05dc\u05d5\u05dd"));
+        QVERIFY(periods.topLevelItem(0)->toolTip(4).contains(QLatin1String("Review &quot;Q1&quot;")));
+        QCOMPARE(board.ledger.Seconds(0), 2700);
+        QApplication::setActiveWindow(&window); // back from the dialog
+        QTest::keyClick(&periods, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(ProfileSeconds(board.profileFile)[0], 3600);
+        QCOMPARE(periods.topLevelItem(0)->text(1), QStringLiteral("13:00:00"));
+        QTest::keyClick(&periods, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(ProfileSeconds(board.profileFile)[0], 2700);
+
+        // The Delete key removes the current period; Ctrl+Z brings it back.
+        periods.setCurrentItem(periods.topLevelItem(1));
+        QTest::keyClick(&periods, Qt::Key_Delete);
+        QCOMPARE(periods.topLevelItemCount(), 1);
+        QCOMPARE(ProfileSeconds(board.profileFile)[1], 0);
+        QCOMPARE(window.findChildren<QLabel*>().last()->text(), QStringLiteral("Total 0:45:00"));
+        QTest::keyClick(&periods, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(periods.topLevelItemCount(), 2);
+        QCOMPARE(ProfileSeconds(board.profileFile)[1], 1800);
+
+        // Split at 12:30.
+        periods.setCurrentItem(periods.topLevelItem(0));
+        fill = [&](QDialog& dialog) {
+            dialog.findChild<QDateTimeEdit*>()->setDateTime(at(12, 30));
+            dialog.accept();
+        };
+        window.SplitCurrent();
+        QCOMPARE(periods.topLevelItemCount(), 3);
+        QCOMPARE(periods.topLevelItem(1)->text(0), QStringLiteral("12:30:00"));
+
+        // An added period that overlaps: refused first (the dialog stays open), then cut back.
+        int asked = 0;
+        fill = [&](QDialog& dialog) {
+            if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+                box->button(++asked == 1 ? QMessageBox::No : QMessageBox::Yes)->click();
+                return;
+            }
+            auto& period = static_cast<CPeriodDlg&>(dialog);
+            period.TimerBox().setCurrentIndex(4);
+            period.StartEdit().setDateTime(at(12, 40));
+            period.EndEdit().setDateTime(at(13, 10));
+            period.accept();
+            QVERIFY(period.isVisible() && period.Message().text().contains(QLatin1String("overlap")));
+            period.accept();
+        };
+        window.AddOnDay({2026, 3, 25});
+        QCOMPARE(asked, 2);
+        QCOMPARE(ProfileSeconds(board.profileFile),
+                 (std::array<qint64, 10>{1800 + 600, 1200, 0, 0, 1800, 0, 0, 0, 0, 0}));
+        QCOMPARE(periods.topLevelItemCount(), 4);
+        QCOMPARE(JournalSeconds(board.journalFile), ProfileSeconds(board.profileFile));
+
+        // The running period keeps its timer and open end; it cannot be deleted.
+        board.Switch(3);
+        board.clock.Advance(600);
+        window.Refresh();
+        periods.setCurrentItem(periods.topLevelItem(periods.topLevelItemCount() - 1));
+        fill = [&](QDialog& dialog) {
+            auto& period = static_cast<CPeriodDlg&>(dialog);
+            QVERIFY(!period.TimerBox().isEnabled() && !period.EndEdit().isEnabled());
+            period.StartEdit().setDateTime(period.StartEdit().dateTime().addSecs(300));
+            period.accept();
+        };
+        window.EditCurrent();
+        QCOMPARE(board.ledger.ShownSeconds(2), 600 - 300);
+        fill = [](QDialog& box) { box.accept(); };
+        QTest::keyClick(&periods, Qt::Key_Delete);
+        QVERIFY(window.LastProblem().contains(QLatin1String("cannot be deleted")));
     }
 
     // A journal the board cannot write (a newer version) is shown but offers no menu; one that cannot be
