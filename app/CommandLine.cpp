@@ -1,7 +1,10 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QTimeZone>
 #include <initializer_list>
 
 namespace {
@@ -60,6 +63,43 @@ qsizetype QtOptionLength(const QStringList& arguments, qsizetype i) {
 // Strictly YYYY-MM-DD; an invalid date stays invalid.
 QDate ParseDate(const QString& text) {
     return text.size() == 10 ? QDate::fromString(text, Qt::ISODate) : QDate();
+}
+
+// A moment of --track: YYYY-MM-DDTHH:MM[:SS], local time unless it ends with Z or an offset (+02:00).
+// Nothing, and `problem` says why, for any other form, a day or time that does not exist, or a local
+// time the clocks skipped.
+std::optional<qint64> ParseMoment(const QString& text, QString& problem) {
+    static const QRegularExpression kMoment(
+        QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})T(\\d{2}):(\\d{2})(?::(\\d{2}))?(Z|[+-]\\d{2}:\\d{2})?$"));
+    const QRegularExpressionMatch match = kMoment.match(text);
+    if (!match.hasMatch()) {
+        problem = QStringLiteral("'%1' is not a time of the form YYYY-MM-DDTHH:MM[:SS]").arg(text);
+        return std::nullopt;
+    }
+    const auto number = [&](int group) { return match.captured(group).toInt(); };
+    const QDate day(number(1), number(2), number(3));
+    const QTime time(number(4), number(5), number(6));
+    if (!day.isValid() || !time.isValid()) {
+        problem = QStringLiteral("'%1' names a day or a time that does not exist").arg(text);
+        return std::nullopt;
+    }
+    const QString zone = match.captured(7);
+    QDateTime moment;
+    if (zone.isEmpty()) {
+        moment = QDateTime(day, time, Qt::LocalTime);
+        // A time in the hour the clocks skip is moved by Qt: taken as given, it names no moment.
+        if (!moment.isValid() || moment.time() != time || moment.date() != day) {
+            problem = QStringLiteral("'%1' is a local time the clocks skipped").arg(text);
+            return std::nullopt;
+        }
+    } else {
+        const int offset = zone == QStringLiteral("Z")
+                               ? 0
+                               : (zone.mid(1, 2).toInt() * 3600 + zone.mid(4, 2).toInt() * 60) *
+                                     (zone.startsWith(QLatin1Char('-')) ? -1 : 1);
+        moment = QDateTime(day, time, QTimeZone(offset));
+    }
+    return moment.toSecsSinceEpoch();
 }
 
 // Fills in the dated report's options; returns what is wrong with them, or nothing.
@@ -155,6 +195,17 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
                        "else its exact name, else the start of one name, in any case."),
         QStringLiteral("N|NAME"));
     const QCommandLineOption stop(QStringLiteral("stop"), QStringLiteral("Stop the running board's timer."));
+    const QCommandLineOption track(
+        QStringLiteral("track"),
+        QStringLiteral("Add a period to the history: --track START END N|NAME, each time as "
+                       "YYYY-MM-DDTHH:MM[:SS] (local time, or ending with Z or an offset such as +02:00). "
+                       "Through the running board, else straight to the files."),
+        QStringLiteral("START"));
+    const QCommandLineOption note(
+        QStringLiteral("note"),
+        QStringLiteral("Set the note of the running board's period, or with --track of the period added "
+                       "(at most 1,000 characters)."),
+        QStringLiteral("TEXT"));
     // Shown in the help only, like --report.
     const QCommandLineOption status(
         QStringLiteral("status"),
@@ -173,6 +224,8 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     parser.addOption(start);
     parser.addOption(stop);
     parser.addOption(status);
+    parser.addOption(track);
+    parser.addOption(note);
     parser.addPositionalArgument(QStringLiteral("document"),
                                  QStringLiteral("A document to open (it holds no data)."),
                                  QStringLiteral("[document]"));
@@ -244,7 +297,14 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         result.action = Action::Version;
         return result;
     }
-    if (parser.positionalArguments().size() > 1) {
+    // --track START END N|NAME: the two after START come as positional arguments.
+    const bool bTrack = parser.isSet(track);
+    if (bTrack && parser.positionalArguments().size() != 2) {
+        result.action = Action::Error;
+        result.text = QStringLiteral("--track needs START, END and a timer's row or name");
+        return result;
+    }
+    if (!bTrack && parser.positionalArguments().size() > 1) {
         result.action = Action::Error;
         result.text = QStringLiteral("at most one document may be named");
         return result;
@@ -256,17 +316,20 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     if (parser.isSet(journal)) {
         result.journalFile = QFileInfo(parser.value(journal)).absoluteFilePath();
     }
-    result.document = parser.positionalArguments().value(0);
+    result.document = bTrack ? QString() : parser.positionalArguments().value(0);
     const QString problem = ParseDatedReport(parser, {by, periods, from, to}, reporting, result);
     if (!problem.isEmpty()) {
         result.action = Action::Error;
         result.text = problem;
         return result;
     }
-    const int commands = int(reporting) + int(bStatus) + int(parser.isSet(start)) + int(parser.isSet(stop));
+    const bool bNote = parser.isSet(note) && !bTrack;
+    const int commands = int(reporting) + int(bStatus) + int(parser.isSet(start)) + int(parser.isSet(stop)) +
+                         int(bTrack) + int(bNote);
     QString wrong;
     if (commands > 1) {
-        wrong = QStringLiteral("--start, --stop, --status and --report cannot be given together");
+        wrong = QStringLiteral(
+            "--start, --stop, --status, --note, --track and --report cannot be given together");
     } else if (commands > int(reporting) && !result.document.isEmpty()) {
         wrong = QStringLiteral("--start, --stop and --status take no document");
     } else if (parser.isSet(start) && parser.value(start).isEmpty()) {
@@ -278,6 +341,44 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         return result;
     }
     using Verb = ControlMessage::Request::Verb;
+    if (parser.isSet(note)) {
+        QString text = parser.value(note);
+        if (text.size() > Kelvra::kNoteLength) {
+            result.notice = QStringLiteral("the note was cut to %L1 characters").arg(Kelvra::kNoteLength);
+            text.truncate(Kelvra::kNoteLength);
+        }
+        result.control.note = text.toStdString();
+    }
+    if (bTrack) {
+        const QStringList rest = parser.positionalArguments();
+        std::optional<qint64> startAt = ParseMoment(parser.value(track), wrong);
+        std::optional<qint64> endAt = startAt ? ParseMoment(rest[0], wrong) : std::nullopt;
+        if (startAt && endAt && *endAt <= *startAt) {
+            wrong = QStringLiteral("--track's END must come after its START");
+            endAt.reset();
+        }
+        if (!endAt) {
+            result.action = Action::Error;
+            result.text = wrong;
+            return result;
+        }
+        result.action = Action::Control;
+        result.control.verb = Verb::Track;
+        result.control.start = *startAt;
+        result.control.end = *endAt;
+        bool bNumber = false;
+        const int row = rest[1].toInt(&bNumber);
+        const bool bRow =
+            bNumber && QString::number(row) == rest[1] && row >= 1 && row <= ControlMessage::kRows;
+        result.control.row = bRow ? row : 0;
+        result.control.name = bRow ? std::string() : rest[1].toStdString();
+        return result;
+    }
+    if (bNote) {
+        result.action = Action::Control;
+        result.control.verb = Verb::Note;
+        return result;
+    }
     if (reporting) {
         result.action = Action::Report;
     } else if (bStatus || parser.isSet(stop)) {
@@ -291,8 +392,8 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         const int row = value.toInt(&bNumber);
         const bool bRow =
             bNumber && QString::number(row) == value && row >= 1 && row <= ControlMessage::kRows;
-        result.control = bRow ? ControlMessage::Request{Verb::Start, row, {}}
-                              : ControlMessage::Request{Verb::StartName, 0, value.toStdString()};
+        result.control = bRow ? ControlMessage::Request{Verb::Start, row, {}, 0, 0, {}}
+                              : ControlMessage::Request{Verb::StartName, 0, value.toStdString(), 0, 0, {}};
     }
     return result;
 }

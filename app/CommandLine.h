@@ -23,8 +23,9 @@ struct CommandLine {
     QDate reportFrom; // invalid: from the first period
     QDate reportTo;   // invalid: through today
     QString text;     // the help text, or the error message
-    // Action::Control: what the running board is asked (--start, --stop, --status), and how --status
-    // prints its answer (Text or Json).
+    QString notice;   // said on stderr before the command runs (a note that was cut)
+    // Action::Control: what the running board is asked (--start, --stop, --status, --note, --track), and how
+    // --status prints its answer (Text or Json).
     ControlMessage::Request control;
     Kelvra::ReportFormat statusFormat = Kelvra::ReportFormat::Text;
     // Qt's own options with their values, in order: QApplication takes them out of argv itself.

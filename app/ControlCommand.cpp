@@ -1,13 +1,22 @@
 #include "app/ControlCommand.h"
 
 #include "app/CommandLine.h"
+#include "board/BoardDisplay.h"
+#include "board/TimerLedger.h"
+#include "board/TimerStore.h"
 #include "journal/JournalReport.h"
+#include "journal/JournalSink.h"
+#include "platform/Clock.h"
 #include "platform/ControlChannel.h"
+#include "platform/InstanceGuard.h"
+#include "platform/Profile.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace ControlCommand {
 
@@ -47,7 +56,115 @@ QString Candidates(const QString& first, const std::vector<ControlMessage::Candi
     return text;
 }
 
+// Exit statuses.
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kWrongInput = 2;
+constexpr int kNoBoard = 3;
+
+int Fail(const QString& message, int status) {
+    Print(stderr, StderrLine(message) + QLatin1Char('\n'));
+    return status;
+}
+
+// --track with no board running: the command does what the board would, on the same files, holding the
+// profile's lock meanwhile so that no board starts in between.
+int TrackWithoutBoard(const CommandLine& commandLine) {
+    const ControlMessage::Request& request = commandLine.control;
+    const auto profile = commandLine.profileFile.isEmpty()
+                             ? std::make_unique<Profile>()
+                             : std::make_unique<Profile>(commandLine.profileFile);
+    InstanceGuard guard(profile->Location());
+    switch (guard.TryAcquire()) {
+    case InstanceGuard::Result::Acquired:
+        break;
+    case InstanceGuard::Result::Held:
+        return Fail(
+            QStringLiteral("a board holds the profile %1 but did not answer").arg(profile->Location()),
+            kFailed);
+    case InstanceGuard::Result::Unavailable:
+        return Fail(
+            QStringLiteral("cannot lock the profile %1: %2").arg(profile->Location(), guard.Problem()),
+            kFailed);
+    }
+    SystemClock clock;
+    JournalSink sink(commandLine.journalFile.isEmpty() ? JournalSink::PathFor(commandLine.profileFile)
+                                                       : commandLine.journalFile,
+                     clock, *profile);
+    const JournalSink::Attached& attached = sink.Attach();
+    if (!sink.IsRecording()) {
+        return Fail(attached.problem.isEmpty() ? QStringLiteral("the history journal cannot be written")
+                                               : attached.problem,
+                    kFailed);
+    }
+    NoBoardDisplay display;
+    CTimerLedger ledger(*profile, clock, display, sink);
+    TimerStore::InitProfile(*profile, clock, ledger);
+    ledger.StartStopped();
+    ledger.LoadTimers();
+    // What a board's start would have told goes to stderr instead.
+    if (const auto reconciled = ledger.Reconcile()) {
+        for (const PeriodSink::Period& period : reconciled->recovered) {
+            Print(stderr,
+                  StderrLine(QStringLiteral("a period of %1 left open by a board that ended was charged")
+                                 .arg(Kelvra::QuotedName(period.name))) +
+                      QLatin1Char('\n'));
+        }
+        for (const PeriodSink::Dated& balance : reconciled->balances) {
+            Print(stderr, StderrLine(QStringLiteral("the profile held %1 more for timer %2 than the history "
+                                                    "explains; recorded as a balance")
+                                         .arg(JournalReport::Duration(balance.seconds))
+                                         .arg(balance.index + 1)) +
+                              QLatin1Char('\n'));
+        }
+    }
+    int index = request.row - 1;
+    if (request.row == 0) {
+        const auto found = FindRow(ledger, QString::fromStdString(request.name));
+        if (const auto* reply = std::get_if<Reply>(&found)) {
+            const QString name = QString::fromStdString(request.name);
+            Print(
+                stderr,
+                Candidates(
+                    reply->kind == Reply::Kind::Unknown
+                        ? QStringLiteral("no timer's name is or begins with '%1'; the timers are:").arg(name)
+                        : QStringLiteral("'%1' begins more than one timer's name:").arg(name),
+                    reply->candidates));
+            return kWrongInput;
+        }
+        index = std::get<int>(found) - 1;
+    }
+    PeriodSink::Correction correction;
+    correction.kind = PeriodSink::Correction::Kind::Add;
+    correction.index = index;
+    correction.name = ledger.Name(index);
+    correction.start = request.start;
+    correction.end = request.end;
+    correction.note = QString::fromStdString(request.note);
+    const PeriodSink::Corrected result = ledger.Correct(correction);
+    using Outcome = PeriodSink::Corrected::Outcome;
+    if (result.outcome == Outcome::Done) {
+        return kDone;
+    }
+    return Fail(result.problem, result.outcome == Outcome::Failed ? kFailed : kWrongInput);
+}
+
 } // namespace
+
+std::variant<int, Reply> FindRow(const CTimerLedger& ledger, const QString& wanted) {
+    const std::vector<int> fitting = ledger.MatchName(wanted);
+    if (fitting.size() == 1) {
+        return fitting.front() + 1;
+    }
+    std::vector<ControlMessage::Candidate> candidates;
+    for (int i = 0; i < CTimerLedger::kTimers; ++i) {
+        if (fitting.empty() || std::find(fitting.begin(), fitting.end(), i) != fitting.end()) {
+            candidates.push_back({i + 1, ledger.Name(i).toStdString()});
+        }
+    }
+    return ControlMessage::Candidates(fitting.empty() ? Reply::Kind::Unknown : Reply::Kind::Ambiguous,
+                                      candidates);
+}
 
 QString ProfileLocation(const CommandLine& commandLine) {
     if (!commandLine.profileFile.isEmpty()) {
@@ -70,9 +187,12 @@ int Run(const CommandLine& commandLine) {
     const ControlChannel::Answer answer = ControlChannel::Ask(location, request, kTimeoutMs);
     switch (answer.outcome) {
     case ControlChannel::Answer::Outcome::NoBoard:
+        if (request.verb == ControlMessage::Request::Verb::Track) {
+            return TrackWithoutBoard(commandLine);
+        }
         Print(stderr, StderrLine(QStringLiteral("no board is running for the profile %1").arg(location)) +
                           QLatin1Char('\n'));
-        return 3;
+        return kNoBoard;
     case ControlChannel::Answer::Outcome::Failed:
         Print(stderr, StderrLine(answer.problem) + QLatin1Char('\n'));
         return 1;
@@ -96,6 +216,8 @@ int Run(const CommandLine& commandLine) {
         Print(stderr, Candidates(QStringLiteral("'%1' begins more than one timer's name:").arg(name),
                                  reply.candidates));
         return 2;
+    case Reply::Kind::Invalid:
+        return Fail(QString::fromStdString(reply.message), kWrongInput);
     case Reply::Kind::Error:
         break;
     }
@@ -109,7 +231,7 @@ int Run(const CommandLine& commandLine) {
 
 std::optional<Kelvra::LivePeriod> AskLivePeriod(const CommandLine& commandLine) {
     const ControlChannel::Answer answer = ControlChannel::Ask(
-        ProfileLocation(commandLine), {ControlMessage::Request::Verb::Status, 0, {}}, kTimeoutMs);
+        ProfileLocation(commandLine), {ControlMessage::Request::Verb::Status}, kTimeoutMs);
     if (answer.outcome != ControlChannel::Answer::Outcome::Replied ||
         answer.reply.kind != Reply::Kind::State || answer.reply.state.row == 0) {
         return std::nullopt;

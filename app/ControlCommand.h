@@ -1,10 +1,13 @@
 #pragma once
 
 #include "common/Vocabulary.h"
+#include "platform/ControlMessage.h"
 
 #include <QString>
 #include <optional>
+#include <variant>
 
+class CTimerLedger;
 struct CommandLine;
 
 // The commands a running board answers (--start, --stop, --status), each in a short process of its own
@@ -24,5 +27,9 @@ int Run(const CommandLine& commandLine);
 // The running board's open period; nothing when no board runs, none of its timers runs, or it cannot
 // be asked.
 std::optional<Kelvra::LivePeriod> AskLivePeriod(const CommandLine& commandLine);
+
+// The row (1..10) a name stands for (the ledger decides), or the reply that lists the candidates: every
+// timer when none fits, those that fit when several do.
+std::variant<int, ControlMessage::Reply> FindRow(const CTimerLedger& ledger, const QString& wanted);
 
 } // namespace ControlCommand

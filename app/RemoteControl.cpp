@@ -1,6 +1,7 @@
 #include "app/RemoteControl.h"
 
 #include "app/CommandLine.h"
+#include "app/ControlCommand.h"
 #include "app/MainFrame.h"
 #include "board/KelvraView.h"
 #include "board/TimerLedger.h"
@@ -48,23 +49,6 @@ Reply StateOf(const CTimerLedger& ledger, const Clock& clock, std::optional<int>
     return reply;
 }
 
-// The row a name stands for (the ledger decides), or the reply that lists the candidates: every timer
-// when none fits, those that fit when several do.
-std::variant<int, Reply> Find(const CTimerLedger& ledger, const QString& wanted) {
-    const std::vector<int> fitting = ledger.MatchName(wanted);
-    if (fitting.size() == 1) {
-        return fitting.front() + 1;
-    }
-    std::vector<ControlMessage::Candidate> candidates;
-    for (int i = 0; i < CTimerLedger::kTimers; ++i) {
-        if (fitting.empty() || std::find(fitting.begin(), fitting.end(), i) != fitting.end()) {
-            candidates.push_back({i + 1, ledger.Name(i).toStdString()});
-        }
-    }
-    return ControlMessage::Candidates(fitting.empty() ? Reply::Kind::Unknown : Reply::Kind::Ambiguous,
-                                      candidates);
-}
-
 } // namespace
 
 ControlServer::Response Answer(const ControlMessage::Request& request, CMainFrame& frame,
@@ -82,9 +66,49 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
     if (QApplication::activeModalWidget() != nullptr) {
         return {ControlMessage::Refusal("the board is waiting for an answer in a dialog"), {}};
     }
+    if (request.verb == Verb::Note) {
+        if (view.Ledger().Running() == 0) {
+            return {ControlMessage::Refusal("no timer is running, so there is no period for a note"), {}};
+        }
+        PeriodSink::Correction note;
+        note.kind = PeriodSink::Correction::Kind::Note;
+        note.note = QString::fromStdString(request.note);
+        const PeriodSink::Corrected result = view.Correct(note);
+        if (result.outcome != PeriodSink::Corrected::Outcome::Done) {
+            return {ControlMessage::Refusal(result.problem.toStdString()), {}};
+        }
+        return {StateOf(view.Ledger(), clock), {}};
+    }
+    if (request.verb == Verb::Track) {
+        int row = request.row;
+        if (row == 0) {
+            auto found = ControlCommand::FindRow(view.Ledger(), QString::fromStdString(request.name));
+            if (auto* reply = std::get_if<Reply>(&found)) {
+                return {std::move(*reply), {}};
+            }
+            row = std::get<int>(found);
+        }
+        PeriodSink::Correction add;
+        add.kind = PeriodSink::Correction::Kind::Add;
+        add.index = row - 1;
+        add.name = view.Ledger().Name(row - 1);
+        add.start = request.start;
+        add.end = request.end;
+        add.note = QString::fromStdString(request.note);
+        // Made before the answer, which says whether it was.
+        const PeriodSink::Corrected result = view.Correct(add);
+        using Outcome = PeriodSink::Corrected::Outcome;
+        if (result.outcome != Outcome::Done) {
+            return {ControlMessage::Refusal(result.problem.toStdString(), result.outcome == Outcome::Failed
+                                                                              ? Reply::Kind::Error
+                                                                              : Reply::Kind::Invalid),
+                    {}};
+        }
+        return {StateOf(view.Ledger(), clock), {}};
+    }
     int row = request.verb == Verb::Start ? request.row : 0;
     if (request.verb == Verb::StartName) {
-        auto found = Find(view.Ledger(), QString::fromStdString(request.name));
+        auto found = ControlCommand::FindRow(view.Ledger(), QString::fromStdString(request.name));
         if (auto* reply = std::get_if<Reply>(&found)) {
             return {std::move(*reply), {}};
         }
@@ -114,7 +138,7 @@ bool AskToTheFront(const QString& profileLocation) {
     QElapsedTimer waited;
     waited.start();
     ControlChannel::Answer::Outcome outcome = ControlChannel::Answer::Outcome::NoBoard;
-    while ((outcome = ControlChannel::Ask(profileLocation, {Verb::Raise, 0, {}}, kFrontTimeoutMs).outcome) ==
+    while ((outcome = ControlChannel::Ask(profileLocation, {Verb::Raise}, kFrontTimeoutMs).outcome) ==
                ControlChannel::Answer::Outcome::NoBoard &&
            waited.elapsed() < kFrontTimeoutMs) {
         QThread::msleep(kFrontRetryMs);

@@ -137,6 +137,9 @@ int main(int argc, char** argv) {
         return 0;
     case CommandLine::Action::Control: {
         QCoreApplication core(argc, argv);
+        if (!commandLine.notice.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(StderrLine(commandLine.notice)));
+        }
         return ControlCommand::Run(commandLine);
     }
     case CommandLine::Action::Report: {

@@ -26,3 +26,10 @@ public:
     std::array<QString, kTimers> m_strShowPercent;
     QString m_strShowTotal;
 };
+
+// For a ledger that shows nothing on a form: a report, a command without a board.
+class NoBoardDisplay final : public BoardDisplay {
+public:
+    void PushFields() override {}
+    void ReadFields() override {}
+};

@@ -15,13 +15,6 @@ namespace BoardReport {
 
 namespace {
 
-// The ledger wants a display; the report shows nothing on a form.
-class NoDisplay final : public BoardDisplay {
-public:
-    void PushFields() override {}
-    void ReadFields() override {}
-};
-
 QString CsvField(const QString& value) {
     if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
         !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')) &&
@@ -83,7 +76,7 @@ QString RenderJson(const CTimerLedger& ledger) {
 } // namespace
 
 QString Render(Profile& profile, Format format, const std::optional<Kelvra::LivePeriod>& live) {
-    NoDisplay display;
+    NoBoardDisplay display;
     SettableClock clock(live ? live->now : 0);
     CTimerLedger ledger(profile, clock, display); // LoadTimers and ShowLive only read
 

@@ -13,15 +13,16 @@ constexpr char kHex[] = "0123456789ABCDEF";
 
 using Fields = std::vector<std::string_view>;
 
-constexpr std::pair<Request::Verb, std::string_view> kVerbs[] = {{Request::Verb::Raise, "raise"},
-                                                                 {Request::Verb::Start, "start"},
-                                                                 {Request::Verb::StartName, "start-name"},
-                                                                 {Request::Verb::Stop, "stop"},
-                                                                 {Request::Verb::Status, "status"}};
+constexpr std::pair<Request::Verb, std::string_view> kVerbs[] = {
+    {Request::Verb::Raise, "raise"},          {Request::Verb::Start, "start"},
+    {Request::Verb::StartName, "start-name"}, {Request::Verb::Stop, "stop"},
+    {Request::Verb::Status, "status"},        {Request::Verb::Note, "note"},
+    {Request::Verb::Track, "track"}};
 constexpr std::pair<Reply::Kind, std::string_view> kKinds[] = {{Reply::Kind::State, "state"},
                                                                {Reply::Kind::Unknown, "unknown"},
                                                                {Reply::Kind::Ambiguous, "ambiguous"},
-                                                               {Reply::Kind::Error, "error"}};
+                                                               {Reply::Kind::Error, "error"},
+                                                               {Reply::Kind::Invalid, "invalid"}};
 
 bool Plain(unsigned char c) {
     return c > ' ' && c <= '~' && c != '%';
@@ -254,7 +255,8 @@ bool ReadReplyFields(const Fields& fields, Reply& reply) {
             reply.candidates.push_back(Candidate{*row, std::move(*name)});
         }
         return true;
-    case Reply::Kind::Error: {
+    case Reply::Kind::Error:
+    case Reply::Kind::Invalid: {
         auto message = fields.size() == 2 ? DecodeText(fields[1]) : std::nullopt;
         if (!message) {
             return false;
@@ -268,9 +270,9 @@ bool ReadReplyFields(const Fields& fields, Reply& reply) {
 
 } // namespace
 
-Reply Refusal(std::string message) {
+Reply Refusal(std::string message, Reply::Kind kind) {
     Reply reply;
-    reply.kind = Reply::Kind::Error;
+    reply.kind = kind;
     reply.message = std::move(message);
     return reply;
 }
@@ -289,6 +291,14 @@ std::string Encode(const Request& request) {
         AppendNumber(out, request.row);
     } else if (request.verb == Request::Verb::StartName) {
         AppendField(out, request.name);
+    } else if (request.verb == Request::Verb::Note) {
+        AppendField(out, request.note);
+    } else if (request.verb == Request::Verb::Track) {
+        for (const std::int64_t number : {request.start, request.end, std::int64_t{request.row}}) {
+            AppendNumber(out, number);
+        }
+        AppendField(out, request.name);
+        AppendField(out, request.note);
     }
     out += '\n';
     return out;
@@ -313,6 +323,7 @@ std::string Encode(const Reply& reply) {
         }
         break;
     case Reply::Kind::Error:
+    case Reply::Kind::Invalid:
         AppendField(out, reply.message);
         break;
     }
@@ -331,7 +342,8 @@ Parsed<Request> ParseRequest(std::string_view bytes) {
         parsed.error = "unknown request";
         return parsed;
     }
-    Request request{*verb, 0, {}};
+    Request request;
+    request.verb = *verb;
     const std::size_t arguments = fields->size() - 1;
     bool bFits = arguments == 0;
     if (*verb == Request::Verb::Start) {
@@ -342,6 +354,27 @@ Parsed<Request> ParseRequest(std::string_view bytes) {
         std::optional<std::string> name = arguments == 1 ? DecodeText((*fields)[1]) : std::nullopt;
         bFits = name.has_value();
         request.name = std::move(name).value_or(std::string());
+    } else if (*verb == Request::Verb::Note) {
+        std::optional<std::string> note = arguments == 1 ? DecodeText((*fields)[1]) : std::nullopt;
+        bFits = note.has_value();
+        request.note = std::move(note).value_or(std::string());
+    } else if (*verb == Request::Verb::Track && arguments == 5) {
+        // Times within some 35,000 years, as a state's.
+        constexpr std::int64_t kTimeLimit = std::int64_t{1} << 40;
+        const auto start = DecodeNumber((*fields)[1]);
+        const auto end = DecodeNumber((*fields)[2]);
+        const auto row = DecodeRow((*fields)[3], 0);
+        auto name = DecodeText((*fields)[4]);
+        auto note = DecodeText((*fields)[5]);
+        bFits = start && end && row && name && note && *start >= -kTimeLimit && *start <= kTimeLimit &&
+                *end >= -kTimeLimit && *end <= kTimeLimit;
+        if (bFits) {
+            request.start = *start;
+            request.end = *end;
+            request.row = *row;
+            request.name = std::move(*name);
+            request.note = std::move(*note);
+        }
     }
     if (!bFits) {
         parsed.error = "wrong arguments for the request";

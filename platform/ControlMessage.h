@@ -18,24 +18,30 @@
 // line breaks or NULs travels whole; decoded fields must be UTF-8. Numbers are decimal, without a sign
 // other than a leading '-' and without leading zeros.
 //
-//   requests:  raise | start ROW | start-name NAME | stop | status
+//   requests:  raise | start ROW | start-name NAME | stop | status | note TEXT
+//              | track START END ROW NAME NOTE      a period added (ROW 0: the timer NAME fits)
 //   replies:   state ROW START NOW SECONDS NAME     the board after the request; ROW 0 is Stop
 //              unknown (ROW NAME)...                no timer has that name: every timer
 //              ambiguous (ROW NAME)...              the timers the name fits
+//              invalid MESSAGE                      what was asked cannot be (an overlap); nothing changed
 //              error MESSAGE                        the request was refused; nothing changed
 namespace ControlMessage {
 
-inline constexpr std::size_t kMaxRequestBytes = 4096;
+// A note of a thousand characters, each written %XX three times over, fits.
+inline constexpr std::size_t kMaxRequestBytes = 16384;
 inline constexpr std::size_t kMaxReplyBytes = 1 << 20;
 // The rows a request may name: the wire's own constant, since the parsers build without Qt (for the
 // fuzzer); RemoteControl.cpp checks it against the timer count.
 inline constexpr int kRows = 10;
 
 struct Request {
-    enum class Verb { Raise, Start, StartName, Stop, Status };
+    enum class Verb { Raise, Start, StartName, Stop, Status, Note, Track };
     Verb verb = Verb::Status;
-    int row = 0;      // Start: 1..kRows
-    std::string name; // StartName: UTF-8
+    int row = 0;            // Start: 1..kRows; Track: 0..kRows
+    std::string name{};     // StartName, Track: UTF-8
+    std::int64_t start = 0; // Track
+    std::int64_t end = 0;   // Track
+    std::string note{};     // Note, Track: UTF-8
     bool operator==(const Request&) const = default;
 };
 
@@ -56,11 +62,11 @@ struct Candidate {
 };
 
 struct Reply {
-    enum class Kind { State, Unknown, Ambiguous, Error };
+    enum class Kind { State, Unknown, Ambiguous, Error, Invalid };
     Kind kind = Kind::Error;
     State state;                       // State
     std::vector<Candidate> candidates; // Unknown, Ambiguous
-    std::string message;               // Error
+    std::string message;               // Error, Invalid
     bool operator==(const Reply&) const = default;
 };
 
@@ -71,7 +77,7 @@ template <typename Message> struct Parsed {
 
 // The replies that carry no state, built a member at a time (GCC 12 at -O3 warns that a braced State
 // may be used uninitialised).
-Reply Refusal(std::string message);
+Reply Refusal(std::string message, Reply::Kind kind = Reply::Kind::Error);
 Reply Candidates(Reply::Kind kind, std::vector<Candidate> candidates);
 
 std::string Encode(const Request& request);

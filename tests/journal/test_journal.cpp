@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -295,6 +296,63 @@ private Q_SLOTS:
             QueryOne(board.journalFile, "SELECT timer FROM events WHERE kind = 'rename' AND name = 'abc'"),
             0);
         QCOMPARE(QueryOne(board.journalFile, "SELECT timer FROM events WHERE kind = 'reset'"), 1);
+    }
+
+    // --track and --note: straight to the files with no board (a period after the last reset counts on
+    // the board, an overlap, a day that does not exist or a name of two timers is refused with status 2),
+    // then through a live board in a child process, whose running period takes the note.
+    void trackAndNoteFromTheCommandLine() {
+        QTemporaryDir dir;
+        const QString profileFile = dir.filePath(QStringLiteral("p.conf"));
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        {
+            Board board(dir.path(), now - 86400); // set up a day ago
+            board.Start();
+        }
+        const auto kelvra = [&](QStringList arguments) {
+            QProcess child;
+            child.start(qEnvironmentVariable("KELVRA_EXE"),
+                        QStringList{u"--profile"_s, profileFile} + arguments);
+            child.waitForFinished(30000);
+            return Run{child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1,
+                       child.readAllStandardOutput(), child.readAllStandardError()};
+        };
+        const auto local = [](qint64 utc) {
+            return QDateTime::fromSecsSinceEpoch(utc).toString(u"yyyy-MM-ddTHH:mm:ss"_s);
+        };
+        const QString note = u"Call \"Ann\", \u05e9\u05dc\u05d5\u05dd"_s;
+        Run run = kelvra({u"--track"_s, local(now - 7200), local(now - 3600), u"2"_s, u"--note"_s, note});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(ProfileSeconds(profileFile)[1], 3600);
+        QCOMPARE(JournalSeconds(profileFile + u".journal"_s), ProfileSeconds(profileFile));
+        run = kelvra({u"--track"_s, local(now - 4000), local(now - 3000), u"My Project Text 4"_s});
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.err.contains("overlap \"My Project Text 2\""), run.err.constData());
+        QCOMPARE(kelvra({u"--track"_s, u"2026-02-30T10:00"_s, u"2026-03-01T10:00"_s, u"1"_s}).code, 2);
+        QCOMPARE(kelvra({u"--track"_s, u"2026/02/03T10:00"_s, u"2026-03-01T10:00"_s, u"1"_s}).code, 2);
+        run = kelvra({u"--track"_s, local(now - 600), local(now - 300), u"My"_s});
+        QVERIFY(run.code == 2 && run.err.count("My Project Text") == 10);
+        QCOMPARE(kelvra({u"--note"_s, u"x"_s}).code, 3); // no board, no running period
+        run = kelvra({u"--report=csv"_s, u"--periods"_s});
+        QVERIFY2(run.out.contains(note.toUtf8().replace("\"", "\"\"")), run.out.constData());
+
+        // Through a live board: timer 3 runs there; the added period and the note are recorded by it.
+        QProcess board;
+        board.start(qEnvironmentVariable("KELVRA_BOARD_CHILD"), {profileFile});
+        QVERIFY(board.waitForReadyRead(20000));
+        QCOMPARE(board.readAllStandardOutput().trimmed(), QByteArray("running"));
+        QCOMPARE(kelvra({u"--track"_s, local(now - 3000), local(now - 2400), u"4"_s}).code, 0);
+        QCOMPARE(kelvra({u"--note"_s, QString(1200, u'n')}).code, 0); // cut to 1,000, and said
+        run = kelvra({u"--track"_s, local(QDateTime::currentSecsSinceEpoch() - 1),
+                      local(QDateTime::currentSecsSinceEpoch()), u"5"_s});
+        QCOMPARE(run.code, 2); // the running period
+        ::kill(static_cast<pid_t>(board.processId()), SIGTERM);
+        QVERIFY(board.waitForFinished(10000));
+        QCOMPARE(ProfileSeconds(profileFile)[3], 600);
+        QCOMPARE(JournalSeconds(profileFile + u".journal"_s), ProfileSeconds(profileFile));
+        QCOMPARE(QueryOne(profileFile + u".journal"_s,
+                          "SELECT length(note) FROM periods WHERE timer = 2 AND live = 1"),
+                 1000);
     }
 
     // A board killed while a timer runs: the next start charges what the heartbeat saw, at most a
