@@ -65,6 +65,18 @@ struct Model {
     }
 };
 
+// The open period's id, read from the files.
+qint64 OpenPeriod(const QString& journal) {
+    Journal reader(journal);
+    qint64 id = 0;
+    return reader.OpenForReading().Ok() &&
+                   reader.Database()
+                       .QueryInt("SELECT id FROM periods WHERE end_utc IS NULL AND live = 1", id)
+                       .Ok()
+               ? id
+               : 0;
+}
+
 int Run(const QString& folder) {
     BoardOnFiles board(folder, 1'800'000'000);
     board.Start();
@@ -76,6 +88,13 @@ int Run(const QString& folder) {
         board.clock.Advance(seconds);
         board.clock.StepWall(std::array<qint64, 4>{0, -3600, 3600, 86400}[passes++ % 4]);
         model.elapsed += seconds;
+    };
+    std::pair<qint64, qint64> gap;
+    using Kind = PeriodSink::Correction::Kind;
+    const auto correct = [&](const PeriodSink::Correction& correction) {
+        if (board.ledger.Correct(correction).outcome != PeriodSink::Corrected::Outcome::Done) {
+            std::printf("refused\n");
+        }
     };
     const auto heartbeat = [&] {
         board.ledger.Heartbeat();
@@ -130,10 +149,33 @@ int Run(const QString& folder) {
         [&] {
             // Away from 10 s to 5 s ago, discarded: charged to then, open again since, and seen now.
             pass(15);
-            board.ledger.SettleAway(board.ledger.Now() - 10, board.ledger.Now() - 5, false);
+            gap = {board.ledger.Now() - 10, board.ledger.Now() - 5};
+            board.ledger.SettleAway(gap.first, gap.second, false);
             model.elapsed -= 10;
             model.Charge(1);
             model.elapsed = model.seen = 5;
+        },
+        [&] {
+            // A period added where the time away was, then undone and done again.
+            pass(2);
+            correct(
+                {Kind::Add, 0, 8, board.ledger.Name(8), gap.first, gap.second, QStringLiteral("n"), false});
+            model.stored[8] += 5;
+        },
+        [&] {
+            correct({Kind::Undo, 0, -1, {}, 0, 0, {}, false});
+            model.stored[8] -= 5;
+        },
+        [&] {
+            correct({Kind::Redo, 0, -1, {}, 0, 0, {}, false});
+            model.stored[8] += 5;
+        },
+        [&] {
+            // The running period split two seconds after it began: the part before is charged now.
+            correct({Kind::Split, OpenPeriod(board.journalFile), -1, {}, gap.second + 2, 0, {}, false});
+            model.stored[1] += 2;
+            model.elapsed -= 2;
+            model.seen = std::max<qint64>(model.seen - 2, 0);
         },
         [&] {
             pass(20);

@@ -49,7 +49,8 @@ Outcome Drive(const QStringList& arguments, const QString& sync = {}, int n = 0)
 } // namespace
 
 // The board's changes, each killed at every sync call it makes: a first run, switches, heartbeats, time
-// added to the running timer, Reset All, undo, the names dialog's resets, time away discarded and the
+// added to the running timer, Reset All, undo, the names dialog's resets, time away discarded, a period
+// added in the past, undone and done again, the running period split, and the
 // charge at closing, with the calendar clock stepped while timers run; and a start killed at each of
 // its own while it recovers. Whatever the moment, the
 // next start finds a profile and a journal that agree, every period charged once, and the open period
