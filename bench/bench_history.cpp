@@ -1,8 +1,10 @@
 // The history window over ten years of heavy use (200,000 periods): opening it up to its first paint, and
-// moving to another week up to the repainted window; and what Undo Reset reads over that history.
+// moving to another week up to the repainted window; and a correction of a period, and its undo, each with
+// its journal transaction and its profile write, over that history.
 #include "GeneratedJournal.h"
 #include "board/KelvraView.h"
 #include "history/HistoryWindow.h"
+#include "journal/JournalQuery.h"
 #include "journal/JournalSink.h"
 #include "platform/Clock.h"
 #include "platform/Profile.h"
@@ -10,6 +12,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <algorithm>
+#include <array>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <memory>
@@ -32,9 +36,22 @@ protected:
 // week of the history.
 struct Board {
     Board()
-        : profile(std::make_shared<Profile>(dir.filePath(QStringLiteral("Kelvra.conf")))),
+        : profile(Agreeing(dir.filePath(QStringLiteral("Kelvra.conf")))),
           sink(GeneratedJournal::Shared().Path(), clock, *profile), view(profile, clock, nullptr, sink) {
         sink.Attach();
+    }
+    // A profile that holds what the journal sums up, as a board's would: nothing for a start to balance.
+    static std::shared_ptr<Profile> Agreeing(const QString& file) {
+        auto profile = std::make_shared<Profile>(file);
+        Journal journal(GeneratedJournal::Shared().Path());
+        std::array<qint64, 10> sums{};
+        if (journal.OpenForReading().Ok() && JournalQuery(journal).SecondsSinceReset(sums).Ok()) {
+            for (int i = 0; i < 10; ++i) {
+                profile->WriteProfileInt(QStringLiteral("TimerSec"), QString::number(i),
+                                         static_cast<int>(std::min<qint64>(sums[i], 1'000'000'000)));
+            }
+        }
+        return profile;
     }
     QTemporaryDir dir;
     SettableClock clock{GeneratedJournal::LastDay().addDays(-1).startOfDay().toSecsSinceEpoch() + 12 * 3600};
@@ -91,34 +108,72 @@ void BM_SwitchWeek(benchmark::State& state) {
     }
 }
 
-// Edit > Undo Reset after a Reset All of the whole history: what each timer held before it.
-void BM_UndoPlan(benchmark::State& state) {
+// The newest period that ended before `now`, and the correction that ends it a second earlier.
+PeriodSink::Correction ShorterLast(const QString& path, qint64 now) {
+    Journal journal(path);
+    PeriodSink::Correction edit;
+    edit.kind = PeriodSink::Correction::Kind::Edit;
+    Sql::Statement last;
+    if (journal.OpenForReading().Ok() &&
+        journal.Database()
+            .Prepare("SELECT id, timer, start_utc, end_utc FROM periods WHERE end_utc < ?1 AND live = 1 "
+                     "ORDER BY start_utc DESC LIMIT 1",
+                     last)
+            .Ok() &&
+        last.Bind(1, now).Next()) {
+        edit.period = last.Int(0);
+        edit.index = static_cast<int>(last.Int(1));
+        edit.start = last.Int(2);
+        edit.end = last.Int(3) - 1;
+    }
+    return edit;
+}
+
+// An edit of a period from the history window: one journal transaction, then the timer's profile entry.
+// Each is undone again outside the timing, so that every run edits the same period.
+void BM_EditPeriod(benchmark::State& state, bool bUndo) {
     if (!Ready(state)) {
         return;
     }
     Board board;
-    // Once for every run of this benchmark: a later reset would have nothing before it to sum.
-    if (!board.sink.UndoableReset()) {
-        struct : BoardDisplay {
-            void PushFields() override {}
-            void ReadFields() override {}
-        } display;
-        CTimerLedger(*board.profile, board.clock, display, board.sink).ClearAllSeconds();
-    }
+    const PeriodSink::Correction edit = ShorterLast(board.sink.Path(), board.clock.Now());
+    PeriodSink::Correction undo;
+    undo.kind = PeriodSink::Correction::Kind::Undo;
+    using Outcome = PeriodSink::Corrected::Outcome;
     for (auto _ : state) {
-        const std::vector<std::pair<int, qint64>> plan = board.sink.UndoPlan();
-        if (plan.size() != 10 || plan.front().second < 3600) {
-            state.SkipWithError("the plan holds no history");
+        if (bUndo) {
+            state.PauseTiming();
+        }
+        const bool bEdited = board.view.Correct(edit).outcome == Outcome::Done;
+        if (bUndo) {
+            state.ResumeTiming();
+        } else {
+            state.PauseTiming();
+        }
+        const bool bUndone = board.view.Correct(undo).outcome == Outcome::Done;
+        if (!bUndo) {
+            state.ResumeTiming();
+        }
+        if (!bEdited || !bUndone) {
+            state.SkipWithError("the correction was not made");
             return;
         }
-        benchmark::DoNotOptimize(plan.data());
     }
+}
+
+void BM_Edit(benchmark::State& state) {
+    BM_EditPeriod(state, false);
+}
+
+void BM_Undo(benchmark::State& state) {
+    BM_EditPeriod(state, true);
 }
 
 // Repeated, so that the median is what counts.
 BENCHMARK(BM_OpenHistory)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 BENCHMARK(BM_SwitchWeek)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
-BENCHMARK(BM_UndoPlan)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
+BENCHMARK(BM_Edit)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
+BENCHMARK(BM_Undo)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 
 } // namespace
 

@@ -57,10 +57,12 @@ Sql::Status JournalEdits::Overlapping(qint64 start, qint64 end, const std::vecto
     // open one apart, since it lasts until now rather than its last heartbeat.
     const QString sql =
         QStringLiteral(
-            "SELECT %1 FROM periods WHERE live = 1 AND end_utc IS NOT NULL AND start_utc < ?2 "
+            "SELECT %1 FROM periods INDEXED BY periods_by_start WHERE live = 1 AND end_utc IS NOT NULL "
+            "AND start_utc < ?2 "
             "AND end_utc > ?1 AND end_utc > start_utc AND start_utc >= ?1 - max(0, coalesce("
             "  (SELECT max(coalesce(end_utc, seen_utc) - start_utc) FROM periods), 0)) "
-            "UNION SELECT %1 FROM periods WHERE live = 1 AND end_utc IS NULL AND start_utc < ?2 AND ?3 > ?1 "
+            "UNION SELECT %1 FROM periods INDEXED BY periods_open WHERE live = 1 AND end_utc IS NULL AND "
+            "start_utc < ?2 AND ?3 > ?1 "
             "AND ?3 > start_utc ORDER BY 4")
             .arg(QLatin1String(kRowColumns));
     Sql::Status status = m_journal.Database().Prepare(sql.toUtf8().constData(), statement);

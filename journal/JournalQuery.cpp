@@ -50,6 +50,16 @@ Sql::Status JournalQuery::SecondsSinceReset(std::array<qint64, kTimers>& seconds
     // A period counts when it was closed after the reset, even if it was opened before: the board
     // charges a running period whole when it stops. Its close_seq is the newest event id when it was
     // charged. Only live rows count: what a correction replaced, or one undone, is no longer there.
+    // For one correction, its own few rows are taken first through their indexes, then counted.
+    const QString periods =
+        action == 0 ? QStringLiteral("periods")
+                    : QStringLiteral("(SELECT id, timer, start_utc, end_utc, live, close_seq FROM periods "
+                                     "WHERE made_by = ?1 UNION SELECT id, timer, start_utc, end_utc, live, "
+                                     "close_seq FROM periods WHERE gone_by = ?1)");
+    const QString events = action == 0 ? QStringLiteral("events")
+                                       : QStringLiteral("(SELECT id, timer, kind, seconds, live FROM events "
+                                                        "WHERE made_by = ?1 UNION SELECT id, timer, kind, "
+                                                        "seconds, live FROM events WHERE gone_by = ?1)");
     const QString sql =
         QStringLiteral(
             "WITH RECURSIVE timers(timer) AS (SELECT 0 UNION ALL SELECT timer + 1 FROM timers WHERE timer < "
@@ -61,15 +71,13 @@ Sql::Status JournalQuery::SecondsSinceReset(std::array<qint64, kTimers>& seconds
             "   WHERE e.kind = 'reset' AND e.timer = timers.timer AND e.live = 1)) "
             "  FROM timers) "
             "SELECT r.timer, "
-            "  (SELECT coalesce(sum(p.end_utc - p.start_utc), 0) FROM periods p "
-            "   WHERE %1 p.timer = r.timer AND p.end_utc IS NOT NULL AND p.live = 1 AND p.close_seq >= "
-            "r.seq) + "
-            "  (SELECT coalesce(sum(e.seconds), 0) FROM events e "
-            "   WHERE %2 e.kind IN ('balance', 'adjust', 'undo') AND e.live = 1 AND e.timer = r.timer "
+            "  (SELECT coalesce(sum(p.end_utc - p.start_utc), 0) FROM %1 p "
+            "   WHERE p.timer = r.timer AND p.end_utc IS NOT NULL AND p.live = 1 AND p.close_seq >= r.seq) + "
+            "  (SELECT coalesce(sum(e.seconds), 0) FROM %2 e "
+            "   WHERE e.kind IN ('balance', 'adjust', 'undo') AND e.live = 1 AND e.timer = r.timer "
             "   AND e.id > r.seq) "
             "FROM resets r")
-            .arg(action != 0 ? QStringLiteral("(p.made_by = ?1 OR p.gone_by = ?1) AND") : QString(),
-                 action != 0 ? QStringLiteral("(e.made_by = ?1 OR e.gone_by = ?1) AND") : QString());
+            .arg(periods, events);
     Sql::Status status = m_journal.Database().Prepare(sql.toUtf8().constData(), statement);
     if (!status.Ok()) {
         return status;
