@@ -57,9 +57,28 @@ qsizetype QtOptionLength(const QStringList& arguments, qsizetype i) {
     return 0;
 }
 
-// Strictly YYYY-MM-DD; an invalid date stays invalid.
-QDate ParseDate(const QString& text) {
-    return text.size() == 10 ? QDate::fromString(text, Qt::ISODate) : QDate();
+// Exactly YYYY-MM-DD in ASCII digits: Qt's own ISO reading also takes "2026/04/05".
+bool IsDateForm(const QString& text) {
+    if (text.size() != 10) {
+        return false;
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool bDigit = text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9');
+        if (i == 4 || i == 7 ? text[i] != QLatin1Char('-') : !bDigit) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// What is wrong with `text` as the date of `option`, or nothing.
+QString ParseDate(const QString& text, const QString& option, QDate& date) {
+    if (!IsDateForm(text)) {
+        return QStringLiteral("invalid date '%1' for --%2 (YYYY-MM-DD)").arg(text, option);
+    }
+    date = QDate(text.left(4).toInt(), text.mid(5, 2).toInt(), text.mid(8, 2).toInt());
+    return date.isValid() ? QString()
+                          : QStringLiteral("invalid date '%1' for --%2: no such day").arg(text, option);
 }
 
 // Fills in the dated report's options; returns what is wrong with them, or nothing.
@@ -92,10 +111,9 @@ QString ParseDatedReport(const QCommandLineParser& parser, const DatedOptions& o
     for (const auto& [option, date] :
          {std::pair{&options.from, &result.reportFrom}, std::pair{&options.to, &result.reportTo}}) {
         if (parser.isSet(*option)) {
-            *date = ParseDate(parser.value(*option));
-            if (!date->isValid()) {
-                return QStringLiteral("invalid date '%1' for --%2 (YYYY-MM-DD)")
-                    .arg(parser.value(*option), option->names().constFirst());
+            if (QString wrong = ParseDate(parser.value(*option), option->names().constFirst(), *date);
+                !wrong.isEmpty()) {
+                return wrong;
             }
         }
     }
@@ -181,6 +199,13 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     QStringList rest;
     bool reporting = false;
     bool bStatus = false;
+    QString twice; // the first option with one value given more than once
+    const auto once = [&twice](bool& bSeen, const char* name) {
+        if (bSeen && twice.isEmpty()) {
+            twice = QLatin1String(name);
+        }
+        bSeen = true;
+    };
     const QStringList formats{QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("json")};
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
@@ -189,7 +214,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
             i += length - 1;
         } else if (argument == QStringLiteral("--report") ||
                    argument.startsWith(QStringLiteral("--report="))) {
-            reporting = true;
+            once(reporting, "report");
             QString format = argument.section(QLatin1Char('='), 1);
             if (argument == QStringLiteral("--report") && i + 1 < arguments.size() &&
                 formats.contains(arguments[i + 1])) {
@@ -222,7 +247,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
                 return result;
             }
             result.statusFormat = *chosen;
-            bStatus = true;
+            once(bStatus, "status");
         } else {
             rest << argument;
         }
@@ -242,6 +267,17 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     }
     if (parser.isSet(version)) {
         result.action = Action::Version;
+        return result;
+    }
+    // Otherwise the last value would silently win.
+    for (const QCommandLineOption* option : {&profile, &journal, &by, &from, &to, &start}) {
+        if (twice.isEmpty() && parser.values(*option).size() > 1) {
+            twice = option->names().constLast();
+        }
+    }
+    if (!twice.isEmpty()) {
+        result.action = Action::Error;
+        result.text = QStringLiteral("--%1 may be given only once").arg(twice);
         return result;
     }
     if (parser.positionalArguments().size() > 1) {
