@@ -311,12 +311,12 @@ void CHistoryWindow::ShowTable(const JournalWeek& week) {
 }
 
 void CHistoryWindow::ShowPeriods() {
-    const std::vector<LocalDays::Piece> pieces = JournalWeek::PiecesOf(m_day, m_shown);
+    const std::vector<LivedDays::Piece> pieces = JournalWeek::PiecesOf(m_day, m_shown);
     while (m_periods->topLevelItemCount() > static_cast<int>(pieces.size())) {
         delete m_periods->takeTopLevelItem(m_periods->topLevelItemCount() - 1);
     }
     for (size_t n = 0; n < pieces.size(); ++n) {
-        const LocalDays::Piece& piece = pieces[n];
+        const LivedDays::Piece& piece = pieces[n];
         const int at = static_cast<int>(n);
         QTreeWidgetItem* item = m_periods->topLevelItem(at);
         if (item == nullptr) {

@@ -1,7 +1,7 @@
 #include "journal/JournalReport.h"
 
 #include "journal/JournalQuery.h"
-#include "journal/LocalDays.h"
+#include "journal/LivedDays.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QStringList>
 #include <algorithm>
+#include <map>
 #include <vector>
 
 namespace JournalReport {
@@ -16,7 +17,7 @@ namespace JournalReport {
 namespace {
 
 using Period = JournalQuery::Period;
-using Piece = LocalDays::Piece;
+using Piece = LivedDays::Piece;
 using Format = Kelvra::ReportFormat;
 
 // Text columns grow up to this width; a longer name is printed whole and pushes its row out.
@@ -159,19 +160,30 @@ QString JsonText(const QJsonObject& root) {
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact));
 }
 
-std::vector<Bucket> Gather(Unit unit, const LocalDays& days, const std::vector<Period>& periods) {
-    std::vector<Bucket> buckets;
-    std::vector<size_t> bucketOfDay(static_cast<size_t>(days.Count()));
-    for (int day = 0; day < days.Count(); ++day) {
-        const QString label = Label(unit, days.Day(day));
-        if (buckets.empty() || buckets.back().label != label) {
-            buckets.push_back(Bucket{label, {}, 0, false});
-        }
-        bucketOfDay[static_cast<size_t>(day)] = buckets.size() - 1;
+// What orders the buckets and tells them apart: a day's Julian day, a week's Monday's, a month's number.
+qint64 BucketKey(Unit unit, QDate day) {
+    switch (unit) {
+    case Unit::Week:
+        return day.toJulianDay() - day.dayOfWeek() + 1;
+    case Unit::Month:
+        return static_cast<qint64>(day.year()) * 12 + day.month();
+    case Unit::Day:
+    case Unit::Period:
+        break;
     }
+    return day.toJulianDay();
+}
+
+// Only the buckets that periods reach are made: a range of any length costs what its periods cost.
+std::vector<Bucket> Gather(Unit unit, LivedDays& days, const std::vector<Period>& periods) {
+    std::map<qint64, Bucket> byKey;
     for (const Period& period : periods) {
-        days.Split(period, [&](int day, qint64 start, qint64 end) {
-            Bucket& bucket = buckets[bucketOfDay[static_cast<size_t>(day)]];
+        days.Split(period, [&](QDate day, qint64 start, qint64 end) {
+            auto [at, bNew] = byKey.try_emplace(BucketKey(unit, day));
+            Bucket& bucket = at->second;
+            if (bNew) {
+                bucket.label = Label(unit, day);
+            }
             auto row = std::find_if(bucket.rows.begin(), bucket.rows.end(), [&](const Row& r) {
                 return r.index == period.index && r.name == period.name;
             });
@@ -184,11 +196,13 @@ std::vector<Bucket> Gather(Unit unit, const LocalDays& days, const std::vector<P
             bucket.bRunning = bucket.bRunning || period.bRunning;
         });
     }
-    std::erase_if(buckets, [](const Bucket& bucket) { return bucket.rows.empty(); });
-    for (Bucket& bucket : buckets) {
+    std::vector<Bucket> buckets;
+    buckets.reserve(byKey.size());
+    for (auto& [key, bucket] : byKey) {
         std::sort(bucket.rows.begin(), bucket.rows.end(), [](const Row& a, const Row& b) {
             return a.index != b.index ? a.index < b.index : a.name < b.name;
         });
+        buckets.push_back(std::move(bucket));
     }
     return buckets;
 }
@@ -311,13 +325,13 @@ QString Duration(qint64 seconds) {
 }
 
 Sql::Status Fetch(JournalQuery& query, QDate from, QDate to, std::vector<Period>& periods) {
-    const LocalDays days(from, to);
-    return query.Periods(days.Begin() - LocalDays::kShiftMargin, days.End() + LocalDays::kShiftMargin,
+    const LivedDays days(from, to);
+    return query.Periods(days.Begin() - LivedDays::kShiftMargin, days.End() + LivedDays::kShiftMargin,
                          periods);
 }
 
 QString Render(const Request& request, const std::vector<Period>& periods) {
-    const LocalDays days(request.from, request.to);
+    LivedDays days(request.from, request.to);
     if (request.unit != Unit::Period) {
         return RenderBuckets(request, request.from, request.to, Gather(request.unit, days, periods));
     }
