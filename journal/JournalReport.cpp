@@ -94,6 +94,11 @@ QString Stamp(qint64 utc, int offset) {
     return text;
 }
 
+// Timers are numbered from 1, as on the board, in the names dialog and for --start.
+QString RowNumber(int index) {
+    return QString::number(index + 1);
+}
+
 QString Flag(bool value) {
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
@@ -215,7 +220,7 @@ QString RenderBuckets(const Request& request, QDate from, QDate to, const std::v
         std::vector<bool> running{false};
         for (const Bucket& bucket : buckets) {
             for (const Row& row : bucket.rows) {
-                rows.push_back({bucket.label, QString::number(row.index), row.name, Duration(row.seconds)});
+                rows.push_back({bucket.label, RowNumber(row.index), row.name, Duration(row.seconds)});
                 running.push_back(row.bRunning);
             }
             rows.push_back({bucket.label, QString(), QStringLiteral("Total"), Duration(bucket.total)});
@@ -224,12 +229,12 @@ QString RenderBuckets(const Request& request, QDate from, QDate to, const std::v
         return TextTable(rows, running);
     }
     case Format::Csv: {
-        QString out = CsvLine({QStringLiteral("bucket"), QStringLiteral("row"), QStringLiteral("index"),
+        QString out = CsvLine({QStringLiteral("bucket"), QStringLiteral("kind"), QStringLiteral("row"),
                                QStringLiteral("name"), QStringLiteral("seconds"), QStringLiteral("time"),
                                QStringLiteral("running")});
         for (const Bucket& bucket : buckets) {
             for (const Row& row : bucket.rows) {
-                out += CsvLine({bucket.label, QStringLiteral("timer"), QString::number(row.index), row.name,
+                out += CsvLine({bucket.label, QStringLiteral("timer"), RowNumber(row.index), row.name,
                                 QString::number(row.seconds), Duration(row.seconds), Flag(row.bRunning)});
             }
             out += CsvLine({bucket.label, QStringLiteral("total"), QString(), QString(),
@@ -244,7 +249,7 @@ QString RenderBuckets(const Request& request, QDate from, QDate to, const std::v
     for (const Bucket& bucket : buckets) {
         QJsonArray timers;
         for (const Row& row : bucket.rows) {
-            timers.append(QJsonObject{{QStringLiteral("index"), row.index},
+            timers.append(QJsonObject{{QStringLiteral("row"), row.index + 1},
                                       {QStringLiteral("name"), row.name},
                                       {QStringLiteral("seconds"), row.seconds},
                                       {QStringLiteral("time"), Duration(row.seconds)},
@@ -271,19 +276,19 @@ QString RenderPieces(const Request& request, QDate from, QDate to, const std::ve
         for (const Piece& piece : pieces) {
             const Period& period = *piece.period;
             rows.push_back({Stamp(piece.start, piece.startOffset), Stamp(piece.end, piece.endOffset),
-                            QString::number(period.index), period.name, Duration(piece.end - piece.start)});
+                            RowNumber(period.index), period.name, Duration(piece.end - piece.start)});
             running.push_back(period.bRunning);
         }
         return TextTable(rows, running);
     }
     case Format::Csv: {
         QString out = CsvLine({QStringLiteral("id"), QStringLiteral("start"), QStringLiteral("end"),
-                               QStringLiteral("index"), QStringLiteral("name"), QStringLiteral("seconds"),
+                               QStringLiteral("row"), QStringLiteral("name"), QStringLiteral("seconds"),
                                QStringLiteral("time"), QStringLiteral("running")});
         for (const Piece& piece : pieces) {
             const Period& period = *piece.period;
             out += CsvLine({QString::number(period.id), Stamp(piece.start, piece.startOffset),
-                            Stamp(piece.end, piece.endOffset), QString::number(period.index), period.name,
+                            Stamp(piece.end, piece.endOffset), RowNumber(period.index), period.name,
                             QString::number(piece.end - piece.start), Duration(piece.end - piece.start),
                             Flag(period.bRunning)});
         }
@@ -298,7 +303,7 @@ QString RenderPieces(const Request& request, QDate from, QDate to, const std::ve
         array.append(QJsonObject{{QStringLiteral("id"), period.id},
                                  {QStringLiteral("start"), Stamp(piece.start, piece.startOffset)},
                                  {QStringLiteral("end"), Stamp(piece.end, piece.endOffset)},
-                                 {QStringLiteral("index"), period.index},
+                                 {QStringLiteral("row"), period.index + 1},
                                  {QStringLiteral("name"), period.name},
                                  {QStringLiteral("seconds"), piece.end - piece.start},
                                  {QStringLiteral("time"), Duration(piece.end - piece.start)},

@@ -142,9 +142,9 @@ private Q_SLOTS:
         QCOMPARE(csv.code, 0);
         QCOMPARE(
             csv.out,
-            QByteArray("id,start,end,index,name,seconds,time,running\r\n"
-                       "1,2026-12-07T09:00:00+01:00,2026-12-07T09:10:00+01:00,1,Done,600,0:10:00,false\r\n"
-                       "2,2026-12-07T09:10:00+01:00,2026-12-07T09:35:00+01:00,2,Now,1500,0:25:00,true\r\n"));
+            QByteArray("id,start,end,row,name,seconds,time,running\r\n"
+                       "1,2026-12-07T09:00:00+01:00,2026-12-07T09:10:00+01:00,2,Done,600,0:10:00,false\r\n"
+                       "2,2026-12-07T09:10:00+01:00,2026-12-07T09:35:00+01:00,3,Now,1500,0:25:00,true\r\n"));
         const Run text = Report(QStringLiteral("--report --by=day --from=2026-12-07"), journal.Path());
         const QList<QByteArray> lines = text.out.split('\n');
         QCOMPARE(lines.size(), 5); // the header, two timers, the total, and after the last newline
@@ -154,8 +154,8 @@ private Q_SLOTS:
         QCOMPARE(FileBytes(journal.Path()), bytes);
     }
 
-    // Whatever a name holds comes out whole in every form, and a timer named "Total" or with no name is
-    // never taken for a total.
+    // Whatever a name holds comes out whole in every form, next to its timer's row counted from 1 (as
+    // --start counts), and a timer named "Total" or with no name is never taken for a total.
     void hostileNamesComeOutWhole_data() {
         QTest::addColumn<QString>("unit");
         QTest::newRow("by day") << "--by=day";
@@ -163,7 +163,7 @@ private Q_SLOTS:
     }
     void hostileNamesComeOutWhole() {
         QFETCH(QString, unit);
-        const QStringList names = QStringLiteral("say \"hi\"|a,b|two\r\nlines|nul%1inside|%2|Total|")
+        const QStringList names = QStringLiteral("say \"hi\"|a,b|two\r\nlines|nul%1inside|%2|Total||h|i|Last")
                                       .arg(QChar(0))
                                       .arg(QString(10000, QLatin1Char('x')))
                                       .split(QLatin1Char('|'));
@@ -176,30 +176,39 @@ private Q_SLOTS:
         const auto report = [&](const char* format) {
             return QString::fromUtf8(Report(QStringLiteral("--report=%1 ").arg(format) + unit, journal).out);
         };
+        QStringList numbered; // "row=name"
+        for (int i = 0; i < names.size(); ++i) {
+            numbered << QStringLiteral("%1=%2").arg(i + 1).arg(names[i]);
+        }
         const QString text = report("text");
-        QVERIFY(std::all_of(names.begin(), names.end(),
-                            [&](const QString& name) { return text.contains(name); }));
+        for (int i = 0; i < names.size(); ++i) { // the "#" column is as wide as "10"
+            QVERIFY2(text.contains(QStringLiteral("  %1  ").arg(i + 1, -2) + names[i]),
+                     qPrintable(numbered[i]));
+        }
 
         const QList<QStringList> csv = ParseCsv(report("csv"));
         const QStringList header = csv.value(0);
-        const qsizetype row = header.indexOf(QStringLiteral("row")); // only by day has totals
+        const qsizetype kind = header.indexOf(QStringLiteral("kind")); // only by day has totals
         QStringList found;
         for (const QStringList& record : csv.mid(1)) {
             QCOMPARE(record.size(), header.size());
-            found << (row >= 0 && record[row] == QStringLiteral("total")
+            found << (kind >= 0 && record[kind] == QStringLiteral("total")
                           ? QStringLiteral("<total>")
-                          : record[header.indexOf(QStringLiteral("name"))]);
+                          : record[header.indexOf(QStringLiteral("row"))] + QLatin1Char('=') +
+                                record[header.indexOf(QStringLiteral("name"))]);
         }
-        QCOMPARE(found, row >= 0 ? names + QStringList{QStringLiteral("<total>")} : names);
+        QCOMPARE(found, kind >= 0 ? numbered + QStringList{QStringLiteral("<total>")} : numbered);
 
         const QJsonObject json = QJsonDocument::fromJson(report("json").toUtf8()).object();
         found.clear();
         for (const QJsonValue timer :
-             row >= 0 ? json[QStringLiteral("buckets")][0][QStringLiteral("timers")].toArray()
-                      : json[QStringLiteral("periods")].toArray()) {
-            found << timer[QStringLiteral("name")].toString();
+             kind >= 0 ? json[QStringLiteral("buckets")][0][QStringLiteral("timers")].toArray()
+                       : json[QStringLiteral("periods")].toArray()) {
+            found << QStringLiteral("%1=%2")
+                         .arg(timer[QStringLiteral("row")].toInt())
+                         .arg(timer[QStringLiteral("name")].toString());
         }
-        QCOMPARE(found, names);
+        QCOMPARE(found, numbered);
     }
 
     // A journal that cannot be read is a failure that names the file and the reason, never an empty report.
