@@ -56,7 +56,7 @@ QString Label(Unit unit, QDate day) {
     if (unit == Unit::Week) {
         int year = 0;
         const int week = day.weekNumber(&year);
-        return QStringLiteral("%1-W%2").arg(year).arg(week, 2, 10, QLatin1Char('0'));
+        return QStringLiteral("%1-W%2").arg(year, 4, 10, QLatin1Char('0')).arg(week, 2, 10, QLatin1Char('0'));
     }
     return day.toString(unit == Unit::Month ? QStringLiteral("yyyy-MM") : QStringLiteral("yyyy-MM-dd"));
 }

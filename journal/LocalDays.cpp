@@ -8,6 +8,13 @@ namespace {
 constexpr qint64 kDay = 86400;
 constexpr qint64 kEpochJulianDay = 2440588; // 1970-01-01
 
+// Qt 6.4 never returns from a zone's rule (TZ given as a POSIX rule with summer time) in the years 1 and
+// 2. The calendar repeats every 400 years, weekdays and all, and so does such a rule; an IANA zone keeps
+// its local mean time through both: the first years are read 400 years later.
+constexpr qint64 kCycleDays = 146097;
+constexpr qint64 kSafeJulianDay = 1722521; // 0004-01-01
+constexpr qint64 kSafeUtc = (kSafeJulianDay - kEpochJulianDay) * kDay;
+
 // Midnight of `day` on a clock that keeps `offset`.
 qint64 Midnight(QDate day, int offset) {
     return (day.toJulianDay() - kEpochJulianDay) * kDay - offset;
@@ -21,6 +28,9 @@ LocalDays::LocalDays(QDate from, QDate to, const QTimeZone& zone) : m_zone(zone)
 }
 
 int LocalDays::OffsetAt(qint64 utc) {
+    if (utc < kSafeUtc) {
+        return OffsetAt(utc + kCycleDays * kDay);
+    }
     const auto after = m_spans.upper_bound(utc);
     if (after != m_spans.begin() && utc < std::prev(after)->second.end) {
         return std::prev(after)->second.offset;
@@ -41,6 +51,9 @@ int LocalDays::OffsetAt(qint64 utc) {
 
 qint64 LocalDays::StartOf(QDate day) {
     const qint64 julian = day.toJulianDay();
+    if (julian < kSafeJulianDay) {
+        return StartOf(day.addDays(kCycleDays)) - kCycleDays * kDay;
+    }
     if (const auto known = m_starts.find(julian); known != m_starts.end()) {
         return known->second;
     }
