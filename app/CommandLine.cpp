@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <algorithm>
 #include <initializer_list>
 
 namespace {
@@ -11,6 +12,7 @@ struct DatedOptions {
     const QCommandLineOption& periods;
     const QCommandLineOption& from;
     const QCommandLineOption& to;
+    const QCommandLineOption& tz;
 };
 
 // The value that `word` names among `choices`, if any.
@@ -81,20 +83,42 @@ QString ParseDate(const QString& text, const QString& option, QDate& date) {
                           : QStringLiteral("invalid date '%1' for --%2: no such day").arg(text, option);
 }
 
+// A zone of the IANA database ("Europe/Berlin", "UTC"). Qt also takes any word it does not know, such as
+// "CEST", as a zone of offset 0, which would make a report in UTC without a word: only a name with a '/'
+// or one of Qt's list is taken, and never a POSIX rule.
+QTimeZone NamedZone(const QString& name) {
+    const bool bName = std::all_of(name.begin(), name.end(), [](QChar c) {
+        return c.unicode() < 0x80 && (c.isLetterOrNumber() || QLatin1String("/_+-").contains(c));
+    });
+    const QByteArray id = name.toLatin1();
+    if (!bName || (!name.contains(QLatin1Char('/')) && !QTimeZone::isTimeZoneIdAvailable(id))) {
+        return {};
+    }
+    return QTimeZone(id);
+}
+
 // Fills in the dated report's options; returns what is wrong with them, or nothing.
 QString ParseDatedReport(const QCommandLineParser& parser, const DatedOptions& options, bool reporting,
                          CommandLine& result) {
     const bool bBy = parser.isSet(options.by);
     const bool bPeriods = parser.isSet(options.periods);
-    const bool bRange = parser.isSet(options.from) || parser.isSet(options.to);
+    const bool bRange = parser.isSet(options.from) || parser.isSet(options.to) || parser.isSet(options.tz);
     if (!reporting && (bBy || bPeriods || bRange)) {
-        return QStringLiteral("--by, --periods, --from and --to go with --report");
+        return QStringLiteral("--by, --periods, --from, --to and --tz go with --report");
     }
     if (bBy && bPeriods) {
         return QStringLiteral("--by and --periods cannot be given together");
     }
     if (bRange && !bBy && !bPeriods) {
-        return QStringLiteral("--from and --to go with --by or --periods");
+        return QStringLiteral("--from, --to and --tz go with --by or --periods");
+    }
+    if (parser.isSet(options.tz)) {
+        result.reportZone = NamedZone(parser.value(options.tz));
+        if (!result.reportZone.isValid()) {
+            return QStringLiteral(
+                       "unknown time zone '%1' for --tz (an IANA name such as Europe/Berlin or UTC)")
+                .arg(parser.value(options.tz));
+        }
     }
     if (bPeriods) {
         result.reportUnit = JournalReport::Unit::Period;
@@ -152,21 +176,28 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         QStringLiteral("FORMAT"));
     const QCommandLineOption by(
         QStringLiteral("by"),
-        QStringLiteral("With --report: the time of each timer from the journal by local day, ISO week or "
-                       "month, with a total for each. UNIT: day, week or month."),
+        QStringLiteral("With --report: the time of each timer from the journal by day (of the time zone "
+                       "each period was lived in), ISO week or month, with a total for each. UNIT: day, "
+                       "week or month."),
         QStringLiteral("UNIT"));
     const QCommandLineOption periods(
         QStringLiteral("periods"),
         QStringLiteral("With --report: every period from the journal, with its start and end."));
     const QCommandLineOption from(
         QStringLiteral("from"),
-        QStringLiteral("With --by or --periods: begin at the local day DATE (YYYY-MM-DD; default: the "
-                       "day of the first period)."),
+        QStringLiteral("With --by or --periods: begin at the day DATE (YYYY-MM-DD; default: the day "
+                       "of the first period)."),
         QStringLiteral("DATE"));
     const QCommandLineOption to(
         QStringLiteral("to"),
-        QStringLiteral("With --by or --periods: end with the local day DATE, included (default: today)."),
+        QStringLiteral("With --by or --periods: end with the day DATE, included (default: today)."),
         QStringLiteral("DATE"));
+    const QCommandLineOption tz(
+        QStringLiteral("tz"),
+        QStringLiteral("With --by or --periods: every period in the time zone ZONE (an IANA name such as "
+                       "Europe/Berlin or UTC), its days cut at ZONE's midnights and its times with ZONE's "
+                       "offsets (default: each period in the zone it was lived in)."),
+        QStringLiteral("ZONE"));
     const QCommandLineOption start(
         QStringLiteral("start"),
         QStringLiteral("Switch the running board to a timer, as a click on its name does: its row (1 to 10), "
@@ -188,6 +219,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     parser.addOption(periods);
     parser.addOption(from);
     parser.addOption(to);
+    parser.addOption(tz);
     parser.addOption(start);
     parser.addOption(stop);
     parser.addOption(status);
@@ -270,7 +302,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         return result;
     }
     // Otherwise the last value would silently win.
-    for (const QCommandLineOption* option : {&profile, &journal, &by, &from, &to, &start}) {
+    for (const QCommandLineOption* option : {&profile, &journal, &by, &from, &to, &tz, &start}) {
         if (twice.isEmpty() && parser.values(*option).size() > 1) {
             twice = option->names().constLast();
         }
@@ -293,7 +325,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         result.journalFile = QFileInfo(parser.value(journal)).absoluteFilePath();
     }
     result.document = parser.positionalArguments().value(0);
-    const QString problem = ParseDatedReport(parser, {by, periods, from, to}, reporting, result);
+    const QString problem = ParseDatedReport(parser, {by, periods, from, to, tz}, reporting, result);
     if (!problem.isEmpty()) {
         result.action = Action::Error;
         result.text = problem;

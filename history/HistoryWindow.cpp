@@ -369,7 +369,8 @@ QString CHistoryWindow::Csv() const {
     const bool bDay = IsPeriodsView();
     const JournalReport::Request request{bDay ? JournalReport::Unit::Period : JournalReport::Unit::Day,
                                          Kelvra::ReportFormat::Csv, bDay ? m_day : m_monday,
-                                         bDay ? m_day : m_monday.addDays(JournalWeek::kDays - 1)};
+                                         bDay ? m_day : m_monday.addDays(JournalWeek::kDays - 1),
+                                         QTimeZone()}; // each period in the zone it was lived in, as shown
     return JournalReport::Render(request, m_shown);
 }
 

@@ -329,14 +329,15 @@ QString Duration(qint64 seconds) {
     return text;
 }
 
-Sql::Status Fetch(JournalQuery& query, QDate from, QDate to, std::vector<Period>& periods) {
-    const LivedDays days(from, to);
+Sql::Status Fetch(JournalQuery& query, QDate from, QDate to, std::vector<Period>& periods,
+                  const QTimeZone& zone) {
+    const LivedDays days(from, to, zone);
     return query.Periods(days.Begin() - LivedDays::kShiftMargin, days.End() + LivedDays::kShiftMargin,
                          periods);
 }
 
 QString Render(const Request& request, const std::vector<Period>& periods) {
-    LivedDays days(request.from, request.to);
+    LivedDays days(request.from, request.to, request.zone);
     if (request.unit != Unit::Period) {
         return RenderBuckets(request, request.from, request.to, Gather(request.unit, days, periods));
     }
@@ -349,7 +350,7 @@ Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QSt
     range.to = request.to.isValid() ? request.to : std::max(today, request.from);
     if (!range.from.isValid()) {
         std::optional<QDate> first;
-        const Sql::Status status = query.FirstDay(first);
+        const Sql::Status status = query.FirstDay(first, range.zone);
         if (!status.Ok()) {
             return status;
         }
@@ -359,7 +360,7 @@ Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QSt
         return {21 /* SQLITE_MISUSE */, QStringLiteral("the range ends before it begins")};
     }
     std::vector<Period> periods;
-    const Sql::Status status = Fetch(query, range.from, range.to, periods);
+    const Sql::Status status = Fetch(query, range.from, range.to, periods, range.zone);
     if (!status.Ok()) {
         return status;
     }

@@ -47,7 +47,8 @@ void JournalWeek::ApplyRunning(std::vector<Period>& periods, int index, const QS
         open->end = std::max(open->end, now);
         return;
     }
-    periods.push_back(Period{0, index, name, start, now, Journal::LocalOffset(start), true});
+    periods.push_back(
+        Period{0, index, name, start, now, Journal::LocalOffset(start), true, Journal::LocalZone()});
 }
 
 std::vector<LivedDays::Piece> JournalWeek::PiecesOf(QDate day, const std::vector<Period>& periods) {

@@ -10,11 +10,30 @@ QTimeZone SystemZone() {
 
 } // namespace
 
-LivedDays::LivedDays(QDate from, QDate to) : m_local(from, to, SystemZone()) {}
+LivedDays::LivedDays(QDate from, QDate to, const QTimeZone& zone)
+    : m_from(from), m_to(to), m_bOneZone(zone.isValid()), m_shown(from, to, m_bOneZone ? zone : SystemZone()),
+      m_shownId(QString::fromUtf8(m_shown.Zone().id())) {}
 
 LocalDays& LivedDays::DaysOf(const Period& period, qint64& shift) {
-    shift = period.utcOffset - m_local.OffsetAt(period.start);
-    return m_local;
+    shift = 0;
+    if (m_bOneZone || period.zone == m_shownId) {
+        return m_shown;
+    }
+    if (!period.zone.isEmpty()) {
+        auto lived = m_lived.find(period.zone);
+        if (lived == m_lived.end()) {
+            const QTimeZone zone(period.zone.toUtf8());
+            lived = m_lived
+                        .emplace(period.zone,
+                                 zone.isValid() ? std::make_unique<LocalDays>(m_from, m_to, zone) : nullptr)
+                        .first;
+        }
+        if (lived->second) {
+            return *lived->second;
+        }
+    }
+    shift = period.utcOffset - m_shown.OffsetAt(period.start);
+    return m_shown;
 }
 
 std::vector<LivedDays::Piece> LivedDays::Pieces(const std::vector<Period>& periods) {

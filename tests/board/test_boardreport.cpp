@@ -41,7 +41,6 @@ private Q_SLOTS:
         QCOMPARE(csv[1], u"1,\"Smith, \"\"Ace\"\" & Co\",3600,\"  1:00:00\",33.3 %"_s);
         QCOMPARE(csv[2], u"2,Zürich Ω 東京,7200,\"  2:00:00\",66.7 %"_s);
         QCOMPARE(csv[4], u"4,\" padded \",0,\"  0:00:00\",0.0 %"_s);
-        QCOMPARE(csv[10], u"10,,0,\"  0:00:00\",0.0 %"_s);
         QCOMPARE(csv[11], u",Total,10800,\"  3:00:00\","_s);
 
         const QJsonDocument json =
