@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTimeZone>
+#include <algorithm>
 #include <initializer_list>
 
 namespace {
@@ -14,6 +15,7 @@ struct DatedOptions {
     const QCommandLineOption& periods;
     const QCommandLineOption& from;
     const QCommandLineOption& to;
+    const QCommandLineOption& tz;
 };
 
 // The value that `word` names among `choices`, if any.
@@ -60,9 +62,42 @@ qsizetype QtOptionLength(const QStringList& arguments, qsizetype i) {
     return 0;
 }
 
-// Strictly YYYY-MM-DD; an invalid date stays invalid.
-QDate ParseDate(const QString& text) {
-    return text.size() == 10 ? QDate::fromString(text, Qt::ISODate) : QDate();
+// Exactly YYYY-MM-DD in ASCII digits: Qt's own ISO reading also takes "2026/04/05".
+bool IsDateForm(const QString& text) {
+    if (text.size() != 10) {
+        return false;
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool bDigit = text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9');
+        if (i == 4 || i == 7 ? text[i] != QLatin1Char('-') : !bDigit) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// What is wrong with `text` as the date of `option`, or nothing.
+QString ParseDate(const QString& text, const QString& option, QDate& date) {
+    if (!IsDateForm(text)) {
+        return QStringLiteral("invalid date '%1' for --%2 (YYYY-MM-DD)").arg(text, option);
+    }
+    date = QDate(text.left(4).toInt(), text.mid(5, 2).toInt(), text.mid(8, 2).toInt());
+    return date.isValid() ? QString()
+                          : QStringLiteral("invalid date '%1' for --%2: no such day").arg(text, option);
+}
+
+// A zone of the IANA database ("Europe/Berlin", "UTC"). Qt also takes any word it does not know, such as
+// "CEST", as a zone of offset 0, which would make a report in UTC without a word: only a name with a '/'
+// or one of Qt's list is taken, and never a POSIX rule.
+QTimeZone NamedZone(const QString& name) {
+    const bool bName = std::all_of(name.begin(), name.end(), [](QChar c) {
+        return c.unicode() < 0x80 && (c.isLetterOrNumber() || QLatin1String("/_+-").contains(c));
+    });
+    const QByteArray id = name.toLatin1();
+    if (!bName || (!name.contains(QLatin1Char('/')) && !QTimeZone::isTimeZoneIdAvailable(id))) {
+        return {};
+    }
+    return QTimeZone(id);
 }
 
 // A moment of --track: YYYY-MM-DDTHH:MM[:SS], local time unless it ends with Z or an offset (+02:00).
@@ -107,15 +142,23 @@ QString ParseDatedReport(const QCommandLineParser& parser, const DatedOptions& o
                          CommandLine& result) {
     const bool bBy = parser.isSet(options.by);
     const bool bPeriods = parser.isSet(options.periods);
-    const bool bRange = parser.isSet(options.from) || parser.isSet(options.to);
+    const bool bRange = parser.isSet(options.from) || parser.isSet(options.to) || parser.isSet(options.tz);
     if (!reporting && (bBy || bPeriods || bRange)) {
-        return QStringLiteral("--by, --periods, --from and --to go with --report");
+        return QStringLiteral("--by, --periods, --from, --to and --tz go with --report");
     }
     if (bBy && bPeriods) {
         return QStringLiteral("--by and --periods cannot be given together");
     }
     if (bRange && !bBy && !bPeriods) {
-        return QStringLiteral("--from and --to go with --by or --periods");
+        return QStringLiteral("--from, --to and --tz go with --by or --periods");
+    }
+    if (parser.isSet(options.tz)) {
+        result.reportZone = NamedZone(parser.value(options.tz));
+        if (!result.reportZone.isValid()) {
+            return QStringLiteral(
+                       "unknown time zone '%1' for --tz (an IANA name such as Europe/Berlin or UTC)")
+                .arg(parser.value(options.tz));
+        }
     }
     if (bPeriods) {
         result.reportUnit = JournalReport::Unit::Period;
@@ -132,10 +175,9 @@ QString ParseDatedReport(const QCommandLineParser& parser, const DatedOptions& o
     for (const auto& [option, date] :
          {std::pair{&options.from, &result.reportFrom}, std::pair{&options.to, &result.reportTo}}) {
         if (parser.isSet(*option)) {
-            *date = ParseDate(parser.value(*option));
-            if (!date->isValid()) {
-                return QStringLiteral("invalid date '%1' for --%2 (YYYY-MM-DD)")
-                    .arg(parser.value(*option), option->names().constFirst());
+            if (QString wrong = ParseDate(parser.value(*option), option->names().constFirst(), *date);
+                !wrong.isEmpty()) {
+                return wrong;
             }
         }
     }
@@ -174,21 +216,28 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         QStringLiteral("FORMAT"));
     const QCommandLineOption by(
         QStringLiteral("by"),
-        QStringLiteral("With --report: the time of each timer from the journal by local day, ISO week or "
-                       "month, with a total for each. UNIT: day, week or month."),
+        QStringLiteral("With --report: the time of each timer from the journal by day (of the time zone "
+                       "each period was lived in), ISO week or month, with a total for each. UNIT: day, "
+                       "week or month."),
         QStringLiteral("UNIT"));
     const QCommandLineOption periods(
         QStringLiteral("periods"),
         QStringLiteral("With --report: every period from the journal, with its start and end."));
     const QCommandLineOption from(
         QStringLiteral("from"),
-        QStringLiteral("With --by or --periods: begin at the local day DATE (YYYY-MM-DD; default: the "
-                       "day of the first period)."),
+        QStringLiteral("With --by or --periods: begin at the day DATE (YYYY-MM-DD; default: the day "
+                       "of the first period)."),
         QStringLiteral("DATE"));
     const QCommandLineOption to(
         QStringLiteral("to"),
-        QStringLiteral("With --by or --periods: end with the local day DATE, included (default: today)."),
+        QStringLiteral("With --by or --periods: end with the day DATE, included (default: today)."),
         QStringLiteral("DATE"));
+    const QCommandLineOption tz(
+        QStringLiteral("tz"),
+        QStringLiteral("With --by or --periods: every period in the time zone ZONE (an IANA name such as "
+                       "Europe/Berlin or UTC), its days cut at ZONE's midnights and its times with ZONE's "
+                       "offsets (default: each period in the zone it was lived in)."),
+        QStringLiteral("ZONE"));
     const QCommandLineOption start(
         QStringLiteral("start"),
         QStringLiteral("Switch the running board to a timer, as a click on its name does: its row (1 to 10), "
@@ -221,6 +270,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     parser.addOption(periods);
     parser.addOption(from);
     parser.addOption(to);
+    parser.addOption(tz);
     parser.addOption(start);
     parser.addOption(stop);
     parser.addOption(status);
@@ -234,6 +284,13 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     QStringList rest;
     bool reporting = false;
     bool bStatus = false;
+    QString twice; // the first option with one value given more than once
+    const auto once = [&twice](bool& bSeen, const char* name) {
+        if (bSeen && twice.isEmpty()) {
+            twice = QLatin1String(name);
+        }
+        bSeen = true;
+    };
     const QStringList formats{QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("json")};
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
@@ -242,7 +299,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
             i += length - 1;
         } else if (argument == QStringLiteral("--report") ||
                    argument.startsWith(QStringLiteral("--report="))) {
-            reporting = true;
+            once(reporting, "report");
             QString format = argument.section(QLatin1Char('='), 1);
             if (argument == QStringLiteral("--report") && i + 1 < arguments.size() &&
                 formats.contains(arguments[i + 1])) {
@@ -275,7 +332,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
                 return result;
             }
             result.statusFormat = *chosen;
-            bStatus = true;
+            once(bStatus, "status");
         } else {
             rest << argument;
         }
@@ -295,6 +352,18 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     }
     if (parser.isSet(version)) {
         result.action = Action::Version;
+        return result;
+    }
+    // Otherwise the last value would silently win.
+    for (const QCommandLineOption* option :
+         {&profile, &journal, &by, &from, &to, &tz, &start, &track, &note}) {
+        if (twice.isEmpty() && parser.values(*option).size() > 1) {
+            twice = option->names().constLast();
+        }
+    }
+    if (!twice.isEmpty()) {
+        result.action = Action::Error;
+        result.text = QStringLiteral("--%1 may be given only once").arg(twice);
         return result;
     }
     // --track START END N|NAME: the two after START come as positional arguments.
@@ -317,7 +386,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         result.journalFile = QFileInfo(parser.value(journal)).absoluteFilePath();
     }
     result.document = bTrack ? QString() : parser.positionalArguments().value(0);
-    const QString problem = ParseDatedReport(parser, {by, periods, from, to}, reporting, result);
+    const QString problem = ParseDatedReport(parser, {by, periods, from, to, tz}, reporting, result);
     if (!problem.isEmpty()) {
         result.action = Action::Error;
         result.text = problem;

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
@@ -29,8 +30,13 @@ Sql::Status Render(Journal& journal, const CommandLine& commandLine,
                    const std::optional<Kelvra::LivePeriod>& live, QString& out) {
     JournalQuery query(journal);
     const JournalReport::Request request{*commandLine.reportUnit, commandLine.reportFormat,
-                                         commandLine.reportFrom, commandLine.reportTo};
-    return JournalReport::Render(query, request, QDate::currentDate(), out, live);
+                                         commandLine.reportFrom, commandLine.reportTo,
+                                         commandLine.reportZone};
+    // With --tz, "today" is the date there.
+    const QDate today = commandLine.reportZone.isValid()
+                            ? QDateTime::currentDateTimeUtc().toTimeZone(commandLine.reportZone).date()
+                            : QDate::currentDate();
+    return JournalReport::Render(query, request, today, out, live);
 }
 
 // A dated report reads the journal only; a journal it cannot read is a failure, never an empty report.

@@ -29,7 +29,7 @@ void Render(benchmark::State& state, JournalReport::Unit unit, Kelvra::ReportFor
         Sql::Status status = journal.OpenForReading();
         if (status.Ok()) {
             JournalQuery query(journal);
-            status = JournalReport::Render(query, {unit, format, {}, kLastDay}, kLastDay, out);
+            status = JournalReport::Render(query, {unit, format, {}, kLastDay, {}}, kLastDay, out);
         }
         if (!status.Ok()) {
             state.SkipWithError("the report failed");

@@ -43,12 +43,14 @@ QString RenderText(const CTimerLedger& ledger) {
 }
 
 QString RenderCsv(const CTimerLedger& ledger) {
-    QString out = QStringLiteral("index,name,seconds,time,share\r\n");
+    // Rows are numbered from 1, as on the board, in the names dialog and for --start.
+    QString out = QStringLiteral("row,name,seconds,time,share\r\n");
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
-        out += QStringList{QString::number(i), CsvField(ledger.Name(i)), QString::number(ledger.Seconds(i)),
-                           CsvField(ledger.TimeText(i)), CsvField(ledger.PercentText(i))}
-                   .join(QLatin1Char(',')) +
-               QStringLiteral("\r\n");
+        out +=
+            QStringList{QString::number(i + 1), CsvField(ledger.Name(i)), QString::number(ledger.Seconds(i)),
+                        CsvField(ledger.TimeText(i)), CsvField(ledger.PercentText(i))}
+                .join(QLatin1Char(',')) +
+            QStringLiteral("\r\n");
     }
     out += QStringList{QString(), QStringLiteral("Total"), QString::number(ledger.TotalSeconds()),
                        CsvField(ledger.TotalText()), QString()}
@@ -60,7 +62,7 @@ QString RenderCsv(const CTimerLedger& ledger) {
 QString RenderJson(const CTimerLedger& ledger) {
     QJsonArray timers;
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
-        timers.append(QJsonObject{{QStringLiteral("index"), i},
+        timers.append(QJsonObject{{QStringLiteral("row"), i + 1},
                                   {QStringLiteral("name"), ledger.Name(i)},
                                   {QStringLiteral("seconds"), ledger.Seconds(i)},
                                   {QStringLiteral("time"), ledger.TimeText(i)},

@@ -382,17 +382,17 @@ void CHistoryWindow::ShowTable(const JournalWeek& week) {
 }
 
 void CHistoryWindow::ShowPeriods() {
-    const std::vector<LocalDays::Piece> pieces = JournalWeek::PiecesOf(m_day, m_shown);
+    const std::vector<LivedDays::Piece> pieces = JournalWeek::PiecesOf(m_day, m_shown);
     while (m_periods->topLevelItemCount() > static_cast<int>(pieces.size())) {
         delete m_periods->takeTopLevelItem(m_periods->topLevelItemCount() - 1);
     }
-    const bool bOffsets = std::any_of(pieces.begin(), pieces.end(), [&](const LocalDays::Piece& piece) {
+    const bool bOffsets = std::any_of(pieces.begin(), pieces.end(), [&](const LivedDays::Piece& piece) {
         return piece.startOffset != pieces.front().startOffset ||
                piece.endOffset != pieces.front().startOffset;
     });
     qint64 total = 0;
     for (size_t n = 0; n < pieces.size(); ++n) {
-        const LocalDays::Piece& piece = pieces[n];
+        const LivedDays::Piece& piece = pieces[n];
         const JournalQuery::Period& period = *piece.period;
         const int at = static_cast<int>(n);
         QTreeWidgetItem* item = m_periods->topLevelItem(at);
@@ -667,7 +667,8 @@ QString CHistoryWindow::Csv() const {
     const bool bDay = IsPeriodsView();
     const JournalReport::Request request{bDay ? JournalReport::Unit::Period : JournalReport::Unit::Day,
                                          Kelvra::ReportFormat::Csv, bDay ? m_day : m_monday,
-                                         bDay ? m_day : m_monday.addDays(JournalWeek::kDays - 1)};
+                                         bDay ? m_day : m_monday.addDays(JournalWeek::kDays - 1),
+                                         QTimeZone()}; // each period in the zone it was lived in, as shown
     return JournalReport::Render(request, m_shown);
 }
 

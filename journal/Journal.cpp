@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimeZone>
 
 namespace {
 
@@ -49,9 +50,13 @@ const char* const kVersion2Indexes =
 const char* const kVersion3State =
     "CREATE TABLE profile_state(timer INTEGER PRIMARY KEY, asked INTEGER NOT NULL, disk INTEGER NOT NULL);";
 
-// Version 4: the past can be corrected. A correction never rewrites a row: the rows it replaces stop being
-// `live` and name it in `gone_by`, the rows it writes name it in `made_by`, so that undoing it (and doing
-// it again) only turns rows off and on. Every sum counts live rows alone. `actions` is the list of the
+// Version 4, first: the zone each period was lived in (its IANA id), so that reports cut its days at that
+// zone's midnights and show that zone's offsets, wherever they are made. NULL for a period recorded before.
+const char* const kVersion4Zone = "ALTER TABLE periods ADD COLUMN zone TEXT;";
+
+// Version 4, then: the past can be corrected. A correction never rewrites a row: the rows it replaces stop
+// being `live` and name it in `gone_by`, the rows it writes name it in `made_by`, so that undoing it (and
+// doing it again) only turns rows off and on. Every sum counts live rows alone. `actions` is the list of the
 // user's changes that Edit > Undo can take back (state 1 done, 0 undone, -1 beyond redo); a period has a
 // note, and an adjustment the day it counts on (`day`, NULL: the day it was made).
 const char* const kVersion4Edits =
@@ -125,6 +130,11 @@ Journal::~Journal() = default;
 
 int Journal::LocalOffset(qint64 utc) {
     return QDateTime::fromSecsSinceEpoch(utc).offsetFromUtc();
+}
+
+QString Journal::LocalZone() {
+    const QByteArray id = QTimeZone::systemTimeZoneId();
+    return QTimeZone(id).isValid() ? QString::fromUtf8(id) : QString();
 }
 
 QString Journal::AsideName(const QString& file) {
@@ -261,6 +271,9 @@ Sql::Status Journal::Migrate(bool& created) {
         status = m_db.Exec(kVersion3State);
     }
     if (status.Ok() && version < 4) {
+        status = m_db.Exec(kVersion4Zone);
+    }
+    if (status.Ok() && version < 4) {
         status = m_db.Exec(kVersion4Edits);
     }
     if (status.Ok()) {
@@ -275,14 +288,14 @@ Sql::Status Journal::Migrate(bool& created) {
 
 Sql::Status Journal::Prepare() {
     const std::pair<Sql::Statement*, const char*> statements[] = {
-        {&m_begin,
-         "INSERT INTO periods(timer, name, start_utc, seen_utc, utc_offset) VALUES(?1, ?2, ?3, ?5, ?4)"},
+        {&m_begin, "INSERT INTO periods(timer, name, start_utc, seen_utc, utc_offset, zone) "
+                   "VALUES(?1, ?2, ?3, ?5, ?4, ?6)"},
         {&m_end,
          "UPDATE periods SET end_utc = ?2, seen_utc = ?2, "
          "close_seq = (SELECT coalesce(max(id), 0) FROM events) WHERE end_utc IS NULL AND timer = ?1"},
         {&m_endMissing,
-         "INSERT INTO periods(timer, name, start_utc, end_utc, seen_utc, utc_offset, close_seq) "
-         "VALUES(?1, ?2, ?3, ?4, ?4, ?5, (SELECT coalesce(max(id), 0) FROM events))"},
+         "INSERT INTO periods(timer, name, start_utc, end_utc, seen_utc, utc_offset, close_seq, zone) "
+         "VALUES(?1, ?2, ?3, ?4, ?4, ?5, (SELECT coalesce(max(id), 0) FROM events), ?6)"},
         {&m_touch, "UPDATE periods SET seen_utc = ?1 WHERE end_utc IS NULL"},
         {&m_event, "INSERT INTO events(at_utc, utc_offset, kind, timer, name, seconds, day) "
                    "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)"},
@@ -320,7 +333,11 @@ Sql::Status Journal::Prepare() {
     return {};
 }
 
+// A zone Qt cannot use is left NULL: the period's offset alone then places it, as before version 4.
 Sql::Status Journal::BeginPeriod(int index, const QString& name, qint64 start, qint64 seen) {
+    if (const QString zone = LocalZone(); !zone.isEmpty()) {
+        m_begin.Bind(6, zone);
+    }
     return m_begin.Bind(1, index)
         .Bind(2, name)
         .Bind(3, start)
@@ -332,6 +349,9 @@ Sql::Status Journal::BeginPeriod(int index, const QString& name, qint64 start, q
 Sql::Status Journal::EndPeriod(int index, const QString& name, qint64 start, qint64 end) {
     Sql::Status status = m_end.Bind(1, index).Bind(2, end).Run();
     if (status.Ok() && m_db.Changes() == 0) {
+        if (const QString zone = LocalZone(); !zone.isEmpty()) {
+            m_endMissing.Bind(6, zone);
+        }
         status = m_endMissing.Bind(1, index)
                      .Bind(2, name)
                      .Bind(3, start)

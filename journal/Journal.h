@@ -10,8 +10,8 @@
 #include <vector>
 
 // The journal of periods: every period a timer ran (timer index, its name then, start, end, last seen,
-// the local UTC offset at its start) and every event that changed the totals, in one SQLite file in
-// WAL mode with synchronous=FULL, so each call that returns success is on disk.
+// the local UTC offset at its start, the zone it was lived in) and every event that changed the totals,
+// in one SQLite file in WAL mode with synchronous=FULL, so each call that returns success is on disk.
 //
 // One writer: the board that holds the profile's instance lock. Reports open it read-only, also while
 // a board writes. A file that SQLite finds damaged (JournalHealth) is salvaged: its readable rows go into
@@ -85,6 +85,8 @@ public:
 
     // Seconds east of UTC in the local zone at `utc`.
     static int LocalOffset(qint64 utc);
+    // The local zone's id as Qt knows it (the IANA name, or TZ's rule), empty if Qt cannot use it.
+    static QString LocalZone();
     // `file.corrupt-<UTC time>-<n>` with the first n that names no file yet.
     static QString AsideName(const QString& file);
 

@@ -3,6 +3,7 @@
 #include "journal/JournalQuery.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 #include <algorithm>
 #include <limits>
 
@@ -13,7 +14,14 @@ using Kind = PeriodSink::Correction::Kind;
 
 // The columns a row is read with, in Row's order.
 constexpr const char* kRowColumns =
-    "id, timer, name, start_utc, end_utc, seen_utc, close_seq, coalesce(note, ''), live";
+    "id, timer, name, start_utc, end_utc, seen_utc, close_seq, coalesce(note, ''), live, coalesce(zone, '')";
+
+// The offset of the clock the period was lived by at `utc`: its zone's, else the local one.
+int OffsetAt(const QString& zone, qint64 utc) {
+    const QTimeZone lived(zone.toUtf8());
+    return !zone.isEmpty() && lived.isValid() ? lived.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utc))
+                                              : Journal::LocalOffset(utc);
+}
 
 QString ClockText(qint64 utc) {
     return QDateTime::fromSecsSinceEpoch(utc).toString(QStringLiteral("HH:mm"));
@@ -44,7 +52,8 @@ Sql::Status JournalEdits::Read(qint64 id, Row& row) {
                   statement.Int(5),
                   statement.IsNull(6) ? std::nullopt : std::optional<qint64>(statement.Int(6)),
                   statement.Text(7),
-                  statement.Int(8) != 0};
+                  statement.Int(8) != 0,
+                  statement.Text(9)};
     }
     return statement.Finish();
 }
@@ -79,7 +88,8 @@ Sql::Status JournalEdits::Overlapping(qint64 start, qint64 end, const std::vecto
                 statement.Int(5),
                 statement.IsNull(6) ? std::nullopt : std::optional<qint64>(statement.Int(6)),
                 statement.Text(7),
-                true};
+                true,
+                statement.Text(9)};
         if (std::find(except.begin(), except.end(), row.id) == except.end()) {
             rows.push_back(std::move(row));
         }
@@ -112,13 +122,13 @@ Sql::Status JournalEdits::Write(const Row& row, qint64 action, qint64* id) {
     Sql::Statement statement;
     Sql::Status status = m_journal.Database().Prepare(
         "INSERT INTO periods(timer, name, start_utc, end_utc, seen_utc, utc_offset, close_seq, note, live, "
-        "made_by) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, nullif(?8, ''), 1, ?9)",
+        "made_by, zone) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, nullif(?8, ''), 1, ?9, nullif(?10, ''))",
         statement);
     if (!status.Ok()) {
         return status;
     }
     statement.Bind(1, row.index).Bind(2, row.name).Bind(3, row.start).Bind(5, row.end.value_or(row.seen));
-    statement.Bind(6, Journal::LocalOffset(row.start)).Bind(8, row.note).Bind(9, action);
+    statement.Bind(6, OffsetAt(row.zone, row.start)).Bind(8, row.note).Bind(9, action).Bind(10, row.zone);
     if (row.end) {
         statement.Bind(4, *row.end);
     }
@@ -234,7 +244,7 @@ Sql::Status JournalEdits::KeepSwitchUndo(qint64 action, int ran, qint64 closedAt
         open.Bind(1, next);
         if (open.Next()) {
             running = Row{open.Int(0), next,         open.Text(2), open.Int(3), std::nullopt,
-                          open.Int(5), std::nullopt, open.Text(7), true};
+                          open.Int(5), std::nullopt, open.Text(7), true,        open.Text(9)};
         }
         status = open.Finish();
     }
@@ -516,7 +526,8 @@ Sql::Status JournalEdits::Apply(const Correction& c, const Seconds& before, qint
                        c.end,
                        c.start >= reset.at ? last : reset.id - 1,
                        c.note.left(kNoteLength),
-                       true};
+                       true,
+                       Journal::LocalZone()};
             if (status.Ok()) {
                 status = Write(made, action);
             }

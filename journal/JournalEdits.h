@@ -60,6 +60,7 @@ private:
         std::optional<qint64> closeSeq;
         QString note;
         bool bLive = false;
+        QString zone; // where it was lived; empty: unknown
     };
     struct Reset {
         qint64 id = 0;

@@ -4,20 +4,42 @@
 
 JournalQuery::JournalQuery(Journal& journal) : m_journal(journal) {}
 
+Sql::Status JournalQuery::IsCurrent(bool& bCurrent) {
+    if (!m_bCurrent) {
+        qint64 version = 0;
+        const Sql::Status status = m_journal.Database().QueryInt("PRAGMA user_version", version);
+        if (!status.Ok()) {
+            return status;
+        }
+        m_bCurrent = version >= 4;
+    }
+    bCurrent = *m_bCurrent;
+    return {};
+}
+
 Sql::Status JournalQuery::Periods(qint64 from, qint64 to, std::vector<Period>& periods) {
     periods.clear();
+    // A journal of an older version, read as it is, has no zones, notes nor corrections: its periods keep
+    // their offsets alone, and every one of them counts.
+    bool bCurrent = false;
+    Sql::Status status = IsCurrent(bCurrent);
+    if (!status.Ok()) {
+        return status;
+    }
     Sql::Statement statement;
     // An open period lasts until its last heartbeat; a negative one is taken at its start. No period
     // reaching into the range starts earlier than the longest one before it: that bound keeps the read of
     // a week to the stretch of the start index around it (the length index makes it one step).
-    Sql::Status status = m_journal.Database().Prepare(
-        "SELECT id, timer, name, start_utc, coalesce(end_utc, seen_utc), utc_offset, end_utc IS NULL, "
-        "  coalesce(note, '') "
-        "FROM periods WHERE live = 1 AND start_utc < ?2 AND start_utc >= ?1 - max(0, coalesce("
-        "  (SELECT max(coalesce(end_utc, seen_utc) - start_utc) FROM periods), 0)) "
-        "AND (start_utc >= ?1 OR coalesce(end_utc, seen_utc) > ?1) "
-        "ORDER BY start_utc, id",
-        statement);
+    const QByteArray sql =
+        QByteArrayLiteral("SELECT id, timer, name, start_utc, coalesce(end_utc, seen_utc), utc_offset, "
+                          "end_utc IS NULL, ") +
+        (bCurrent ? QByteArrayLiteral("zone, coalesce(note, '') FROM periods WHERE live = 1 AND ")
+                  : QByteArrayLiteral("NULL, '' FROM periods WHERE ")) +
+        QByteArrayLiteral("start_utc < ?2 AND start_utc >= ?1 - max(0, coalesce("
+                          "  (SELECT max(coalesce(end_utc, seen_utc) - start_utc) FROM periods), 0)) "
+                          "AND (start_utc >= ?1 OR coalesce(end_utc, seen_utc) > ?1) "
+                          "ORDER BY start_utc, id");
+    status = m_journal.Database().Prepare(sql.constData(), statement);
     if (!status.Ok()) {
         return status;
     }
@@ -25,21 +47,29 @@ Sql::Status JournalQuery::Periods(qint64 from, qint64 to, std::vector<Period>& p
     while (statement.Next()) {
         periods.push_back(Period{statement.Int(0), static_cast<int>(statement.Int(1)), statement.Text(2),
                                  statement.Int(3), statement.Int(4), static_cast<int>(statement.Int(5)),
-                                 statement.Int(6) != 0, statement.Text(7)});
+                                 statement.Int(6) != 0, statement.Text(7), statement.Text(8)});
     }
     return statement.Finish();
 }
 
-Sql::Status JournalQuery::FirstDay(std::optional<QDate>& day) {
+Sql::Status JournalQuery::FirstDay(std::optional<QDate>& day, const QTimeZone& zone) {
     day.reset();
     Sql::Statement statement;
-    Sql::Status status = m_journal.Database().Prepare(
-        "SELECT min(start_utc + utc_offset) FROM periods WHERE live = 1", statement);
+    bool bCurrent = false;
+    Sql::Status status = IsCurrent(bCurrent);
+    if (status.Ok()) {
+        const QByteArray sql =
+            (zone.isValid() ? QByteArrayLiteral("SELECT min(start_utc) FROM periods")
+                            : QByteArrayLiteral("SELECT min(start_utc + utc_offset) FROM periods")) +
+            (bCurrent ? QByteArrayLiteral(" WHERE live = 1") : QByteArray());
+        status = m_journal.Database().Prepare(sql.constData(), statement);
+    }
     if (!status.Ok()) {
         return status;
     }
     if (statement.Next() && !statement.IsNull(0)) {
-        day = QDateTime::fromSecsSinceEpoch(statement.Int(0), Qt::UTC).date();
+        day =
+            QDateTime::fromSecsSinceEpoch(statement.Int(0), zone.isValid() ? zone : QTimeZone::utc()).date();
     }
     return statement.Finish();
 }

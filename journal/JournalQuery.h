@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QTimeZone>
 #include <array>
 #include <limits>
 #include <optional>
@@ -24,6 +25,7 @@ public:
         qint64 end = 0;        // for the running period: its last heartbeat
         int utcOffset = 0;     // seconds east of UTC where it was recorded
         bool bRunning = false; // still open on a live board
+        QString zone;          // the zone it was lived in (an IANA id); empty when unknown
         QString note;
     };
 
@@ -33,9 +35,9 @@ public:
     // The periods overlapping [from, to) in start order; one that ends before it starts (the clock was
     // set back) belongs to the instant it started.
     Sql::Status Periods(qint64 from, qint64 to, std::vector<Period>& periods);
-    // The day the earliest period started, on the clock of the place where it was recorded; empty for a
-    // journal without periods.
-    Sql::Status FirstDay(std::optional<QDate>& day);
+    // The day the earliest period started, on the clock of the place where it was recorded, or in `zone`
+    // if it is valid; empty for a journal without periods.
+    Sql::Status FirstDay(std::optional<QDate>& day, const QTimeZone& zone = {});
     // For each timer, the seconds it has gathered since it was last reset: closed periods, balances,
     // adjustments and undone resets recorded after that reset (a reset undone is no longer there). The
     // profile's seconds must equal these. With `action`, only the rows that correction made or replaced.
@@ -50,5 +52,9 @@ public:
     Sql::Status LastClosedPeriod(std::optional<LastPeriod>& period);
 
 private:
+    // The journal has the current schema (zones, notes, corrections), not an older one read as it is.
+    Sql::Status IsCurrent(bool& bCurrent);
+
     Journal& m_journal;
+    std::optional<bool> m_bCurrent;
 };

@@ -1,7 +1,7 @@
 #include "journal/JournalReport.h"
 
 #include "journal/JournalQuery.h"
-#include "journal/LocalDays.h"
+#include "journal/LivedDays.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QStringList>
 #include <algorithm>
+#include <map>
 #include <vector>
 
 namespace JournalReport {
@@ -16,7 +17,7 @@ namespace JournalReport {
 namespace {
 
 using Period = JournalQuery::Period;
-using Piece = LocalDays::Piece;
+using Piece = LivedDays::Piece;
 using Format = Kelvra::ReportFormat;
 
 // Text columns grow up to this width; a longer name is printed whole and pushes its row out.
@@ -55,7 +56,7 @@ QString Label(Unit unit, QDate day) {
     if (unit == Unit::Week) {
         int year = 0;
         const int week = day.weekNumber(&year);
-        return QStringLiteral("%1-W%2").arg(year).arg(week, 2, 10, QLatin1Char('0'));
+        return QStringLiteral("%1-W%2").arg(year, 4, 10, QLatin1Char('0')).arg(week, 2, 10, QLatin1Char('0'));
     }
     return day.toString(unit == Unit::Month ? QStringLiteral("yyyy-MM") : QStringLiteral("yyyy-MM-dd"));
 }
@@ -91,6 +92,11 @@ QString Stamp(qint64 utc, int offset) {
     text += QLatin1Char(':');
     AppendTwoDigits(text, minutes % 60);
     return text;
+}
+
+// Timers are numbered from 1, as on the board, in the names dialog and for --start.
+QString RowNumber(int index) {
+    return QString::number(index + 1);
 }
 
 QString Flag(bool value) {
@@ -159,19 +165,30 @@ QString JsonText(const QJsonObject& root) {
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact));
 }
 
-std::vector<Bucket> Gather(Unit unit, const LocalDays& days, const std::vector<Period>& periods) {
-    std::vector<Bucket> buckets;
-    std::vector<size_t> bucketOfDay(static_cast<size_t>(days.Count()));
-    for (int day = 0; day < days.Count(); ++day) {
-        const QString label = Label(unit, days.Day(day));
-        if (buckets.empty() || buckets.back().label != label) {
-            buckets.push_back(Bucket{label, {}, 0, false});
-        }
-        bucketOfDay[static_cast<size_t>(day)] = buckets.size() - 1;
+// What orders the buckets and tells them apart: a day's Julian day, a week's Monday's, a month's number.
+qint64 BucketKey(Unit unit, QDate day) {
+    switch (unit) {
+    case Unit::Week:
+        return day.toJulianDay() - day.dayOfWeek() + 1;
+    case Unit::Month:
+        return static_cast<qint64>(day.year()) * 12 + day.month();
+    case Unit::Day:
+    case Unit::Period:
+        break;
     }
+    return day.toJulianDay();
+}
+
+// Only the buckets that periods reach are made: a range of any length costs what its periods cost.
+std::vector<Bucket> Gather(Unit unit, LivedDays& days, const std::vector<Period>& periods) {
+    std::map<qint64, Bucket> byKey;
     for (const Period& period : periods) {
-        days.Split(period, [&](int day, qint64 start, qint64 end) {
-            Bucket& bucket = buckets[bucketOfDay[static_cast<size_t>(day)]];
+        days.Split(period, [&](QDate day, qint64 start, qint64 end) {
+            auto [at, bNew] = byKey.try_emplace(BucketKey(unit, day));
+            Bucket& bucket = at->second;
+            if (bNew) {
+                bucket.label = Label(unit, day);
+            }
             auto row = std::find_if(bucket.rows.begin(), bucket.rows.end(), [&](const Row& r) {
                 return r.index == period.index && r.name == period.name;
             });
@@ -184,11 +201,13 @@ std::vector<Bucket> Gather(Unit unit, const LocalDays& days, const std::vector<P
             bucket.bRunning = bucket.bRunning || period.bRunning;
         });
     }
-    std::erase_if(buckets, [](const Bucket& bucket) { return bucket.rows.empty(); });
-    for (Bucket& bucket : buckets) {
+    std::vector<Bucket> buckets;
+    buckets.reserve(byKey.size());
+    for (auto& [key, bucket] : byKey) {
         std::sort(bucket.rows.begin(), bucket.rows.end(), [](const Row& a, const Row& b) {
             return a.index != b.index ? a.index < b.index : a.name < b.name;
         });
+        buckets.push_back(std::move(bucket));
     }
     return buckets;
 }
@@ -201,7 +220,7 @@ QString RenderBuckets(const Request& request, QDate from, QDate to, const std::v
         std::vector<bool> running{false};
         for (const Bucket& bucket : buckets) {
             for (const Row& row : bucket.rows) {
-                rows.push_back({bucket.label, QString::number(row.index), row.name, Duration(row.seconds)});
+                rows.push_back({bucket.label, RowNumber(row.index), row.name, Duration(row.seconds)});
                 running.push_back(row.bRunning);
             }
             rows.push_back({bucket.label, QString(), QStringLiteral("Total"), Duration(bucket.total)});
@@ -210,12 +229,12 @@ QString RenderBuckets(const Request& request, QDate from, QDate to, const std::v
         return TextTable(rows, running);
     }
     case Format::Csv: {
-        QString out = CsvLine({QStringLiteral("bucket"), QStringLiteral("row"), QStringLiteral("index"),
+        QString out = CsvLine({QStringLiteral("bucket"), QStringLiteral("kind"), QStringLiteral("row"),
                                QStringLiteral("name"), QStringLiteral("seconds"), QStringLiteral("time"),
                                QStringLiteral("running")});
         for (const Bucket& bucket : buckets) {
             for (const Row& row : bucket.rows) {
-                out += CsvLine({bucket.label, QStringLiteral("timer"), QString::number(row.index), row.name,
+                out += CsvLine({bucket.label, QStringLiteral("timer"), RowNumber(row.index), row.name,
                                 QString::number(row.seconds), Duration(row.seconds), Flag(row.bRunning)});
             }
             out += CsvLine({bucket.label, QStringLiteral("total"), QString(), QString(),
@@ -230,7 +249,7 @@ QString RenderBuckets(const Request& request, QDate from, QDate to, const std::v
     for (const Bucket& bucket : buckets) {
         QJsonArray timers;
         for (const Row& row : bucket.rows) {
-            timers.append(QJsonObject{{QStringLiteral("index"), row.index},
+            timers.append(QJsonObject{{QStringLiteral("row"), row.index + 1},
                                       {QStringLiteral("name"), row.name},
                                       {QStringLiteral("seconds"), row.seconds},
                                       {QStringLiteral("time"), Duration(row.seconds)},
@@ -257,19 +276,19 @@ QString RenderPieces(const Request& request, QDate from, QDate to, const std::ve
         for (const Piece& piece : pieces) {
             const Period& period = *piece.period;
             rows.push_back({Stamp(piece.start, piece.startOffset), Stamp(piece.end, piece.endOffset),
-                            QString::number(period.index), period.name, Duration(piece.end - piece.start)});
+                            RowNumber(period.index), period.name, Duration(piece.end - piece.start)});
             running.push_back(period.bRunning);
         }
         return TextTable(rows, running);
     }
     case Format::Csv: {
         QString out = CsvLine({QStringLiteral("id"), QStringLiteral("start"), QStringLiteral("end"),
-                               QStringLiteral("index"), QStringLiteral("name"), QStringLiteral("seconds"),
+                               QStringLiteral("row"), QStringLiteral("name"), QStringLiteral("seconds"),
                                QStringLiteral("time"), QStringLiteral("running")});
         for (const Piece& piece : pieces) {
             const Period& period = *piece.period;
             out += CsvLine({QString::number(period.id), Stamp(piece.start, piece.startOffset),
-                            Stamp(piece.end, piece.endOffset), QString::number(period.index), period.name,
+                            Stamp(piece.end, piece.endOffset), RowNumber(period.index), period.name,
                             QString::number(piece.end - piece.start), Duration(piece.end - piece.start),
                             Flag(period.bRunning)});
         }
@@ -284,7 +303,7 @@ QString RenderPieces(const Request& request, QDate from, QDate to, const std::ve
         array.append(QJsonObject{{QStringLiteral("id"), period.id},
                                  {QStringLiteral("start"), Stamp(piece.start, piece.startOffset)},
                                  {QStringLiteral("end"), Stamp(piece.end, piece.endOffset)},
-                                 {QStringLiteral("index"), period.index},
+                                 {QStringLiteral("row"), period.index + 1},
                                  {QStringLiteral("name"), period.name},
                                  {QStringLiteral("seconds"), piece.end - piece.start},
                                  {QStringLiteral("time"), Duration(piece.end - piece.start)},
@@ -310,14 +329,15 @@ QString Duration(qint64 seconds) {
     return text;
 }
 
-Sql::Status Fetch(JournalQuery& query, QDate from, QDate to, std::vector<Period>& periods) {
-    const LocalDays days(from, to);
-    return query.Periods(days.Begin() - LocalDays::kShiftMargin, days.End() + LocalDays::kShiftMargin,
+Sql::Status Fetch(JournalQuery& query, QDate from, QDate to, std::vector<Period>& periods,
+                  const QTimeZone& zone) {
+    const LivedDays days(from, to, zone);
+    return query.Periods(days.Begin() - LivedDays::kShiftMargin, days.End() + LivedDays::kShiftMargin,
                          periods);
 }
 
 QString Render(const Request& request, const std::vector<Period>& periods) {
-    const LocalDays days(request.from, request.to);
+    LivedDays days(request.from, request.to, request.zone);
     if (request.unit != Unit::Period) {
         return RenderBuckets(request, request.from, request.to, Gather(request.unit, days, periods));
     }
@@ -330,7 +350,7 @@ Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QSt
     range.to = request.to.isValid() ? request.to : std::max(today, request.from);
     if (!range.from.isValid()) {
         std::optional<QDate> first;
-        const Sql::Status status = query.FirstDay(first);
+        const Sql::Status status = query.FirstDay(first, range.zone);
         if (!status.Ok()) {
             return status;
         }
@@ -340,7 +360,7 @@ Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QSt
         return {21 /* SQLITE_MISUSE */, QStringLiteral("the range ends before it begins")};
     }
     std::vector<Period> periods;
-    const Sql::Status status = Fetch(query, range.from, range.to, periods);
+    const Sql::Status status = Fetch(query, range.from, range.to, periods, range.zone);
     if (!status.Ok()) {
         return status;
     }

@@ -6,14 +6,15 @@
 #include <map>
 
 JournalWeek::JournalWeek(QDate monday, const std::vector<Period>& periods) : m_monday(monday) {
-    const LocalDays days(monday, monday.addDays(kDays - 1));
+    LivedDays days(monday, monday.addDays(kDays - 1));
     std::map<QString, Row> byName;
     for (const Period& period : periods) {
-        days.Split(period, [&](int day, qint64 start, qint64 end) {
+        days.Split(period, [&](QDate day, qint64 start, qint64 end) {
+            const auto weekday = static_cast<size_t>(monday.daysTo(day));
             Row& row = byName[period.name];
-            row.seconds[static_cast<size_t>(day)] += end - start;
+            row.seconds[weekday] += end - start;
             row.total += end - start;
-            m_totals.seconds[static_cast<size_t>(day)] += end - start;
+            m_totals.seconds[weekday] += end - start;
             m_totals.total += end - start;
         });
     }
@@ -46,11 +47,12 @@ void JournalWeek::ApplyRunning(std::vector<Period>& periods, int index, const QS
         open->end = std::max(open->end, now);
         return;
     }
-    periods.push_back(Period{0, index, name, start, now, Journal::LocalOffset(start), true, {}});
+    periods.push_back(
+        Period{0, index, name, start, now, Journal::LocalOffset(start), true, Journal::LocalZone(), {}});
 }
 
-std::vector<LocalDays::Piece> JournalWeek::PiecesOf(QDate day, const std::vector<Period>& periods) {
-    return LocalDays(day, day).Pieces(periods);
+std::vector<LivedDays::Piece> JournalWeek::PiecesOf(QDate day, const std::vector<Period>& periods) {
+    return LivedDays(day, day).Pieces(periods);
 }
 
 std::vector<JournalWeek::Row> JournalWeek::ChartRows() const {

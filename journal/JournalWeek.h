@@ -1,7 +1,7 @@
 #pragma once
 
 #include "journal/JournalQuery.h"
-#include "journal/LocalDays.h"
+#include "journal/LivedDays.h"
 
 #include <QDate>
 #include <QString>
@@ -38,7 +38,7 @@ public:
     static void ApplyRunning(std::vector<Period>& periods, int index, const QString& name, qint64 start,
                              qint64 now);
     // The pieces of the periods inside the local day `day`, as `--periods` lists them for that day.
-    static std::vector<LocalDays::Piece> PiecesOf(QDate day, const std::vector<Period>& periods);
+    static std::vector<LivedDays::Piece> PiecesOf(QDate day, const std::vector<Period>& periods);
 
     QDate Monday() const { return m_monday; }
     // One per name seen in the week, the largest first, then by name.

@@ -1,94 +1,81 @@
 #include "journal/LocalDays.h"
 
 #include <QDateTime>
+#include <limits>
 
 namespace {
 
-constexpr size_t kWeek = 7;
+constexpr qint64 kDay = 86400;
 constexpr qint64 kEpochJulianDay = 2440588; // 1970-01-01
+
+// Qt 6.4 never returns from a zone's rule (TZ given as a POSIX rule with summer time) in the years 1 and
+// 2. The calendar repeats every 400 years, weekdays and all, and so does such a rule; an IANA zone keeps
+// its local mean time through both: the first years are read 400 years later.
+constexpr qint64 kCycleDays = 146097;
+constexpr qint64 kSafeJulianDay = 1722521; // 0004-01-01
+constexpr qint64 kSafeUtc = (kSafeJulianDay - kEpochJulianDay) * kDay;
+
+// Midnight of `day` on a clock that keeps `offset`.
+qint64 Midnight(QDate day, int offset) {
+    return (day.toJulianDay() - kEpochJulianDay) * kDay - offset;
+}
 
 } // namespace
 
-LocalDays::LocalDays(QDate from, QDate to) : m_from(from) {
-    const size_t count = static_cast<size_t>(from.daysTo(to)) + 1;
-    std::vector<int> offsets;
-    m_bounds.reserve(count + 1);
-    offsets.reserve(count + 1);
-    // Midnight of the day `day` of the range on a clock that keeps `offset`.
-    const auto midnight = [&](size_t day, int offset) {
-        return (from.toJulianDay() + static_cast<qint64>(day) - kEpochJulianDay) * 86400 - offset;
-    };
-    const auto addDay = [&](size_t day) {
-        // A day that daylight saving shortens or lengthens has 23 or 25 hours up to the next.
-        const QDateTime start = from.addDays(static_cast<qint64>(day)).startOfDay(Qt::LocalTime);
-        // A day that the zone skipped whole (a move across the date line) lasts no time at all.
-        const int before = offsets.empty() ? Journal::LocalOffset(midnight(day, 0)) : offsets.back();
-        const qint64 at = start.isValid() ? start.toSecsSinceEpoch() : midnight(day, before);
-        m_bounds.push_back(at);
-        offsets.push_back(start.isValid() ? start.offsetFromUtc() : Journal::LocalOffset(at));
-    };
-    addDay(0);
-    while (m_bounds.size() <= count) {
-        // Where a week on the offset is still the one of the last day's start, the days between begin
-        // at their midnights on that clock: one conversion a week instead of several a day. (Zones
-        // change their offset a few times a year at most.)
-        const size_t next = m_bounds.size();
-        const size_t last = std::min(next + kWeek - 1, count);
-        const int offset = offsets.back();
-        const bool bSteady = Journal::LocalOffset(midnight(last, offset)) == offset;
-        for (size_t day = next; day <= last; ++day) {
-            if (bSteady) {
-                m_bounds.push_back(midnight(day, offset));
-                offsets.push_back(offset);
-            } else {
-                addDay(day);
-            }
-        }
-    }
-    m_offsets.emplace_back(m_bounds.front(), offsets.front());
-    for (size_t day = 0; day + 1 < offsets.size(); ++day) {
-        if (offsets[day] == offsets[day + 1]) {
-            continue;
-        }
-        qint64 low = m_bounds[day];
-        qint64 high = m_bounds[day + 1];
-        while (high - low > 1) {
-            const qint64 middle = low + (high - low) / 2;
-            (Journal::LocalOffset(middle) == offsets[day] ? low : high) = middle;
-        }
-        m_offsets.emplace_back(high, Journal::LocalOffset(high));
-    }
+LocalDays::LocalDays(QDate from, QDate to, const QTimeZone& zone) : m_zone(zone), m_from(from), m_to(to) {
+    m_begin = StartOf(from);
+    m_end = EndOf(to);
 }
 
-int LocalDays::DayOf(qint64 utc) const {
-    return static_cast<int>(std::upper_bound(m_bounds.begin(), m_bounds.end(), utc) - m_bounds.begin()) - 1;
+int LocalDays::OffsetAt(qint64 utc) {
+    if (utc < kSafeUtc) {
+        return OffsetAt(utc + kCycleDays * kDay);
+    }
+    const auto after = m_spans.upper_bound(utc);
+    if (after != m_spans.begin() && utc < std::prev(after)->second.end) {
+        return std::prev(after)->second.offset;
+    }
+    // The offset holds from the zone's last change up to its next one: a period or a day in between
+    // needs no further conversion. (Zones change their offset a few times a year at most.)
+    const QDateTime at = QDateTime::fromSecsSinceEpoch(utc, Qt::UTC);
+    const int offset = m_zone.offsetFromUtc(at);
+    const QDateTime changed = m_zone.previousTransition(at.addSecs(1)).atUtc;
+    const QDateTime changes = m_zone.nextTransition(at).atUtc;
+    const qint64 from =
+        changed.isValid() ? std::min(changed.toSecsSinceEpoch(), utc) : std::numeric_limits<qint64>::min();
+    const qint64 to = changes.isValid() ? std::max(changes.toSecsSinceEpoch(), utc + 1)
+                                        : std::numeric_limits<qint64>::max();
+    m_spans.insert_or_assign(from, Span{to, offset});
+    return offset;
 }
 
-int LocalDays::OffsetAt(qint64 utc) const {
-    if (utc < Begin() || utc >= End()) {
-        return Journal::LocalOffset(utc);
+qint64 LocalDays::StartOf(QDate day) {
+    const qint64 julian = day.toJulianDay();
+    if (julian < kSafeJulianDay) {
+        return StartOf(day.addDays(kCycleDays)) - kCycleDays * kDay;
     }
-    const auto after = std::upper_bound(m_offsets.begin(), m_offsets.end(), utc,
-                                        [](qint64 at, const auto& change) { return at < change.first; });
-    return std::prev(after)->second;
+    if (const auto known = m_starts.find(julian); known != m_starts.end()) {
+        return known->second;
+    }
+    // A day that daylight saving begins at midnight starts at the first minute the clock shows; one that
+    // the zone skipped whole (a move across the date line) lasts no time at all.
+    const QDateTime start = day.startOfDay(m_zone);
+    const qint64 at =
+        start.isValid() ? start.toSecsSinceEpoch() : Midnight(day, OffsetAt(StartOf(day.addDays(-1))));
+    m_starts.emplace(julian, at);
+    return at;
 }
 
-std::vector<LocalDays::Piece> LocalDays::Pieces(const std::vector<Period>& periods) const {
-    std::vector<Piece> pieces;
-    for (const Period& period : periods) {
-        qint64 start = 0;
-        qint64 end = 0;
-        bool bInside = false;
-        const qint64 shift = Split(period, [&](int, qint64 pieceStart, qint64 pieceEnd) {
-            start = bInside ? start : pieceStart;
-            end = pieceEnd;
-            bInside = true;
-        });
-        if (bInside) {
-            // The end of a period that ran into summer time shows summer time, as the clock did.
-            const auto lived = [&](qint64 at) { return static_cast<int>(OffsetAt(at) + shift); };
-            pieces.push_back(Piece{&period, start - shift, end - shift, lived(start), lived(end)});
-        }
+QDate LocalDays::DayOf(qint64 utc) {
+    const qint64 local = utc + OffsetAt(utc);
+    const qint64 days = (local >= 0 ? local : local - (kDay - 1)) / kDay;
+    QDate day = QDate::fromJulianDay(kEpochJulianDay + days);
+    // The date on the clock, unless the clock went back across midnight: days never overlap.
+    while (day > m_from && StartOf(day) > utc) {
+        day = day.addDays(-1);
     }
-    return pieces;
+    while (day < m_to && EndOf(day) <= utc) {
+        day = day.addDays(1);
+    }
+    return std::clamp(day, m_from, m_to);
 }

@@ -1,76 +1,64 @@
 #pragma once
 
-#include "journal/JournalQuery.h"
-
 #include <QDate>
+#include <QTimeZone>
 #include <algorithm>
-#include <vector>
+#include <map>
+#include <unordered_map>
 
-// The local days of a range of dates as the user lived them: where each begins in UTC (a day that
-// daylight saving shortens has 23 hours, one that it lengthens 25) and where the local offset changes
-// inside the range. Built once for a report or a week: a few conversions per day instead of several per
-// period. The dated reports and the history window cut periods with it, so they always agree.
+// The days of a range of dates in one zone: where each begins in UTC (a day that daylight saving shortens
+// has 23 hours, one that it lengthens 25) and the zone's offset at any instant. Nothing is worked out
+// ahead: a day's start and the span of an offset are computed when first asked for and kept, so a report
+// costs what its periods touch, not what its range spans (0001-01-01 to 9999-12-31 included).
 class LocalDays final {
 public:
-    using Period = JournalQuery::Period;
-
-    // A period clipped to the range, in UTC, with the offsets of the clock the user lived it by.
-    struct Piece {
-        const Period* period = nullptr;
-        qint64 start = 0;
-        qint64 end = 0;
-        int startOffset = 0;
-        int endOffset = 0;
-    };
-
-    // Wider than any difference between two UTC offsets: fetching this much around the range also finds
-    // a period recorded in another zone that moving onto the local clock brings into it.
-    static constexpr qint64 kShiftMargin = 2 * 86400;
-
-    LocalDays(QDate from, QDate to);
+    LocalDays(QDate from, QDate to, const QTimeZone& zone);
     Q_DISABLE_COPY_MOVE(LocalDays)
 
-    qint64 Begin() const { return m_bounds.front(); }
-    qint64 End() const { return m_bounds.back(); }
-    int Count() const { return static_cast<int>(m_bounds.size()) - 1; }
-    QDate Day(int day) const { return m_from.addDays(day); }
-    qint64 EndOf(int day) const { return m_bounds[static_cast<size_t>(day) + 1]; }
+    const QTimeZone& Zone() const { return m_zone; }
+    qint64 Begin() const { return m_begin; }
+    qint64 End() const { return m_end; }
     // The day that holds `utc`, which lies in [Begin(), End()).
-    int DayOf(qint64 utc) const;
-    int OffsetAt(qint64 utc) const;
+    QDate DayOf(qint64 utc);
+    qint64 EndOf(QDate day) { return StartOf(day.addDays(1)); }
+    // Seconds east of UTC.
+    int OffsetAt(qint64 utc);
 
-    // Hands `take(day, start, end)` each piece of the period inside the range, cut at local midnights, on
-    // the local clock: moved by the difference between the offset where it was recorded and the local
-    // one then (0 unless the user recorded it in another zone), so that it falls on the day the user
-    // lived it. A period that ends before it starts is taken whole at its start. Returns that move.
-    template <typename Take> qint64 Split(const Period& period, Take&& take) const;
-    // Each period's part inside the range, whole (not cut at midnights), for period-by-period lists.
-    std::vector<Piece> Pieces(const std::vector<Period>& periods) const;
+    // Hands `take(day, start, end)` each piece of [start, end) inside the range, cut at midnights. One that
+    // ends before it starts (the clock was set back) is taken whole on the day it starts.
+    template <typename Take> void Cut(qint64 start, qint64 end, Take&& take);
 
 private:
+    qint64 StartOf(QDate day);
+
+    struct Span {
+        qint64 end = 0;
+        int offset = 0;
+    };
+
+    const QTimeZone m_zone;
     const QDate m_from;
-    std::vector<qint64> m_bounds;
-    std::vector<std::pair<qint64, int>> m_offsets; // from this instant on, this offset
+    const QDate m_to;
+    qint64 m_begin = 0;
+    qint64 m_end = 0;
+    std::unordered_map<qint64, qint64> m_starts; // by Julian day, the instant it begins
+    std::map<qint64, Span> m_spans;              // from this instant up to `end`, one offset
 };
 
-template <typename Take> qint64 LocalDays::Split(const Period& period, Take&& take) const {
-    const qint64 shift = period.utcOffset - OffsetAt(period.start);
-    qint64 start = period.start + shift;
-    const qint64 end = period.end + shift;
+template <typename Take> void LocalDays::Cut(qint64 start, qint64 end, Take&& take) {
     if (end <= start) {
-        if (start >= Begin() && start < End()) {
+        if (start >= m_begin && start < m_end) {
             take(DayOf(start), start, end);
         }
-        return shift;
+        return;
     }
-    const qint64 last = std::min(end, End());
-    start = std::max(start, Begin());
-    for (int day = start < last ? DayOf(start) : 0; start < last; ++day) {
+    const qint64 last = std::min(end, m_end);
+    start = std::max(start, m_begin);
+    for (QDate day = start < last ? DayOf(start) : QDate(); start < last; day = day.addDays(1)) {
         const qint64 cut = std::min(last, EndOf(day));
         if (cut > start) { // a day that the zone skipped has nothing
             take(day, start, cut);
         }
         start = cut;
     }
-    return shift;
 }

@@ -6,11 +6,12 @@ target_sources(kelvra_core PRIVATE
   journal/JournalQuery.cpp journal/JournalQuery.h
   journal/JournalReport.cpp journal/JournalReport.h
   journal/LocalDays.cpp journal/LocalDays.h
+  journal/LivedDays.cpp journal/LivedDays.h
   journal/JournalWeek.cpp journal/JournalWeek.h
   journal/JournalEdits.cpp journal/JournalEdits.h
 )
 # New code compiles with Qt's strict string and deprecation checks.
-set_source_files_properties(journal/LocalDays.cpp journal/JournalWeek.cpp journal/JournalHealth.cpp PROPERTIES
+set_source_files_properties(journal/LocalDays.cpp journal/LivedDays.cpp journal/JournalWeek.cpp journal/JournalHealth.cpp PROPERTIES
   COMPILE_DEFINITIONS "QT_NO_CAST_FROM_ASCII;QT_NO_CAST_TO_ASCII;QT_NO_CAST_FROM_BYTEARRAY;QT_DISABLE_DEPRECATED_BEFORE=0x060400")
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)

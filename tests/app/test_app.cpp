@@ -656,7 +656,7 @@ private Q_SLOTS:
         const int shown = totals["timers"_L1][2]["seconds"_L1].toInt();
         QVERIFY(before["seconds"_L1].toInt() <= shown && shown <= after["seconds"_L1].toInt());
         const QJsonValue open = periods["periods"_L1].toArray().last();
-        QVERIFY(open["running"_L1].toBool() && open["index"_L1].toInt() == 2);
+        QVERIFY(open["running"_L1].toBool() && open["row"_L1].toInt() == 3);
         QVERIFY(before["period_seconds"_L1].toInt() <= open["seconds"_L1].toInt() &&
                 open["seconds"_L1].toInt() <= after["period_seconds"_L1].toInt());
 

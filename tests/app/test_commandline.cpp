@@ -41,7 +41,17 @@ private Q_SLOTS:
         QTest::newRow("by without report") << "--by=day" << Action::Error << Format::Text << -1 << "go with --report";
         QTest::newRow("by and periods") << "--report --by=day --periods" << Action::Error << Format::Text << -1 << "cannot be given together";
         QTest::newRow("range without a unit") << "--report --from=2026-01-01" << Action::Error << Format::Text << -1 << "go with --by or --periods";
-        QTest::newRow("no such date") << "--report --periods --from=2026-02-30" << Action::Error << Format::Text << -1 << "invalid date '2026-02-30' for --from";
+        QTest::newRow("no such date") << "--report --periods --from=2026-02-30" << Action::Error << Format::Text << -1 << "invalid date '2026-02-30' for --from: no such day";
+        QTest::newRow("slashes") << "--report --periods --from=2026/04/05" << Action::Error << Format::Text << -1 << "invalid date '2026/04/05' for --from (YYYY-MM-DD)";
+        QTest::newRow("unpadded") << "--report --by=day --to=2026-4-5" << Action::Error << Format::Text << -1 << "invalid date '2026-4-5' for --to (YYYY-MM-DD)";
+        QTest::newRow("wide digits") << u"--report --by=day --to=２０２６-04-05"_s << Action::Error << Format::Text << -1 << "(YYYY-MM-DD)";
+        QTest::newRow("from twice") << "--report --by=day --from=2026-01-01 --from 2026-02-01" << Action::Error << Format::Text << -1 << "--from may be given only once";
+        QTest::newRow("report twice") << "--report=csv --by=day --report" << Action::Error << Format::Text << -1 << "--report may be given only once";
+        QTest::newRow("unknown zone") << "--report --by=day --tz=Mars/Olympus_Mons" << Action::Error << Format::Text << -1 << "unknown time zone 'Mars/Olympus_Mons' for --tz";
+        QTest::newRow("zone abbreviation") << "--report --periods --tz CEST" << Action::Error << Format::Text << -1 << "unknown time zone 'CEST'";
+        QTest::newRow("zone as a rule") << "--report --periods --tz=CET-1CEST,M3.5.0,M10.5.0/3" << Action::Error << Format::Text << -1 << "unknown time zone";
+        QTest::newRow("zone without a unit") << "--report --tz=UTC" << Action::Error << Format::Text << -1 << "go with --by or --periods";
+        QTest::newRow("tz twice") << "--report --by=day --tz=UTC --tz Europe/Berlin" << Action::Error << Format::Text << -1 << "--tz may be given only once";
         QTest::newRow("from after to") << "--report --by=month --from=2026-12-08 --to=2026-12-07" << Action::Error << Format::Text << -1 << "comes after";
         QTest::newRow("unknown option") << "--bogus" << Action::Error << Format::Text << -1 << "nknown option 'bogus'";
         QTest::newRow("two documents") << "a.kel b.kel" << Action::Error << Format::Text << -1 << "at most one document";
@@ -113,6 +123,9 @@ private Q_SLOTS:
         QCOMPARE(c.reportFrom, QDate(2026, 1, 31));
         QCOMPARE(c.reportTo, QDate(2026, 2, 1));
         QCOMPARE(c.document, u"doc.kel"_s);
+        for (const QString& zone : {u"UTC"_s, u"Etc/UTC"_s, u"America/Argentina/Buenos_Aires"_s}) {
+            QCOMPARE(Parse(u"--report --by=week --tz "_s + zone).reportZone.id(), zone.toUtf8());
+        }
         QVERIFY(Parse(u"--help"_s).text.contains(u"--report[=FORMAT]"_s));
         QVERIFY(Parse(u"--help"_s).text.contains(u"--status[=FORMAT]"_s));
     }

@@ -37,15 +37,16 @@ private Q_SLOTS:
         // RFC 4180: fields with commas, quotes or edge blanks are quoted, quotes doubled.
         const QStringList csv = BoardReport::Render(profile, Format::Csv).split(u"\r\n"_s);
         QCOMPARE(csv.size(), 13); // header, ten timers, total, and the empty rest after the last line end
-        QCOMPARE(csv[0], u"index,name,seconds,time,share"_s);
-        QCOMPARE(csv[1], u"0,\"Smith, \"\"Ace\"\" & Co\",3600,\"  1:00:00\",33.3 %"_s);
-        QCOMPARE(csv[2], u"1,Zürich Ω 東京,7200,\"  2:00:00\",66.7 %"_s);
-        QCOMPARE(csv[4], u"3,\" padded \",0,\"  0:00:00\",0.0 %"_s);
+        QCOMPARE(csv[0], u"row,name,seconds,time,share"_s); // rows counted from 1, as --start counts
+        QCOMPARE(csv[1], u"1,\"Smith, \"\"Ace\"\" & Co\",3600,\"  1:00:00\",33.3 %"_s);
+        QCOMPARE(csv[2], u"2,Zürich Ω 東京,7200,\"  2:00:00\",66.7 %"_s);
+        QCOMPARE(csv[4], u"4,\" padded \",0,\"  0:00:00\",0.0 %"_s);
         QCOMPARE(csv[11], u",Total,10800,\"  3:00:00\","_s);
 
         const QJsonDocument json =
             QJsonDocument::fromJson(BoardReport::Render(profile, Format::Json).toUtf8());
         QCOMPARE(json["timers"_L1][0]["name"_L1].toString(), quoted);
+        QCOMPARE(json["timers"_L1][9]["row"_L1].toInt(), 10);
         QVERIFY(qAbs(json["timers"_L1][1]["percent"_L1].toDouble() - 200.0 / 3) < 0.01);
         QCOMPARE(json["timers"_L1][1]["share"_L1].toString(), u"66.7 %"_s);
         QCOMPARE(json["total"_L1]["time"_L1].toString(), u"  3:00:00"_s);

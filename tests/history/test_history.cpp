@@ -72,7 +72,7 @@ QString ReportCsv(const QString& journalPath, JournalReport::Unit unit, QDate fr
     QString out;
     JournalQuery query(journal);
     return journal.OpenForReading().Ok() &&
-                   JournalReport::Render(query, {unit, Kelvra::ReportFormat::Csv, from, to}, to, out).Ok()
+                   JournalReport::Render(query, {unit, Kelvra::ReportFormat::Csv, from, to, {}}, to, out).Ok()
                ? out
                : QStringLiteral("failed");
 }

@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
+#include <sys/resource.h>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -50,6 +53,26 @@ qint64 Utc(const QString& isoWithOffset) {
 
 using Span = std::tuple<int, QString, QString, QString>; // index, name, start, end (ISO with offset)
 
+// "bucket=seconds" for each bucket of a JSON report.
+QStringList Buckets(const Run& run) {
+    QStringList found;
+    for (const QJsonValue bucket : QJsonDocument::fromJson(run.out)[QStringLiteral("buckets")].toArray()) {
+        found << QStringLiteral("%1=%2").arg(
+            bucket[QStringLiteral("bucket")].toString(),
+            bucket[QStringLiteral("total")][QStringLiteral("seconds")].toVariant().toString());
+    }
+    return found;
+}
+
+// "start end" for each period of a CSV report of periods.
+QStringList Stamps(const Run& run) {
+    QStringList found;
+    for (const QStringList& record : ParseCsv(QString::fromUtf8(run.out)).mid(1)) {
+        found << record.value(1) + QLatin1Char(' ') + record.value(2);
+    }
+    return found;
+}
+
 } // namespace
 
 class TestReport final : public QObject {
@@ -72,21 +95,27 @@ class TestReport final : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        UseZone(kLocalZone);
-        QVERIFY(m_dir.isValid());
-    }
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void init() { UseZone(kLocalZone); }
 
-    // Each piece of a period lands in the local day, week or month it was lived in, and no second is
-    // lost or doubled where the clock jumps.
-    void splitsAtLocalBoundaries_data() {
+    // Each piece of a period lands in the day, week or month of the zone it was lived in, wherever the
+    // report is made, and shows that zone's offsets; no second is lost or doubled where the clock jumps.
+    // With --tz, every period is in that zone instead.
+    void splitsWhereLived_data() {
         QTest::addColumn<QString>("unit");
-        QTest::addColumn<QByteArray>("zone");
-        QTest::addColumn<QString>("period"); // start and end
+        QTest::addColumn<QByteArray>("lived");   // TZ where it was recorded
+        QTest::addColumn<QByteArray>("shownIn"); // TZ of the report
+        QTest::addColumn<QString>("tz");         // --tz, if any
+        QTest::addColumn<QString>("period");     // start and end
         QTest::addColumn<QStringList>("buckets");
+        QTest::addColumn<QString>("shown"); // start and end in --periods
         const auto row = [](const char* tag, const char* unit, const char* start, const char* end,
-                            QStringList buckets, const QByteArray& zone = kLocalZone) {
-            QTest::newRow(tag) << unit << zone << QStringLiteral("%1 %2").arg(start, end) << buckets;
+                            QStringList buckets, const QByteArray& lived = kLocalZone,
+                            const QByteArray& shownIn = kLocalZone, const QString& tz = {},
+                            const QString& shown = {}) {
+            const QString period = QStringLiteral("%1 %2").arg(start, end);
+            QTest::newRow(tag) << unit << lived << shownIn << tz << period << buckets
+                               << (shown.isEmpty() ? period : shown);
         };
         row("midnight", "day", "2026-12-07T22:00:00+01:00", "2026-12-08T02:00:00+01:00",
             {"2026-12-07=7200", "2026-12-08=7200"});
@@ -98,31 +127,89 @@ private Q_SLOTS:
             {"2026-W53=3600", "2027-W01=3600"});
         row("month", "month", "2026-11-30T23:30:00+01:00", "2026-12-01T00:30:00+01:00",
             {"2026-11=1800", "2026-12=1800"});
-        // Recorded in Tokyo: cut at Tokyo's midnight, as it was lived, not at ours.
-        row("another zone", "day", "2026-12-07T23:00:00+09:00", "2026-12-08T01:00:00+09:00",
+        row("Tokyo by its rule", "day", "2026-12-07T23:00:00+09:00", "2026-12-08T01:00:00+09:00",
             {"2026-12-07=3600", "2026-12-08=3600"}, "JST-9");
+        // New York's summer time begins while it runs: Tokyo's midnight and +09:00 all the same.
+        row("Tokyo in New York", "day", "2026-03-08T10:00:00+09:00", "2026-03-09T00:30:00+09:00",
+            {"2026-03-08=50400", "2026-03-09=1800"}, "Asia/Tokyo", "America/New_York");
+        const QStringList berlinSpring{"2026-03-28=7200", "2026-03-29=82800", "2026-03-30=7200"};
+        row("Berlin in UTC", "day", "2026-03-28T22:00:00+01:00", "2026-03-30T02:00:00+02:00", berlinSpring,
+            "Europe/Berlin", "UTC");
+        row("New York, --tz Berlin", "day", "2026-03-28T17:00:00-04:00", "2026-03-29T20:00:00-04:00",
+            berlinSpring, "America/New_York", "UTC", "Europe/Berlin",
+            "2026-03-28T22:00:00+01:00 2026-03-30T02:00:00+02:00");
+        row("Berlin, --tz UTC", "day", "2026-03-28T22:00:00+01:00", "2026-03-30T02:00:00+02:00",
+            {"2026-03-28=10800", "2026-03-29=86400"}, "Europe/Berlin", kLocalZone, "UTC",
+            "2026-03-28T21:00:00+00:00 2026-03-30T00:00:00+00:00");
     }
-    void splitsAtLocalBoundaries() {
+    void splitsWhereLived() {
         QFETCH(QString, unit);
-        QFETCH(QByteArray, zone);
+        QFETCH(QByteArray, lived);
+        QFETCH(QByteArray, shownIn);
+        QFETCH(QString, tz);
         QFETCH(QString, period);
-        QFETCH(QStringList, buckets);
+        QFETCH(QString, shown);
         const QStringList span = period.split(QLatin1Char(' '));
         const QString journal =
-            Write(QTest::currentDataTag(), {{4, QStringLiteral("Work"), span[0], span[1]}}, zone);
-        const Run run =
-            Report(QStringLiteral("--report=json --from=2026-01-01 --to=2027-12-31 --by=") + unit, journal);
-        QCOMPARE(run.code, 0);
-        QStringList found;
-        for (const QJsonValue bucket :
-             QJsonDocument::fromJson(run.out)[QStringLiteral("buckets")].toArray()) {
-            const QJsonArray timers = bucket[QStringLiteral("timers")].toArray();
-            QCOMPARE(timers[0][QStringLiteral("seconds")],
-                     bucket[QStringLiteral("total")][QStringLiteral("seconds")]);
-            found << bucket[QStringLiteral("bucket")].toString() + QLatin1Char('=') +
-                         QString::number(timers[0][QStringLiteral("seconds")].toInteger());
+            Write(QTest::currentDataTag(), {{4, QStringLiteral("Work"), span[0], span[1]}}, lived);
+        const QString options = QStringLiteral("--from=2026-01-01 --to=2027-12-31") +
+                                (tz.isEmpty() ? QString() : QStringLiteral(" --tz=") + tz);
+        UseZone(shownIn);
+        const Run buckets = Report(QStringLiteral("--report=json --by=%1 ").arg(unit) + options, journal);
+        const Run periods = Report(QStringLiteral("--report=csv --periods ") + options, journal);
+        QTEST(Buckets(buckets), "buckets");
+        QCOMPARE(Stamps(periods), QStringList{shown});
+    }
+
+    // A journal of version 3 knows no zones: read as it is, and once a board has taken it to version 4,
+    // its periods keep the offset they were recorded at, moved onto the report's clock (or into --tz).
+    void periodsWithoutZone() {
+        const QString journal = Write(
+            u"version 3"_s,
+            {{0, u"Abroad"_s, u"2026-12-07T23:00:00+09:00"_s, u"2026-12-08T01:00:00+09:00"_s}}, "Asia/Tokyo");
+        Sql::Database older;
+        QVERIFY(older.Open(journal, Sql::Database::Mode::ReadWrite).Ok() &&
+                older
+                    .Exec("DROP INDEX periods_charged; DROP INDEX periods_made; DROP INDEX periods_gone; "
+                          "DROP INDEX events_made; DROP INDEX events_gone; DROP TABLE actions; "
+                          "ALTER TABLE periods DROP COLUMN zone; ALTER TABLE periods DROP COLUMN note; "
+                          "ALTER TABLE periods DROP COLUMN live; ALTER TABLE periods DROP COLUMN made_by; "
+                          "ALTER TABLE periods DROP COLUMN gone_by; ALTER TABLE events DROP COLUMN live; "
+                          "ALTER TABLE events DROP COLUMN made_by; ALTER TABLE events DROP COLUMN gone_by; "
+                          "ALTER TABLE events DROP COLUMN day; CREATE INDEX periods_charged ON "
+                          "periods(timer, close_seq, end_utc - start_utc) WHERE end_utc IS NOT NULL; "
+                          "PRAGMA user_version = 3;")
+                    .Ok());
+        for (const bool bMigrated : {false, true}) {
+            Journal board(journal);
+            QVERIFY(!bMigrated || board.OpenForWriting().status.Ok()); // version 4, the period's zone NULL
+            const QString range = u" --from=2026-12-01 --to=2026-12-31"_s;
+            QCOMPARE(Buckets(Report(u"--report=json --by=day"_s + range, journal)),
+                     QStringList({"2026-12-07=3600", "2026-12-08=3600"}));
+            QCOMPARE(Stamps(Report(u"--report=csv --periods --tz=UTC"_s + range, journal)),
+                     QStringList{"2026-12-07T14:00:00+00:00 2026-12-07T16:00:00+00:00"});
         }
-        QCOMPARE(found, buckets);
+    }
+
+    // From the first day to the last that a date can have: only days that hold a period cost anything,
+    // so the report is as small as one of a week.
+    void wholeCalendarInLittleMemory() {
+        const QString journal =
+            Write(u"0001 to 9999"_s,
+                  {{0, u"First"_s, u"0001-01-01T10:00:00+01:00"_s, u"0001-01-01T11:00:00+01:00"_s},
+                   {1, u"Now"_s, u"2026-12-07T09:00:00+01:00"_s, u"2026-12-07T10:00:00+01:00"_s},
+                   {9, u"Last"_s, u"9999-12-31T22:00:00+01:00"_s, u"9999-12-31T23:30:00+01:00"_s}});
+        const QString range = u" --from=0001-01-01 --to=9999-12-31"_s;
+        const std::pair<const char*, QStringList> units[] = {
+            {"day", {"0001-01-01=3600", "2026-12-07=3600", "9999-12-31=5400"}},
+            {"week", {"0001-W01=3600", "2026-W50=3600", "9999-W52=5400"}}};
+        for (const auto& [unit, buckets] : units) {
+            QCOMPARE(Buckets(Report(u"--report=json --by="_s + QLatin1String(unit) + range, journal)),
+                     buckets);
+        }
+        QCOMPARE(Stamps(Report(u"--report=csv --periods"_s + range, journal)).size(), 3);
+        rusage children{};
+        QVERIFY(getrusage(RUSAGE_CHILDREN, &children) == 0 && children.ru_maxrss < 100 * 1024); // in KB
     }
 
     // The open period of a live board counts up to its last heartbeat and is marked running. The report
@@ -142,9 +229,9 @@ private Q_SLOTS:
         QCOMPARE(csv.code, 0);
         QCOMPARE(
             csv.out,
-            QByteArray("id,start,end,index,name,seconds,time,running\r\n"
-                       "1,2026-12-07T09:00:00+01:00,2026-12-07T09:10:00+01:00,1,Done,600,0:10:00,false\r\n"
-                       "2,2026-12-07T09:10:00+01:00,2026-12-07T09:35:00+01:00,2,Now,1500,0:25:00,true\r\n"));
+            QByteArray("id,start,end,row,name,seconds,time,running\r\n"
+                       "1,2026-12-07T09:00:00+01:00,2026-12-07T09:10:00+01:00,2,Done,600,0:10:00,false\r\n"
+                       "2,2026-12-07T09:10:00+01:00,2026-12-07T09:35:00+01:00,3,Now,1500,0:25:00,true\r\n"));
         const Run text = Report(QStringLiteral("--report --by=day --from=2026-12-07"), journal.Path());
         const QList<QByteArray> lines = text.out.split('\n');
         QCOMPARE(lines.size(), 5); // the header, two timers, the total, and after the last newline
@@ -154,8 +241,8 @@ private Q_SLOTS:
         QCOMPARE(FileBytes(journal.Path()), bytes);
     }
 
-    // Whatever a name holds comes out whole in every form, and a timer named "Total" or with no name is
-    // never taken for a total.
+    // Whatever a name holds comes out whole in every form, next to its timer's row counted from 1 (as
+    // --start counts), and a timer named "Total" or with no name is never taken for a total.
     void hostileNamesComeOutWhole_data() {
         QTest::addColumn<QString>("unit");
         QTest::newRow("by day") << "--by=day";
@@ -163,7 +250,7 @@ private Q_SLOTS:
     }
     void hostileNamesComeOutWhole() {
         QFETCH(QString, unit);
-        const QStringList names = QStringLiteral("say \"hi\"|a,b|two\r\nlines|nul%1inside|%2|Total|")
+        const QStringList names = QStringLiteral("say \"hi\"|a,b|two\r\nlines|nul%1inside|%2|Total||h|i|Last")
                                       .arg(QChar(0))
                                       .arg(QString(10000, QLatin1Char('x')))
                                       .split(QLatin1Char('|'));
@@ -177,29 +264,34 @@ private Q_SLOTS:
             return QString::fromUtf8(Report(QStringLiteral("--report=%1 ").arg(format) + unit, journal).out);
         };
         const QString text = report("text");
-        QVERIFY(std::all_of(names.begin(), names.end(),
-                            [&](const QString& name) { return text.contains(name); }));
+        QStringList numbered;                    // "row=name"
+        for (int i = 0; i < names.size(); ++i) { // the "#" column is as wide as "10"
+            QVERIFY(text.contains(QStringLiteral("  %1  ").arg(i + 1, -2) + names[i]));
+            numbered << QString::number(i + 1) + QLatin1Char('=') + names[i];
+        }
 
         const QList<QStringList> csv = ParseCsv(report("csv"));
         const QStringList header = csv.value(0);
-        const qsizetype row = header.indexOf(QStringLiteral("row")); // only by day has totals
+        const qsizetype kind = header.indexOf(QStringLiteral("kind")); // only by day has totals
         QStringList found;
         for (const QStringList& record : csv.mid(1)) {
             QCOMPARE(record.size(), header.size());
-            found << (row >= 0 && record[row] == QStringLiteral("total")
+            found << (kind >= 0 && record[kind] == QStringLiteral("total")
                           ? QStringLiteral("<total>")
-                          : record[header.indexOf(QStringLiteral("name"))]);
+                          : record[header.indexOf(QStringLiteral("row"))] + QLatin1Char('=') +
+                                record[header.indexOf(QStringLiteral("name"))]);
         }
-        QCOMPARE(found, row >= 0 ? names + QStringList{QStringLiteral("<total>")} : names);
+        QCOMPARE(found, kind >= 0 ? numbered + QStringList{QStringLiteral("<total>")} : numbered);
 
         const QJsonObject json = QJsonDocument::fromJson(report("json").toUtf8()).object();
         found.clear();
         for (const QJsonValue timer :
-             row >= 0 ? json[QStringLiteral("buckets")][0][QStringLiteral("timers")].toArray()
-                      : json[QStringLiteral("periods")].toArray()) {
-            found << timer[QStringLiteral("name")].toString();
+             kind >= 0 ? json[QStringLiteral("buckets")][0][QStringLiteral("timers")].toArray()
+                       : json[QStringLiteral("periods")].toArray()) {
+            found << QString::number(timer[QStringLiteral("row")].toInt()) + QLatin1Char('=') +
+                         timer[QStringLiteral("name")].toString();
         }
-        QCOMPARE(found, names);
+        QCOMPARE(found, numbered);
     }
 
     // A journal that cannot be read is a failure that names the file and the reason, never an empty report.
