@@ -383,7 +383,16 @@ void CHistoryWindow::ShowTable(const JournalWeek& week) {
 
 void CHistoryWindow::ShowPeriods() {
     const std::vector<LivedDays::Piece> pieces = JournalWeek::PiecesOf(m_day, m_shown);
-    while (m_periods->topLevelItemCount() > static_cast<int>(pieces.size())) {
+    // Time added or removed by hand on this day: rows of their own after the periods, counted in the
+    // day's total as in the week.
+    std::vector<const JournalQuery::Period*> adjustments;
+    for (const JournalQuery::Period& period : m_shown) {
+        if (period.adjustedDay == m_day) {
+            adjustments.push_back(&period);
+        }
+    }
+    const int rows = static_cast<int>(pieces.size() + adjustments.size());
+    while (m_periods->topLevelItemCount() > rows) {
         delete m_periods->takeTopLevelItem(m_periods->topLevelItemCount() - 1);
     }
     const bool bOffsets = std::any_of(pieces.begin(), pieces.end(), [&](const LivedDays::Piece& piece) {
@@ -421,6 +430,29 @@ void CHistoryWindow::ShowPeriods() {
         item->setData(0, kStartRole, period.start);
         item->setData(0, kEndRole, period.end);
         item->setData(0, kNoteRole, period.note);
+    }
+    for (size_t n = 0; n < adjustments.size(); ++n) {
+        const JournalQuery::Period& adjustment = *adjustments[n];
+        const int at = static_cast<int>(pieces.size() + n);
+        QTreeWidgetItem* item = m_periods->topLevelItem(at);
+        if (item == nullptr) {
+            item = new QTreeWidgetItem(m_periods);
+            item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+        }
+        total += adjustment.end;
+        const QString texts[] = {
+            QStringLiteral("adjustment"), QString(),
+            m_periods->fontMetrics().elidedText(adjustment.name, Qt::ElideRight, kNameWidth),
+            (adjustment.end >= 0 ? QStringLiteral("+") : QString()) + JournalReport::Duration(adjustment.end),
+            QStringLiteral("Added or removed by hand")};
+        for (int column = 0; column <= kNoteColumn; ++column) {
+            item->setText(column, texts[column]);
+        }
+        item->setToolTip(kNoteColumn, QString());
+        item->setData(0, kIndexRole, adjustment.index);
+        item->setData(0, kIdRole, 0); // not a period: Undo takes it back
+        item->setData(0, kRunningRole, false);
+        item->setData(0, kNoteRole, QString());
     }
     m_dayTotal->setText(QStringLiteral("Total %1").arg(JournalReport::Duration(total)));
 }

@@ -52,6 +52,36 @@ Sql::Status JournalQuery::Periods(qint64 from, qint64 to, std::vector<Period>& p
     return statement.Finish();
 }
 
+Sql::Status JournalQuery::Adjustments(QDate from, QDate to, std::vector<Period>& periods) {
+    bool bCurrent = false;
+    Sql::Status status = IsCurrent(bCurrent);
+    Sql::Statement statement;
+    if (status.Ok()) {
+        const QByteArray sql =
+            QByteArrayLiteral("SELECT id, coalesce(timer, -1), coalesce(name, ''), seconds, ") +
+            (bCurrent ? QByteArrayLiteral("coalesce(day, date(at_utc + utc_offset, 'unixepoch')) AS counted "
+                                          "FROM events WHERE live = 1 AND ")
+                      : QByteArrayLiteral(
+                            "date(at_utc + utc_offset, 'unixepoch') AS counted FROM events WHERE ")) +
+            QByteArrayLiteral("kind = 'adjust' AND counted BETWEEN ?1 AND ?2 ORDER BY counted, id");
+        status = m_journal.Database().Prepare(sql.constData(), statement);
+    }
+    if (!status.Ok()) {
+        return status;
+    }
+    statement.Bind(1, from.toString(Qt::ISODate)).Bind(2, to.toString(Qt::ISODate));
+    while (statement.Next()) {
+        const int index = static_cast<int>(statement.Int(1));
+        if (index >= 0 && index < kTimers) {
+            Period adjustment{
+                statement.Int(0), index, statement.Text(2), 0, statement.Int(3), 0, false, {}, {}};
+            adjustment.adjustedDay = QDate::fromString(statement.Text(4), Qt::ISODate);
+            periods.push_back(std::move(adjustment));
+        }
+    }
+    return statement.Finish();
+}
+
 Sql::Status JournalQuery::FirstDay(std::optional<QDate>& day, const QTimeZone& zone) {
     day.reset();
     Sql::Statement statement;

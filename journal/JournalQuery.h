@@ -27,6 +27,10 @@ public:
         bool bRunning = false; // still open on a live board
         QString zone;          // the zone it was lived in (an IANA id); empty when unknown
         QString note;
+        // Time added or removed by hand, counted on `day`: no period at all, but a row of its own kind.
+        // Its start is 0 and its end the seconds it adds (negative when it removes).
+        QDate adjustedDay{};
+        bool IsAdjustment() const { return adjustedDay.isValid(); }
     };
 
     explicit JournalQuery(Journal& journal);
@@ -35,6 +39,9 @@ public:
     // The periods overlapping [from, to) in start order; one that ends before it starts (the clock was
     // set back) belongs to the instant it started.
     Sql::Status Periods(qint64 from, qint64 to, std::vector<Period>& periods);
+    // Appends the adjustments counted on the days `from` to `to`: on the day the user gave, else on the
+    // day they were made, on the clock they were made by.
+    Sql::Status Adjustments(QDate from, QDate to, std::vector<Period>& periods);
     // The day the earliest period started, on the clock of the place where it was recorded, or in `zone`
     // if it is valid; empty for a journal without periods.
     Sql::Status FirstDay(std::optional<QDate>& day, const QTimeZone& zone = {});

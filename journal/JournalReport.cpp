@@ -267,13 +267,55 @@ QString RenderBuckets(const Request& request, QDate from, QDate to, const std::v
     return JsonText(root);
 }
 
-QString RenderPieces(const Request& request, QDate from, QDate to, const std::vector<Piece>& pieces) {
+// The periods' pieces and the adjustments in the order of their days: an adjustment after the pieces of
+// its day.
+struct Listed {
+    const Piece* piece = nullptr;
+    const Period* adjustment = nullptr;
+};
+
+std::vector<Listed> InDayOrder(const std::vector<Piece>& pieces, const std::vector<Period>& periods) {
+    std::vector<const Period*> adjustments;
+    for (const Period& period : periods) {
+        if (period.IsAdjustment()) {
+            adjustments.push_back(&period);
+        }
+    }
+    std::stable_sort(adjustments.begin(), adjustments.end(),
+                     [](const Period* a, const Period* b) { return a->adjustedDay < b->adjustedDay; });
+    std::vector<Listed> listed;
+    auto next = adjustments.begin();
+    for (const Piece& piece : pieces) {
+        const QDate day =
+            QDateTime::fromSecsSinceEpoch(piece.start + piece.startOffset, QTimeZone::utc()).date();
+        for (; next != adjustments.end() && (*next)->adjustedDay < day; ++next) {
+            listed.push_back({nullptr, *next});
+        }
+        listed.push_back({&piece, nullptr});
+    }
+    for (; next != adjustments.end(); ++next) {
+        listed.push_back({nullptr, *next});
+    }
+    return listed;
+}
+
+QString RenderPieces(const Request& request, QDate from, QDate to, const std::vector<Piece>& pieces,
+                     const std::vector<Period>& periods) {
+    const std::vector<Listed> listed = InDayOrder(pieces, periods);
     switch (request.format) {
     case Format::Text: {
         std::vector<QStringList> rows{{QStringLiteral("start"), QStringLiteral("end"), QStringLiteral("#"),
                                        QStringLiteral("name"), QStringLiteral("time")}};
         std::vector<bool> running{false};
-        for (const Piece& piece : pieces) {
+        for (const Listed& row : listed) {
+            if (row.adjustment != nullptr) {
+                const Period& a = *row.adjustment;
+                rows.push_back({a.adjustedDay.toString(Qt::ISODate), QStringLiteral("(adjustment)"),
+                                RowNumber(a.index), a.name, Duration(a.end)});
+                running.push_back(false);
+                continue;
+            }
+            const Piece& piece = *row.piece;
             const Period& period = *piece.period;
             rows.push_back({Stamp(piece.start, piece.startOffset), Stamp(piece.end, piece.endOffset),
                             RowNumber(period.index), period.name, Duration(piece.end - piece.start)});
@@ -284,13 +326,23 @@ QString RenderPieces(const Request& request, QDate from, QDate to, const std::ve
     case Format::Csv: {
         QString out = CsvLine({QStringLiteral("id"), QStringLiteral("start"), QStringLiteral("end"),
                                QStringLiteral("row"), QStringLiteral("name"), QStringLiteral("seconds"),
-                               QStringLiteral("time"), QStringLiteral("running")});
-        for (const Piece& piece : pieces) {
+                               QStringLiteral("time"), QStringLiteral("running"), QStringLiteral("kind"),
+                               QStringLiteral("day"), QStringLiteral("note")});
+        for (const Listed& row : listed) {
+            if (row.adjustment != nullptr) {
+                const Period& a = *row.adjustment;
+                out +=
+                    CsvLine({QString::number(a.id), QString(), QString(), RowNumber(a.index), a.name,
+                             QString::number(a.end), Duration(a.end), Flag(false),
+                             QStringLiteral("adjustment"), a.adjustedDay.toString(Qt::ISODate), QString()});
+                continue;
+            }
+            const Piece& piece = *row.piece;
             const Period& period = *piece.period;
             out += CsvLine({QString::number(period.id), Stamp(piece.start, piece.startOffset),
                             Stamp(piece.end, piece.endOffset), RowNumber(period.index), period.name,
                             QString::number(piece.end - piece.start), Duration(piece.end - piece.start),
-                            Flag(period.bRunning)});
+                            Flag(period.bRunning), QStringLiteral("period"), QString(), period.note});
         }
         return out;
     }
@@ -298,16 +350,30 @@ QString RenderPieces(const Request& request, QDate from, QDate to, const std::ve
         break;
     }
     QJsonArray array;
-    for (const Piece& piece : pieces) {
+    for (const Listed& row : listed) {
+        if (row.adjustment != nullptr) {
+            const Period& a = *row.adjustment;
+            array.append(QJsonObject{{QStringLiteral("id"), a.id},
+                                     {QStringLiteral("kind"), QStringLiteral("adjustment")},
+                                     {QStringLiteral("day"), a.adjustedDay.toString(Qt::ISODate)},
+                                     {QStringLiteral("row"), a.index + 1},
+                                     {QStringLiteral("name"), a.name},
+                                     {QStringLiteral("seconds"), a.end},
+                                     {QStringLiteral("time"), Duration(a.end)}});
+            continue;
+        }
+        const Piece& piece = *row.piece;
         const Period& period = *piece.period;
         array.append(QJsonObject{{QStringLiteral("id"), period.id},
+                                 {QStringLiteral("kind"), QStringLiteral("period")},
                                  {QStringLiteral("start"), Stamp(piece.start, piece.startOffset)},
                                  {QStringLiteral("end"), Stamp(piece.end, piece.endOffset)},
                                  {QStringLiteral("row"), period.index + 1},
                                  {QStringLiteral("name"), period.name},
                                  {QStringLiteral("seconds"), piece.end - piece.start},
                                  {QStringLiteral("time"), Duration(piece.end - piece.start)},
-                                 {QStringLiteral("running"), period.bRunning}});
+                                 {QStringLiteral("running"), period.bRunning},
+                                 {QStringLiteral("note"), period.note}});
     }
     QJsonObject root = JsonHead(request.unit, from, to);
     root.insert(QStringLiteral("periods"), array);
@@ -332,8 +398,9 @@ QString Duration(qint64 seconds) {
 Sql::Status Fetch(JournalQuery& query, QDate from, QDate to, std::vector<Period>& periods,
                   const QTimeZone& zone) {
     const LivedDays days(from, to, zone);
-    return query.Periods(days.Begin() - LivedDays::kShiftMargin, days.End() + LivedDays::kShiftMargin,
-                         periods);
+    const Sql::Status status =
+        query.Periods(days.Begin() - LivedDays::kShiftMargin, days.End() + LivedDays::kShiftMargin, periods);
+    return status.Ok() ? query.Adjustments(from, to, periods) : status;
 }
 
 QString Render(const Request& request, const std::vector<Period>& periods) {
@@ -341,7 +408,7 @@ QString Render(const Request& request, const std::vector<Period>& periods) {
     if (request.unit != Unit::Period) {
         return RenderBuckets(request, request.from, request.to, Gather(request.unit, days, periods));
     }
-    return RenderPieces(request, request.from, request.to, days.Pieces(periods));
+    return RenderPieces(request, request.from, request.to, days.Pieces(periods), periods);
 }
 
 Sql::Status Render(JournalQuery& query, const Request& request, QDate today, QString& out,

@@ -39,6 +39,9 @@ LocalDays& LivedDays::DaysOf(const Period& period, qint64& shift) {
 std::vector<LivedDays::Piece> LivedDays::Pieces(const std::vector<Period>& periods) {
     std::vector<Piece> pieces;
     for (const Period& period : periods) {
+        if (period.IsAdjustment()) {
+            continue;
+        }
         qint64 shift = 0;
         LocalDays& days = DaysOf(period, shift);
         qint64 start = 0;

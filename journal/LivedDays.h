@@ -43,7 +43,8 @@ public:
     // Hands `take(day, start, end)` each piece of the period inside the range, cut at midnights. A
     // period that ends before it starts is taken whole at its start.
     template <typename Take> void Split(const Period& period, Take&& take);
-    // Each period's part inside the range, whole (not cut at midnights), for period-by-period lists.
+    // Each period's part inside the range, whole (not cut at midnights), for period-by-period lists;
+    // adjustments are not periods and are left out.
     std::vector<Piece> Pieces(const std::vector<Period>& periods);
 
 private:
@@ -59,6 +60,13 @@ private:
 };
 
 template <typename Take> void LivedDays::Split(const Period& period, Take&& take) {
+    // An adjustment counts whole on its day.
+    if (period.IsAdjustment()) {
+        if (period.adjustedDay >= m_from && period.adjustedDay <= m_to) {
+            take(period.adjustedDay, period.start, period.end);
+        }
+        return;
+    }
     qint64 shift = 0;
     DaysOf(period, shift).Cut(period.start + shift, period.end + shift, take);
 }

@@ -1,4 +1,6 @@
 #include "BoardOnFiles.h"
+#include "journal/JournalReport.h"
+#include "journal/JournalWeek.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -6,6 +8,7 @@
 #include <memory>
 
 using Kind = PeriodSink::Correction::Kind;
+using namespace Qt::Literals::StringLiterals;
 using Outcome = PeriodSink::Corrected::Outcome;
 
 namespace {
@@ -201,6 +204,58 @@ private Q_SLOTS:
         QCOMPARE(periods.back().name, QStringLiteral("Renamed"));
         QCOMPARE(periods.back().end - periods.back().start, 60);
         QCOMPARE(board.ledger.Seconds(3), 600 + 60 + 120 + 60);
+        QVERIFY(Agree(board));
+    }
+
+    // Time added on a day the user names counts on that day in every dated form, and --periods lists it
+    // as a row of its own; one made today counts today, as adjustments always did. Undone, it is gone.
+    void datedAdjustments() {
+        QTemporaryDir dir;
+        BoardOnFiles board(dir.path());
+        board.Start();
+        const QDate today = QDateTime::fromSecsSinceEpoch(board.clock.Now()).date();
+        board.Switch(1);
+        board.clock.Advance(600);
+        board.Switch(0);
+        QVERIFY(board.ledger.AddTime(0, 1800, today.addDays(-3)));
+        QVERIFY(board.ledger.AddTime(1, 300));
+        const auto report = [&](JournalReport::Unit unit) {
+            Journal journal(board.journalFile);
+            JournalQuery query(journal);
+            QString out;
+            const JournalReport::Request request{
+                unit, Kelvra::ReportFormat::Csv, today.addDays(-6), today, {}};
+            return journal.OpenForReading().Ok() && JournalReport::Render(query, request, today, out).Ok()
+                       ? out
+                       : QStringLiteral("failed");
+        };
+        const QString byDay = report(JournalReport::Unit::Day);
+        const QString before = today.addDays(-3).toString(Qt::ISODate);
+        QVERIFY2(byDay.contains(before + u",timer,1,My Project Text 1,1800,0:30:00,false"_s),
+                 qPrintable(byDay));
+        QVERIFY2(byDay.contains(today.toString(Qt::ISODate) + u",timer,1,My Project Text 1,600,"_s),
+                 qPrintable(byDay));
+        QVERIFY2(byDay.contains(today.toString(Qt::ISODate) + u",timer,2,My Project Text 2,300,"_s),
+                 qPrintable(byDay));
+        const QString periods = report(JournalReport::Unit::Period);
+        QVERIFY2(
+            periods.contains(u",,,1,My Project Text 1,1800,0:30:00,false,adjustment,"_s + before + u","_s),
+            qPrintable(periods));
+        QCOMPARE(periods.count(u",adjustment,"_s), 2);
+        std::vector<JournalQuery::Period> week;
+        Journal journal(board.journalFile);
+        QVERIFY(journal.OpenForReading().Ok());
+        JournalQuery query(journal);
+        const QDate monday = JournalWeek::MondayOf(today.addDays(-3));
+        QVERIFY(JournalReport::Fetch(query, monday, monday.addDays(6), week).Ok());
+        QCOMPARE(
+            JournalWeek(monday, week).Totals().seconds[static_cast<size_t>(monday.daysTo(today.addDays(-3)))],
+            1800);
+
+        board.Undo();
+        board.Undo();
+        QVERIFY(!report(JournalReport::Unit::Period).contains(u"adjustment"_s));
+        QCOMPARE(ProfileSeconds(board.profileFile)[0], 600);
         QVERIFY(Agree(board));
     }
 
