@@ -12,7 +12,9 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDateEdit>
 #include <QDateTime>
 #include <QDateTimeEdit>
 #include <QDialogButtonBox>
@@ -33,6 +35,7 @@ namespace {
 
 constexpr int kWeekTab = 0;
 constexpr int kPeriodsTab = 1;
+constexpr int kMonthTab = 2;
 constexpr int kTickMs = 1000;
 // What a row of the periods view holds besides its texts.
 constexpr int kIndexRole = Qt::UserRole;
@@ -46,7 +49,7 @@ constexpr int kNoteColumn = 4;
 // Sets a cell's text, making the item on first use; what has not changed is left alone, so that the
 // one-second refresh keeps the user's selection and scrolling. Totals are bold.
 void SetCell(QTableWidget& table, int row, int column, const QString& text, Qt::Alignment alignment,
-             bool bBold) {
+             bool bBold, const QString& tip = {}) {
     QTableWidgetItem* item = table.item(row, column);
     if (item == nullptr) {
         item = new QTableWidgetItem;
@@ -56,6 +59,9 @@ void SetCell(QTableWidget& table, int row, int column, const QString& text, Qt::
     }
     if (item->text() != text) {
         item->setText(text);
+    }
+    if (item->toolTip() != tip) {
+        item->setToolTip(tip);
     }
     if (item->font().bold() != bBold) {
         QFont font = table.font();
@@ -114,7 +120,8 @@ CHistoryWindow::CHistoryWindow(const JournalSink& sink, const CTimerLedger& ledg
     const QDate today = QDateTime::fromSecsSinceEpoch(m_clock.Now()).date();
     m_day = today;
     m_monday = JournalWeek::MondayOf(today);
-    resize(900, 640);
+    // Ten names and the total row fit without scrolling, below a chart of a useful height.
+    resize(960, 820);
 }
 
 CHistoryWindow::~CHistoryWindow() = default;
@@ -135,12 +142,22 @@ void CHistoryWindow::BuildWidgets() {
         bar->addWidget(b);
         return b;
     };
-    button(QStringLiteral("< Previous"), QStringLiteral("The week before (Page Up)"),
-           [this] { ShowWeek(m_monday.addDays(-JournalWeek::kDays)); });
-    button(QStringLiteral("This week"), QStringLiteral("The week of today"),
-           [this] { ShowWeek(QDateTime::fromSecsSinceEpoch(m_clock.Now()).date()); });
-    button(QStringLiteral("Next >"), QStringLiteral("The week after (Page Down)"),
-           [this] { ShowWeek(m_monday.addDays(JournalWeek::kDays)); });
+    button(QStringLiteral("< Previous"), QStringLiteral("The week or month before (Page Up)"),
+           [this] { Step(-1); });
+    button(QStringLiteral("Today"), QStringLiteral("The week or month of today"), [this] { GoTo(Today()); });
+    m_next = button(QStringLiteral("Next >"), QStringLiteral("The week or month after (Page Down)"),
+                    [this] { Step(1); });
+    m_goTo = new QDateEdit(this);
+    m_goTo->setCalendarPopup(true);
+    m_goTo->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    m_goTo->setToolTip(QStringLiteral("Go to the week or month of a day"));
+    m_goTo->setAccessibleName(QStringLiteral("Go to day"));
+    connect(m_goTo, &QDateEdit::dateChanged, this, [this](QDate day) {
+        if (!m_bShowingDay) {
+            GoTo(day);
+        }
+    });
+    bar->addWidget(m_goTo);
     m_range = new QLabel(this);
     bar->addSpacing(12);
     bar->addWidget(m_range, 1);
@@ -166,8 +183,7 @@ void CHistoryWindow::BuildWidgets() {
         auto* action = new QAction(this);
         action->setShortcut(key);
         action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this,
-                [this, days = step * JournalWeek::kDays] { ShowWeek(m_monday.addDays(days)); });
+        connect(action, &QAction::triggered, this, [this, step] { Step(step); });
         addAction(action);
     }
 
@@ -180,6 +196,15 @@ void CHistoryWindow::BuildWidgets() {
     m_empty = new QLabel(QStringLiteral("Nothing recorded this week"), week);
     m_empty->setAlignment(Qt::AlignCenter);
     weekLayout->addWidget(m_empty);
+    auto* groupBar = new QHBoxLayout;
+    groupBar->addStretch(1);
+    groupBar->addWidget(new QLabel(QStringLiteral("Group by:"), week));
+    m_groupBy = new QComboBox(week);
+    m_groupBy->addItems({QStringLiteral("Name"), QStringLiteral("Timer row")});
+    m_groupBy->setToolTip(QStringLiteral("By timer row, a renamed timer is one row under its current name"));
+    connect(m_groupBy, &QComboBox::currentIndexChanged, this, [this] { Rebuild(); });
+    groupBar->addWidget(m_groupBy);
+    weekLayout->addLayout(groupBar);
     m_table = new QTableWidget(0, JournalWeek::kDays + 2, week);
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -199,6 +224,10 @@ void CHistoryWindow::BuildWidgets() {
             ShowDay(m_monday.addDays(column - 1));
         }
     });
+    // Ten names and the total row without scrolling.
+    m_table->setMinimumHeight(m_table->horizontalHeader()->sizeHint().height() +
+                              11 * m_table->verticalHeader()->defaultSectionSize() +
+                              2 * m_table->frameWidth());
     weekLayout->addWidget(m_table, 3);
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_table, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
@@ -245,6 +274,42 @@ void CHistoryWindow::BuildWidgets() {
     m_dayTotal->setAlignment(Qt::AlignRight);
     periodsLayout->addWidget(m_dayTotal);
     m_tabs->addTab(periods, QStringLiteral("Periods"));
+
+    auto* month = new QWidget;
+    auto* monthLayout = new QVBoxLayout(month);
+    m_monthTotal = new QLabel(month);
+    monthLayout->addWidget(m_monthTotal);
+    m_calendar = new QTableWidget(6, JournalWeek::kDays, month);
+    m_calendar->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_calendar->verticalHeader()->hide();
+    m_calendar->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_calendar->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    QStringList weekdays;
+    for (int day = 1; day <= JournalWeek::kDays; ++day) {
+        weekdays << locale().dayName(day, QLocale::ShortFormat);
+    }
+    m_calendar->setHorizontalHeaderLabels(weekdays);
+    connect(m_calendar, &QTableWidget::cellClicked, this, [this](int row, int column) {
+        const QTableWidgetItem* item = m_calendar->item(row, column);
+        if (item != nullptr && item->data(Qt::UserRole).toDate().isValid()) {
+            ShowDay(item->data(Qt::UserRole).toDate());
+        }
+    });
+    monthLayout->addWidget(m_calendar, 3);
+    m_monthNames = new QTableWidget(0, 2, month);
+    m_monthNames->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_monthNames->verticalHeader()->hide();
+    m_monthNames->setHorizontalHeaderLabels({QStringLiteral("Timer"), QStringLiteral("Month")});
+    m_monthNames->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    monthLayout->addWidget(m_monthNames, 2);
+    m_tabs->addTab(month, QStringLiteral("Month"));
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int tab) {
+        if (tab == kMonthTab) {
+            ShowMonth(m_day);
+        } else {
+            UpdateRange();
+        }
+    });
     layout->addWidget(m_tabs, 1);
 }
 
@@ -271,6 +336,126 @@ void CHistoryWindow::ShowDay(QDate day) {
     bOtherWeek ? Load() : Rebuild();
 }
 
+QDate CHistoryWindow::Today() const {
+    return QDateTime::fromSecsSinceEpoch(m_ledger.Now()).date();
+}
+
+bool CHistoryWindow::IsMonthView() const {
+    return m_tabs->currentIndex() == kMonthTab;
+}
+
+void CHistoryWindow::Step(int step) {
+    // Never past the week or month of today: nothing is recorded there yet.
+    if (IsMonthView()) {
+        const QDate first = m_monthFirst.addMonths(step);
+        if (first <= JournalMonth::FirstOf(Today())) {
+            ShowMonth(first);
+        }
+        return;
+    }
+    const QDate monday = m_monday.addDays(step * JournalWeek::kDays);
+    if (monday <= JournalWeek::MondayOf(Today())) {
+        ShowWeek(monday);
+    }
+}
+
+void CHistoryWindow::GoTo(QDate day) {
+    day = std::min(day, Today());
+    if (IsMonthView()) {
+        ShowMonth(day);
+    } else if (IsPeriodsView()) {
+        ShowDay(day);
+    } else {
+        ShowWeek(day);
+    }
+}
+
+void CHistoryWindow::ShowMonth(QDate day) {
+    m_tabs->setCurrentIndex(kMonthTab);
+    m_monthFirst = JournalMonth::FirstOf(day);
+    m_monthRead.clear();
+    if (m_readProblem.isEmpty()) {
+        JournalQuery query(m_journal);
+        const Sql::Status status = JournalReport::Fetch(
+            query, m_monthFirst, m_monthFirst.addDays(m_monthFirst.daysInMonth() - 1), m_monthRead);
+        m_queryProblem = status.Ok() ? QString()
+                                     : QStringLiteral("The history journal %1 cannot be read: %2.")
+                                           .arg(m_journal.Path(), status.message);
+    }
+    RebuildMonth();
+}
+
+void CHistoryWindow::RebuildMonth() {
+    std::vector<JournalQuery::Period> shown = m_monthRead;
+    if (m_ledger.Running() != 0) {
+        const int index = m_ledger.Running() - 1;
+        JournalWeek::ApplyRunning(shown, index, m_ledger.Name(index), m_ledger.Start(), m_ledger.Now());
+    }
+    const JournalMonth month(m_monthFirst, shown, RowNames());
+    m_monthTotal->setText(
+        QStringLiteral("%1: %2").arg(locale().toString(m_monthFirst, QStringLiteral("MMMM yyyy")),
+                                     JournalReport::Duration(month.Total())));
+    // Weeks from Monday: the month's first row starts on the Monday before its first day.
+    const QDate start = JournalWeek::MondayOf(m_monthFirst);
+    for (int cell = 0; cell < 6 * JournalWeek::kDays; ++cell) {
+        const QDate day = start.addDays(cell);
+        const bool bInMonth = day.month() == m_monthFirst.month() && day.year() == m_monthFirst.year();
+        QString text;
+        QString tip;
+        if (bInMonth) {
+            const JournalMonth::Day& lived = month.DayAt(day);
+            text = QString::number(day.day());
+            if (lived.total != 0) {
+                text += QLatin1Char('\n') + JournalWeek::HoursMinutes(lived.total);
+            }
+            for (const auto& [name, seconds] : lived.names) {
+                tip += QStringLiteral("%1  %2\n").arg(JournalReport::Duration(seconds), name);
+            }
+        }
+        SetCell(*m_calendar, cell / JournalWeek::kDays, cell % JournalWeek::kDays, text, Qt::AlignCenter,
+                bInMonth && day == m_day, tip.trimmed());
+        m_calendar->item(cell / JournalWeek::kDays, cell % JournalWeek::kDays)
+            ->setData(Qt::UserRole, bInMonth ? day : QDate());
+    }
+    m_monthNames->setRowCount(static_cast<int>(month.Rows().size()));
+    for (int row = 0; row < static_cast<int>(month.Rows().size()); ++row) {
+        const JournalMonth::Row& data = month.Rows()[static_cast<size_t>(row)];
+        SetCell(*m_monthNames, row, 0, data.name, Qt::AlignLeft, false, data.names.join(QLatin1Char('\n')));
+        SetCell(*m_monthNames, row, 1, JournalWeek::HoursMinutes(data.total), Qt::AlignRight, false,
+                JournalReport::Duration(data.total));
+    }
+    UpdateRange();
+}
+
+JournalWeek::RowName CHistoryWindow::RowNames() const {
+    if (m_groupBy->currentIndex() == 0) {
+        return {};
+    }
+    return [this](int index) {
+        return index >= 0 && index < CTimerLedger::kTimers ? m_ledger.Name(index)
+                                                           : QString::number(index + 1);
+    };
+}
+
+void CHistoryWindow::UpdateRange() {
+    const bool bMonth = IsMonthView();
+    if (bMonth) {
+        m_range->setText(locale().toString(m_monthFirst, QStringLiteral("MMMM yyyy")));
+    } else {
+        const QDate sunday = m_monday.addDays(JournalWeek::kDays - 1);
+        m_range->setText(QStringLiteral("Week %1: %2 to %3")
+                             .arg(m_monday.weekNumber())
+                             .arg(locale().toString(m_monday, QLocale::ShortFormat),
+                                  locale().toString(sunday, QLocale::ShortFormat)));
+    }
+    m_next->setEnabled(bMonth ? m_monthFirst < JournalMonth::FirstOf(Today())
+                              : m_monday < JournalWeek::MondayOf(Today()));
+    m_bShowingDay = true; // the picker follows what is shown without moving it again
+    m_goTo->setMaximumDate(Today());
+    m_goTo->setDate(bMonth ? m_monthFirst : IsPeriodsView() ? m_day : m_monday);
+    m_bShowingDay = false;
+}
+
 void CHistoryWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     m_dataVersion.reset(); // whatever changed while hidden is read again
@@ -292,8 +477,14 @@ void CHistoryWindow::Refresh() {
     if (!m_dataVersion || *m_dataVersion != version) {
         m_dataVersion = version;
         Load();
+        if (IsMonthView()) {
+            ShowMonth(m_monthFirst);
+        }
     } else if (m_ledger.Running() != 0 || m_bWasRunning) {
         Rebuild();
+        if (IsMonthView()) {
+            RebuildMonth();
+        }
     }
 }
 
@@ -334,12 +525,8 @@ void CHistoryWindow::Rebuild() {
     m_problem->setVisible(!problem.isEmpty());
     m_export->setEnabled(m_readProblem.isEmpty() && m_queryProblem.isEmpty());
 
-    const QDate sunday = m_monday.addDays(JournalWeek::kDays - 1);
-    m_range->setText(QStringLiteral("Week %1: %2 to %3")
-                         .arg(m_monday.weekNumber())
-                         .arg(locale().toString(m_monday, QLocale::ShortFormat),
-                              locale().toString(sunday, QLocale::ShortFormat)));
-    const JournalWeek week(m_monday, m_shown);
+    UpdateRange();
+    const JournalWeek week(m_monday, m_shown, RowNames());
     QStringList days;
     for (int day = 0; day < JournalWeek::kDays; ++day) {
         days << DayLabel(m_monday.addDays(day));
@@ -363,16 +550,19 @@ void CHistoryWindow::ShowTable(const JournalWeek& week) {
     const int rows = static_cast<int>(week.Rows().size());
     m_table->setRowCount(rows + 1);
     const auto showRow = [&](int row, const JournalWeek::Row& data, const QString& name, bool bTotals) {
+        // By timer row, the names the row had this week are its tooltip.
         SetCell(*m_table, row, 0, m_table->fontMetrics().elidedText(name, Qt::ElideRight, kNameWidth),
-                Qt::AlignLeft, bTotals);
+                Qt::AlignLeft, bTotals,
+                data.names.size() > 1 || name.size() > 30 ? data.names.join(QLatin1Char('\n')) : QString());
+        // Cells to the nearest minute; the exact time is their tooltip.
         for (int day = 0; day < JournalWeek::kDays; ++day) {
             const qint64 seconds = data.seconds[static_cast<size_t>(day)];
-            SetCell(*m_table, row, day + 1,
-                    seconds != 0 || bTotals ? JournalWeek::HoursMinutes(seconds) : QString(), Qt::AlignRight,
-                    bTotals);
+            const bool bShown = seconds != 0 || bTotals;
+            SetCell(*m_table, row, day + 1, bShown ? JournalWeek::HoursMinutes(seconds) : QString(),
+                    Qt::AlignRight, bTotals, bShown ? JournalReport::Duration(seconds) : QString());
         }
         SetCell(*m_table, row, JournalWeek::kDays + 1, JournalWeek::HoursMinutes(data.total), Qt::AlignRight,
-                true);
+                true, JournalReport::Duration(data.total));
     };
     for (int row = 0; row < rows; ++row) {
         const JournalWeek::Row& data = week.Rows()[static_cast<size_t>(row)];

@@ -16,6 +16,8 @@ class CWeekChart;
 class Clock;
 class JournalSink;
 class QButtonGroup;
+class QComboBox;
+class QDateEdit;
 class QDialog;
 class QLabel;
 class QMenu;
@@ -61,11 +63,17 @@ public:
     // What the last correction said when it was refused, for the status line and tests.
     const QString& LastProblem() const { return m_lastProblem; }
     QTreeWidget& PeriodsList() const { return *m_periods; }
+    QTableWidget& WeekTable() const { return *m_table; }
+    const QLabel& DayTotal() const { return *m_dayTotal; }
 
     // The week that holds `day`; the selected day moves to the same weekday.
     void ShowWeek(QDate day);
     // The periods view of `day`.
     void ShowDay(QDate day);
+    // The month view of the month that holds `day`: a calendar of day totals and each name's month.
+    void ShowMonth(QDate day);
+    bool IsMonthView() const;
+    QDate MonthShown() const { return m_monthFirst; }
     QDate Monday() const { return m_monday; }
     QDate SelectedDay() const { return m_day; }
     bool IsPeriodsView() const;
@@ -87,6 +95,16 @@ private:
     void Load();    // reads the week's periods
     void Rebuild(); // shows them, with the running period up to now
     void ShowTable(const class JournalWeek& week);
+    void RebuildMonth();
+    // A week, or a month in the month view, before (-1) or after (1); never past today's.
+    void Step(int step);
+    // The week, month or day of `day`, as the current tab shows.
+    void GoTo(QDate day);
+    QDate Today() const;
+    // The range label, the Next button and the date picker for what is shown.
+    void UpdateRange();
+    // Grouped by timer row: each row's name now; by name: nothing.
+    std::function<QString(int)> RowNames() const;
     void ShowPeriods();
     void OpenPeriodMenu(QTreeWidgetItem* item, QPoint globalPos);
     // Makes `correction` through the board; an overlap asks whether to cut the other period back.
@@ -126,4 +144,13 @@ private:
     QButtonGroup* m_days = nullptr;
     QTreeWidget* m_periods = nullptr;
     QLabel* m_dayTotal = nullptr;
+    QPushButton* m_next = nullptr;
+    QDateEdit* m_goTo = nullptr;
+    bool m_bShowingDay = false; // the picker is being set to what is shown
+    QComboBox* m_groupBy = nullptr;
+    QLabel* m_monthTotal = nullptr;
+    QTableWidget* m_calendar = nullptr;
+    QTableWidget* m_monthNames = nullptr;
+    QDate m_monthFirst;
+    std::vector<JournalQuery::Period> m_monthRead;
 };

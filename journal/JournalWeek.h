@@ -5,7 +5,9 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <array>
+#include <functional>
 #include <vector>
 
 // One local week, Monday to Sunday, of the journal's periods: the time of each name on each day, cut at
@@ -23,14 +25,19 @@ public:
         QString name;
         Days seconds{};
         qint64 total = 0;
+        QStringList names{}; // grouped by timer row: every name the row had that week
     };
 
+    // How the rows are made: one per name, or one per timer row, labelled with the name `rowName` gives
+    // it now (a renamed timer is one row).
+    using RowName = std::function<QString(int index)>;
+
     // From periods fetched for the week (JournalReport::Fetch from Monday to Sunday).
-    JournalWeek(QDate monday, const std::vector<Period>& periods);
+    JournalWeek(QDate monday, const std::vector<Period>& periods, const RowName& rowName = {});
 
     // The Monday of the week that holds `day`.
     static QDate MondayOf(QDate day);
-    // "h:mm", seconds left out, hours not padded; a leading minus for a negative time.
+    // "h:mm" to the nearest minute, hours not padded; a leading minus for a negative time.
     static QString HoursMinutes(qint64 seconds);
     // Brings periods read from the journal up to `now` for the board's running period (timer `index`
     // since `start`): the journal's open period of it ends now instead of at its last heartbeat; one the
@@ -52,4 +59,35 @@ private:
     QDate m_monday;
     std::vector<Row> m_rows;
     Row m_totals;
+};
+
+// One calendar month of the journal's periods, cut at midnights as the week is: each day's total, the
+// names of each day with their time, and each name's (or timer row's) total for the month.
+class JournalMonth final {
+public:
+    using Period = JournalQuery::Period;
+    struct Row {
+        QString name;
+        qint64 total = 0;
+        QStringList names{};
+    };
+    struct Day {
+        qint64 total = 0;
+        std::vector<std::pair<QString, qint64>> names; // the largest first
+    };
+
+    JournalMonth(QDate anyDay, const std::vector<Period>& periods, const JournalWeek::RowName& rowName = {});
+
+    static QDate FirstOf(QDate day) { return {day.year(), day.month(), 1}; }
+    QDate First() const { return m_first; }
+    QDate Last() const { return m_first.addDays(static_cast<qint64>(m_days.size()) - 1); }
+    const Day& DayAt(QDate day) const { return m_days[static_cast<size_t>(m_first.daysTo(day))]; }
+    const std::vector<Row>& Rows() const { return m_rows; }
+    qint64 Total() const { return m_total; }
+
+private:
+    QDate m_first;
+    std::vector<Day> m_days;
+    std::vector<Row> m_rows;
+    qint64 m_total = 0;
 };

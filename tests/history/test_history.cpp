@@ -104,7 +104,7 @@ private Q_SLOTS:
         board.Start();
         CHistoryWindow window(board.sink, board.ledger, board.clock);
         window.show();
-        auto* table = window.findChild<QTableWidget*>();
+        auto* table = &window.WeekTable();
         QCOMPARE(window.Monday(), QDate(2026, 3, 23));
         QCOMPARE(Rows(*table),
                  QStringList({"Alpha|2:30|||||2:00|23:00|27:30", "Beta||2:00|1:00|||||3:00",
@@ -131,22 +131,77 @@ private Q_SLOTS:
         QCOMPARE(window.Csv(),
                  ReportCsv(board.sink.Path(), JournalReport::Unit::Period, {2026, 3, 25}, {2026, 3, 25}));
 
-        // Page Up and Page Down move by a week, wherever the focus is; the selected weekday stays.
+        // Page Up and Page Down move by a week, wherever the focus is; the selected weekday stays. Nothing
+        // lies past the week of today.
         QApplication::setActiveWindow(&window);
         periods->setFocus();
         QTest::keyClick(periods, Qt::Key_PageDown);
-        QCOMPARE(window.SelectedDay(), QDate(2026, 4, 1));
+        QCOMPARE(window.SelectedDay(), QDate(2026, 3, 25));
+        const QList<QPushButton*> buttons = window.findChildren<QPushButton*>();
+        QVERIFY(std::any_of(buttons.begin(), buttons.end(), [](const QPushButton* button) {
+            return button->text() == QLatin1String("Next >") && !button->isEnabled();
+        }));
+        QTest::keyClick(periods, Qt::Key_PageUp);
+        QCOMPARE(window.Monday(), QDate(2026, 3, 16));
+        QCOMPARE(Rows(*table).join(QLatin1Char('/')),
+                 QStringLiteral("Gamma|||||||1:00|1:00/Total|0:00|0:00|0:00|0:00|0:00|0:00|1:00|1:00"));
+        QTest::keyClick(periods, Qt::Key_PageUp);
+        QCOMPARE(window.SelectedDay(), QDate(2026, 3, 11));
         QLabel* empty = nullptr;
         for (QLabel* label : window.findChildren<QLabel*>()) {
             empty = label->text() == QLatin1String("Nothing recorded this week") ? label : empty;
         }
         QVERIFY(empty != nullptr && !empty->isHidden() && table->isHidden());
         QVERIFY(window.findChild<CWeekChart*>()->LegendLabels().isEmpty());
-        QTest::keyClick(periods, Qt::Key_PageUp);
-        QTest::keyClick(periods, Qt::Key_PageUp);
-        QCOMPARE(window.Monday(), QDate(2026, 3, 16));
-        QCOMPARE(Rows(*table).join(QLatin1Char('/')),
-                 QStringLiteral("Gamma|||||||1:00|1:00/Total|0:00|0:00|0:00|0:00|0:00|0:00|1:00|1:00"));
+    }
+
+    // A renamed timer is one row when grouped by timer row, with its names as the tooltip; cells are
+    // rounded to the minute with the exact time as their tooltip; the month view shows each day's total
+    // and each row's month, leads to a day's periods, and goes no further than this month.
+    void monthAndGrouping() {
+        QTemporaryDir dir;
+        Board board(dir.path());
+        Write(board.sink.Path(), {{0, QStringLiteral("Alpha"), Utc("2026-03-02T09:00:00+01:00"),
+                                   Utc("2026-03-02T09:29:40+01:00")},
+                                  {0, QStringLiteral("Alpha 2"), Utc("2026-03-03T09:00:00+01:00"),
+                                   Utc("2026-03-03T10:00:00+01:00")},
+                                  {1, QStringLiteral("Beta"), Utc("2026-03-20T09:00:00+01:00"),
+                                   Utc("2026-03-20T10:00:00+01:00")}});
+        board.Start();
+        CHistoryWindow window(board.sink, board.ledger, board.clock);
+        window.show();
+        window.ShowWeek({2026, 3, 2});
+        QTableWidget& table = window.WeekTable();
+        QCOMPARE(Rows(table).join(QLatin1Char('/')),
+                 QStringLiteral("Alpha 2||1:00||||||1:00/Alpha|0:30|||||||0:30/"
+                                "Total|0:30|1:00|0:00|0:00|0:00|0:00|0:00|1:30"));
+        QCOMPARE(table.item(1, 1)->toolTip(), QStringLiteral("0:29:40"));
+        window.findChild<QComboBox*>()->setCurrentIndex(1); // by timer row
+        QCOMPARE(Rows(table).join(QLatin1Char('/')),
+                 QStringLiteral("My Project Text 1|0:30|1:00||||||1:30/"
+                                "Total|0:30|1:00|0:00|0:00|0:00|0:00|0:00|1:30"));
+        QCOMPARE(table.item(0, 0)->toolTip(), QStringLiteral("Alpha\nAlpha 2"));
+
+        window.ShowMonth({2026, 3, 15});
+        QVERIFY(window.IsMonthView());
+        auto tables = window.findChildren<QTableWidget*>();
+        const auto calendar = std::find_if(tables.begin(), tables.end(),
+                                           [](const QTableWidget* t) { return t->rowCount() == 6; });
+        QVERIFY(calendar != tables.end());
+        // 2026-03-01 is a Sunday: the first row starts on Monday 2026-02-23.
+        QCOMPARE((*calendar)->item(1, 0)->text(), QStringLiteral("2\n0:30"));
+        QCOMPARE((*calendar)->item(1, 0)->toolTip(), QStringLiteral("0:29:40  My Project Text 1"));
+        QCOMPARE((*calendar)->item(0, 0)->text(), QString()); // February
+        QCOMPARE((*calendar)->item(3, 4)->text(), QStringLiteral("20\n1:00"));
+        const QList<QPushButton*> buttons = window.findChildren<QPushButton*>();
+        QVERIFY(std::any_of(buttons.begin(), buttons.end(), [](const QPushButton* button) {
+            return button->text() == QLatin1String("Next >") && !button->isEnabled();
+        }));
+        QTest::mouseClick((*calendar)->viewport(), Qt::LeftButton, {},
+                          (*calendar)->visualItemRect((*calendar)->item(3, 4)).center());
+        QVERIFY(window.IsPeriodsView());
+        QCOMPARE(window.SelectedDay(), QDate(2026, 3, 20));
+        QCOMPARE(window.DayTotal().text(), QStringLiteral("Total 1:00:00"));
     }
 
     // With more names than colours the chart sums the smallest as "Other", in grey even when it holds one
@@ -177,7 +232,7 @@ private Q_SLOTS:
                 distinct.insert(colour.rgb());
             }
             QCOMPARE(distinct.size(), size_t{10});
-            auto* table = window.findChild<QTableWidget*>();
+            auto* table = &window.WeekTable();
             QCOMPARE(table->rowCount(), count + 1);
             const auto cutTo = [](const QString& text, const QFontMetrics& metrics, int width) {
                 return text.startsWith(QLatin1String("WWW")) && text.endsWith(QChar(0x2026)) &&
@@ -257,9 +312,7 @@ private Q_SLOTS:
         window.SetDialogHook([&](QDialog& dialog) {
             QTimer::singleShot(0, &dialog, [&] {
                 if (auto* period = qobject_cast<CPeriodDlg*>(&dialog)) {
-                    impact = period->findChildren<QLabel*>()
-                                 .at(period->findChildren<QLabel*>().size() - 2)
-                                 ->text();
+                    impact = period->ImpactText().text();
                 }
                 fill(dialog);
             });
@@ -304,7 +357,7 @@ private Q_SLOTS:
         QTest::keyClick(&periods, Qt::Key_Delete);
         QCOMPARE(periods.topLevelItemCount(), 1);
         QCOMPARE(ProfileSeconds(board.profileFile)[1], 0);
-        QCOMPARE(window.findChildren<QLabel*>().last()->text(), QStringLiteral("Total 0:45:00"));
+        QCOMPARE(window.DayTotal().text(), QStringLiteral("Total 0:45:00"));
         QTest::keyClick(&periods, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(periods.topLevelItemCount(), 2);
         QCOMPARE(ProfileSeconds(board.profileFile)[1], 1800);
@@ -397,7 +450,7 @@ private Q_SLOTS:
         frame.OnCommand(ID_EDIT_HISTORY);
         QCOMPARE(frame.History(), opened);
         QVERIFY(opened->findChild<QLabel*>()->text().contains(QLatin1String("cannot be read: no such file")));
-        QVERIFY(opened->findChild<QTableWidget*>()->isHidden());
+        QVERIFY(opened->WeekTable().isHidden());
         const QList<QPushButton*> buttons = opened->findChildren<QPushButton*>();
         QVERIFY(std::any_of(buttons.begin(), buttons.end(), [](const QPushButton* button) {
             return button->text() == QLatin1String("Export CSV...") && !button->isEnabled();
