@@ -1,6 +1,6 @@
 // The history window over ten years of heavy use (200,000 periods): opening it up to its first paint, and
-// moving to another week up to the repainted window; and a correction of a period, and its undo, each with
-// its journal transaction and its profile write, over that history.
+// moving to another week or month up to the repainted window; and a correction of a period, and its undo,
+// each with its journal transaction and its profile write, over that history.
 #include "GeneratedJournal.h"
 #include "board/KelvraView.h"
 #include "history/HistoryWindow.h"
@@ -108,6 +108,23 @@ void BM_SwitchWeek(benchmark::State& state) {
     }
 }
 
+// Months spread over the ten years, each read from the journal, summed and the window repainted.
+void BM_OpenMonth(benchmark::State& state) {
+    if (!Ready(state)) {
+        return;
+    }
+    Board board;
+    CHistoryWindow window(board.sink, board.view.Ledger(), board.clock);
+    window.show();
+    QApplication::processEvents();
+    const QDate last = GeneratedJournal::LastDay();
+    qint64 step = 0;
+    for (auto _ : state) {
+        window.ShowMonth(last.addMonths(-(++step * 7 % 119)));
+        window.repaint();
+    }
+}
+
 // The newest period that ended before `now`, and the correction that ends it a second earlier.
 PeriodSink::Correction ShorterLast(const QString& path, qint64 now) {
     Journal journal(path);
@@ -172,6 +189,7 @@ void BM_Undo(benchmark::State& state) {
 // Repeated, so that the median is what counts.
 BENCHMARK(BM_OpenHistory)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 BENCHMARK(BM_SwitchWeek)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
+BENCHMARK(BM_OpenMonth)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 BENCHMARK(BM_Edit)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 BENCHMARK(BM_Undo)->Unit(benchmark::kMillisecond)->Repetitions(5)->DisplayAggregatesOnly(true);
 
