@@ -121,7 +121,7 @@ CHistoryWindow::CHistoryWindow(const JournalSink& sink, const CTimerLedger& ledg
     m_day = today;
     m_monday = JournalWeek::MondayOf(today);
     // Ten names and the total row fit without scrolling, below a chart of a useful height.
-    resize(960, 820);
+    resize(960, 740);
 }
 
 CHistoryWindow::~CHistoryWindow() = default;
