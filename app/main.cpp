@@ -58,13 +58,19 @@ int ReportFromJournal(const CommandLine& commandLine, const std::optional<Kelvra
         if (copied.rows.contains(QStringLiteral("periods")) && copied.status.Ok() &&
             Render(readable, commandLine, live, out).Ok()) {
             Write(out);
-            const qint64 lost = copied.skipped.value(QStringLiteral("periods"));
-            std::fprintf(stderr, "kelvra: the journal %s is damaged (%s); %s\n", qPrintable(path),
-                         qPrintable(status.message),
-                         lost == 0 ? "every period could still be read"
-                                   : qPrintable(QStringLiteral("at least %1 unreadable periods are left out "
-                                                               "of this report")
-                                                    .arg(lost)));
+            // Adjustments are events: a damaged event may be one this report would have counted.
+            const qint64 periods = copied.skipped.value(QStringLiteral("periods"));
+            const qint64 events = copied.skipped.value(QStringLiteral("events"));
+            std::fprintf(
+                stderr, "kelvra: the journal %s is damaged (%s); %s\n", qPrintable(path),
+                qPrintable(status.message),
+                periods + events == 0
+                    ? "every period and adjustment could still be read"
+                    : qPrintable(QStringLiteral("at least %1 unreadable periods and %2 unreadable events "
+                                                "(time added or removed among them) are left out of "
+                                                "this report")
+                                     .arg(periods)
+                                     .arg(events)));
             return 1;
         }
     }

@@ -15,11 +15,13 @@
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDateTimeEdit>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -118,6 +120,12 @@ private Q_SLOTS:
         QCOMPARE(window.ExportCsv(file), QString());
         QCOMPARE(FileBytes(file), csv.toUtf8());
         QVERIFY(!window.ExportCsv(dir.path()).isEmpty()); // a folder cannot be written as a file
+
+        // The day summer time begins: times carry their offsets, or 00:00 -> 00:00 would read as nothing.
+        window.ShowDay({2026, 3, 29});
+        QCOMPARE(window.PeriodsList().topLevelItem(0)->text(0), QStringLiteral("00:00:00 +01:00"));
+        QCOMPARE(window.PeriodsList().topLevelItem(0)->text(1), QStringLiteral("00:00:00 +02:00"));
+        QCOMPARE(window.DayTotal().text(), QStringLiteral("Total 23:00:00"));
 
         window.ShowDay({2026, 3, 25}); // the periods view: Beta's part after midnight
         QVERIFY(window.IsPeriodsView());
@@ -234,6 +242,9 @@ private Q_SLOTS:
             QCOMPARE(distinct.size(), size_t{10});
             auto* table = &window.WeekTable();
             QCOMPARE(table->rowCount(), count + 1);
+            // At the window's own size, ten names and the total row need no scrolling.
+            QVERIFY(table->viewport()->height() >= 11 * table->verticalHeader()->defaultSectionSize());
+            QVERIFY(count > 10 || !table->verticalScrollBar()->isVisible());
             const auto cutTo = [](const QString& text, const QFontMetrics& metrics, int width) {
                 return text.startsWith(QLatin1String("WWW")) && text.endsWith(QChar(0x2026)) &&
                        metrics.horizontalAdvance(text) <= width;

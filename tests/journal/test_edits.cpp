@@ -142,6 +142,35 @@ private Q_SLOTS:
         QVERIFY(Agree(board));
     }
 
+    // A journal that cannot be written takes no correction, and nothing changes: not the profile, not
+    // what the board shows.
+    void unwritableJournalChangesNothing() {
+        QTemporaryDir dir;
+        {
+            BoardOnFiles first(dir.path());
+            first.Start();
+            first.Switch(1);
+            first.clock.Advance(600);
+            first.Switch(0);
+        }
+        const qint64 period = Periods(dir.filePath(QStringLiteral("p.conf.journal")))[0].id;
+        {
+            Journal newer(dir.filePath(QStringLiteral("p.conf.journal")));
+            QVERIFY(newer.OpenForWriting().status.Ok() &&
+                    newer.Database().Exec("PRAGMA user_version = 99").Ok());
+        }
+        BoardOnFiles board(dir.path());
+        board.Start();
+        QVERIFY(!board.sink.IsRecording());
+        const PeriodSink::Corrected result =
+            board.ledger.Correct(Change(Kind::Edit, period, 0, board.clock.Now() - 7200, board.clock.Now()));
+        QCOMPARE(result.outcome, Outcome::Failed);
+        QVERIFY(result.problem.contains(QLatin1String("Nothing was changed")));
+        QCOMPARE(board.ledger.Seconds(0), 600);
+        QCOMPARE(ProfileSeconds(board.profileFile)[0], 600);
+        QCOMPARE(board.Undo().outcome, Outcome::Failed);
+    }
+
     // The running period: its start may move, its open end never; what is cut off before it is charged.
     void runningPeriod() {
         QTemporaryDir dir;
