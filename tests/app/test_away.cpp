@@ -157,6 +157,11 @@ private Q_SLOTS:
             return QList<bool>{menu.actions()[0]->isEnabled(), menu.actions()[1]->isEnabled()};
         };
         QCOMPARE(corrections(0) + corrections(3), QList<bool>({false, true, false, false}));
+        PeriodSink::Correction undo; // nor does an undo or an edit of the history
+        undo.kind = PeriodSink::Correction::Kind::Undo;
+        const PeriodSink::Corrected refused = board.View().Correct(undo);
+        QVERIFY(refused.outcome == PeriodSink::Corrected::Outcome::Refused &&
+                refused.problem.contains(QLatin1String("time away")));
         board.Answer(u"Keep"_s);
         QCOMPARE(corrections(0) + corrections(3), QList<bool>({true, true, false, true}));
         board.View().SelectRow(5);
