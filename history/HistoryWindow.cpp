@@ -773,24 +773,37 @@ void CHistoryWindow::EditCurrent() {
     const CPeriodDlg::Values values{index, item->data(0, kStartRole).toLongLong(),
                                     bRunning ? m_ledger.Now() : item->data(0, kEndRole).toLongLong(),
                                     item->data(0, kNoteRole).toString()};
-    CPeriodDlg dialog(QStringLiteral("Edit period"), TimerNames(), values, bRunning, this);
-    dialog.SetImpact(
-        [this, id, index](const CPeriodDlg::Values& v) { return Impact(id, index, v.index, v.start); });
-    dialog.SetApply([this, id, &dialog](const CPeriodDlg::Values& v) {
-        PeriodSink::Correction correction{PeriodSink::Correction::Kind::Edit,
-                                          id,
-                                          v.index,
-                                          m_ledger.Name(v.index),
-                                          v.start,
-                                          v.end,
-                                          v.note,
-                                          false};
+    RunPeriodDialog(PeriodSink::Correction::Kind::Edit, id, index, values, bRunning);
+}
+
+std::optional<CPeriodDlg::Values> CHistoryWindow::RunPeriodDialog(PeriodSink::Correction::Kind kind,
+                                                                  qint64 id, int index,
+                                                                  const CPeriodDlg::Values& values,
+                                                                  bool bRunning) {
+    const bool bEdit = kind == PeriodSink::Correction::Kind::Edit;
+    CPeriodDlg dialog(bEdit ? QStringLiteral("Edit period") : QStringLiteral("Add period"), TimerNames(),
+                      values, bRunning, this);
+    dialog.SetImpact([this, id, index](const CPeriodDlg::Values& v) {
+        return Impact(id, id != 0 ? index : v.index, v.index, v.start);
+    });
+    dialog.SetApply([this, kind, id, &dialog](const CPeriodDlg::Values& v) {
+        PeriodSink::Correction correction;
+        correction.kind = kind;
+        correction.period = id;
+        correction.index = v.index;
+        correction.name = m_ledger.Name(v.index);
+        correction.start = v.start;
+        correction.end = v.end;
+        correction.note = v.note;
         return Apply(correction, &dialog);
     });
     if (m_dialogHook) {
         m_dialogHook(dialog);
     }
-    dialog.exec();
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.Current();
 }
 
 void CHistoryWindow::AddOnDay(QDate day) {
@@ -804,25 +817,9 @@ void CHistoryWindow::AddOnDay(QDate day) {
         start = now - 3600;
     }
     const int index = std::max(0, m_ledger.Running() - 1);
-    CPeriodDlg dialog(QStringLiteral("Add period"), TimerNames(), {index, start, start + 3600, {}}, false,
-                      this);
-    dialog.SetImpact([this](const CPeriodDlg::Values& v) { return Impact(0, v.index, v.index, v.start); });
-    dialog.SetApply([this, &dialog](const CPeriodDlg::Values& v) {
-        PeriodSink::Correction correction{PeriodSink::Correction::Kind::Add,
-                                          0,
-                                          v.index,
-                                          m_ledger.Name(v.index),
-                                          v.start,
-                                          v.end,
-                                          v.note,
-                                          false};
-        return Apply(correction, &dialog);
-    });
-    if (m_dialogHook) {
-        m_dialogHook(dialog);
-    }
-    if (dialog.exec() == QDialog::Accepted) {
-        ShowDay(QDateTime::fromSecsSinceEpoch(dialog.Current().start).date());
+    if (const auto added = RunPeriodDialog(PeriodSink::Correction::Kind::Add, 0, index,
+                                           {index, start, start + 3600, {}}, false)) {
+        ShowDay(QDateTime::fromSecsSinceEpoch(added->start).date());
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "board/PeriodSink.h"
+#include "dialogs/PeriodDlg.h"
 #include "journal/Journal.h"
 #include "journal/JournalQuery.h"
 
@@ -112,6 +113,9 @@ private:
     QString Apply(PeriodSink::Correction correction, QWidget* asker);
     void Tell(const QString& problem);
     QString Impact(qint64 period, int oldIndex, int index, qint64 start);
+    // "Edit period" (`id` the period, `index` its timer) or "Add period" (`id` 0); what was accepted.
+    std::optional<CPeriodDlg::Values> RunPeriodDialog(PeriodSink::Correction::Kind kind, qint64 id, int index,
+                                                      const CPeriodDlg::Values& values, bool bRunning);
     QStringList TimerNames() const;
     void OnExport();
     QString DayLabel(QDate day) const;

@@ -280,20 +280,17 @@ Sql::Status JournalEdits::Counts(qint64 period, int index, qint64 start, bool& c
 }
 
 Sql::Status JournalEdits::LastUndoable(std::optional<Action>& action) {
-    Sql::Statement statement;
-    Sql::Status status = m_journal.Database().Prepare(
-        "SELECT id, kind, label FROM actions WHERE state = 1 ORDER BY id DESC LIMIT 1", statement);
-    action.reset();
-    if (status.Ok() && statement.Next()) {
-        action = Action{statement.Int(0), statement.Text(1), statement.Text(2)};
-    }
-    return status.Ok() ? statement.Finish() : status;
+    return FindAction("SELECT id, kind, label FROM actions WHERE state = 1 ORDER BY id DESC LIMIT 1", action);
 }
 
 Sql::Status JournalEdits::NextRedoable(std::optional<Action>& action) {
+    // Undone newest first, so the oldest undone is the next to make again.
+    return FindAction("SELECT id, kind, label FROM actions WHERE state = 0 ORDER BY id LIMIT 1", action);
+}
+
+Sql::Status JournalEdits::FindAction(const char* sql, std::optional<Action>& action) {
     Sql::Statement statement;
-    Sql::Status status = m_journal.Database().Prepare(
-        "SELECT id, kind, label FROM actions WHERE state = 0 ORDER BY id LIMIT 1", statement);
+    Sql::Status status = m_journal.Database().Prepare(sql, statement);
     action.reset();
     if (status.Ok() && statement.Next()) {
         action = Action{statement.Int(0), statement.Text(1), statement.Text(2)};
