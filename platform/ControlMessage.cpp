@@ -358,14 +358,17 @@ Parsed<Request> ParseRequest(std::string_view bytes) {
         std::optional<std::string> note = arguments == 1 ? DecodeText((*fields)[1]) : std::nullopt;
         bFits = note.has_value();
         request.note = std::move(note).value_or(std::string());
-    } else if (*verb == Request::Verb::Track && arguments == 5) {
+    } else if (*verb == Request::Verb::Track) {
         // Times within some 35,000 years, as a state's.
         constexpr std::int64_t kTimeLimit = std::int64_t{1} << 40;
-        const auto start = DecodeNumber((*fields)[1]);
-        const auto end = DecodeNumber((*fields)[2]);
-        const auto row = DecodeRow((*fields)[3], 0);
-        auto name = DecodeText((*fields)[4]);
-        auto note = DecodeText((*fields)[5]);
+        const auto field = [&](std::size_t at) {
+            return arguments == 5 ? (*fields)[at] : std::string_view();
+        };
+        const auto start = arguments == 5 ? DecodeNumber(field(1)) : std::nullopt;
+        const auto end = arguments == 5 ? DecodeNumber(field(2)) : std::nullopt;
+        const auto row = arguments == 5 ? DecodeRow(field(3), 0) : std::nullopt;
+        auto name = arguments == 5 ? DecodeText(field(4)) : std::nullopt;
+        auto note = arguments == 5 ? DecodeText(field(5)) : std::nullopt;
         bFits = start && end && row && name && note && *start >= -kTimeLimit && *start <= kTimeLimit &&
                 *end >= -kTimeLimit && *end <= kTimeLimit;
         if (bFits) {

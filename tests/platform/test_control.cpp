@@ -49,6 +49,13 @@ private Q_SLOTS:
             {"kelvra/2 status\n", {}, "unsupported version"},
             {"GET / HTTP/1.1\n", {}, "not a Kelvra message"},
             {"kelvra/1\n", {}, "names no request"},
+            {"kelvra/1 track 100 200 0 Caf%c3%a9 a%0ab\n",
+             Request{Verb::Track, 0, "Caf\xc3\xa9", 100, 200, "a\nb"},
+             {}},
+            {"kelvra/1 note \n", Request{Verb::Note, 0, {}, 0, 0, {}}, {}},
+            {"kelvra/1 track\n", {}, "wrong arguments"}, // found by the fuzzer
+            {"kelvra/1 track 100 200 11 x y\n", {}, "wrong arguments"},
+            {"kelvra/1 track 100 200 1 x\n", {}, "wrong arguments"},
         };
         for (const auto& row : rows) {
             const Parsed<Request> parsed = ParseRequest(row.bytes);
