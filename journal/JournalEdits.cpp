@@ -482,6 +482,11 @@ Sql::Status JournalEdits::Apply(const Correction& c, const Seconds& before, qint
         result.label =
             QString::fromLatin1(words[at]).arg(Kelvra::QuotedName(c.kind == Kind::Add ? c.name : row.name));
         status = BeginAction({QString::fromLatin1(kinds[at]), result.label}, now, action);
+        // The correction itself, dated, among the events (counted in no sum).
+        if (status.Ok()) {
+            status = m_journal.AddEvent(QString::fromLatin1(kinds[at]), now,
+                                        c.kind == Kind::Add ? c.index : row.index, result.label, 0);
+        }
         if (status.Ok() && c.kind != Kind::Add) {
             status = Retire(row.id, action);
         }

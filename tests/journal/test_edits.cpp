@@ -65,6 +65,13 @@ private Q_SLOTS:
         QCOMPARE(board.ledger.Correct(Change(Kind::Edit, p1, 0, t0, t0 + 500)).outcome, Outcome::Done);
         QCOMPARE(ProfileSeconds(board.profileFile)[0], 500);
         QCOMPARE(board.sink.UndoLabel().value_or(QString()), QStringLiteral("Edit of \"My Project Text 1\""));
+        Journal journal(board.journalFile); // each correction is a dated event too
+        qint64 edits = 0;
+        QVERIFY(journal.OpenForReading().Ok() &&
+                journal.Database()
+                    .QueryInt("SELECT count(*) FROM events WHERE kind = 'edit' AND timer = 0", edits)
+                    .Ok());
+        QCOMPARE(edits, 1);
         QCOMPARE(board.Undo().outcome, Outcome::Done);
         QCOMPARE(ProfileSeconds(board.profileFile)[0], 600);
         QCOMPARE(board.Undo(true).outcome, Outcome::Done);
