@@ -182,6 +182,7 @@ void CKelvraApp::StartAwayAndTray() {
     auto* away = new AwayPrompt(*view, *m_profile, SuspendWatch::ForThisSystem());
     auto* locks = new LockWatch(away);
     QObject::connect(locks, &LockWatch::lockedChanged, away, &AwayPrompt::OnLockChanged);
+    QObject::connect(locks, &LockWatch::inactivityChanged, away, &AwayPrompt::OnInactivityChanged);
     locks->Start();
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         (new TrayMenu(*view, *m_frame))->Attach(std::make_unique<QSystemTrayIcon>());

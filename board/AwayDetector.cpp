@@ -18,6 +18,32 @@ int AwayDetector::Minutes(const Profile& profile) {
         kMaxMinutes);
 }
 
+int AwayDetector::IdleMinutes(const Profile& profile) {
+    return std::clamp(
+        profile.GetProfileInt(ProfileLayout::kOptions, ProfileLayout::kIdleMinutes, kDefaultIdleMinutes), 0,
+        kMaxMinutes);
+}
+
+std::optional<AwaySpell> AwayDetector::InactivityChanged(bool inactive, qint64 inactiveSeconds, qint64 now,
+                                                         qint64 since) {
+    if (inactive) {
+        if (!m_inactiveSince) {
+            m_inactiveSince = now - std::max<qint64>(0, inactiveSeconds);
+        }
+        return std::nullopt;
+    }
+    if (!m_inactiveSince) {
+        return std::nullopt;
+    }
+    const qint64 left = *std::exchange(m_inactiveSince, std::nullopt);
+    const int minutes = IdleMinutes(m_profile);
+    // Input while locked (the password) ends the inactivity; the lock's spell tells the rest.
+    if (m_lockedSince || minutes == 0 || now - left < qint64{minutes} * 60) {
+        return std::nullopt;
+    }
+    return Long({left, now, true}, since);
+}
+
 std::optional<AwaySpell> AwayDetector::Long(AwaySpell spell, qint64 since) const {
     spell.left = std::max(spell.left, since);
     const int minutes = Minutes(m_profile);
@@ -48,6 +74,10 @@ std::optional<AwaySpell> AwayDetector::LockChanged(bool locked, qint64 now, qint
         if (!m_lockedSince) {
             const bool afterSuspend = m_lastSuspend && now - m_lastSuspend->back <= kOverlapSeconds;
             m_lockedSince = afterSuspend ? m_lastSuspend->left : now;
+            // A screen that locked after the input stopped: the user left when it stopped.
+            if (m_inactiveSince && IdleMinutes(m_profile) > 0) {
+                m_lockedSince = std::min(*m_lockedSince, *m_inactiveSince);
+            }
         }
         return std::nullopt;
     }

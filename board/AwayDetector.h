@@ -12,6 +12,7 @@ class SuspendWatch;
 struct AwaySpell {
     qint64 left = 0;
     qint64 back = 0;
+    bool bInactive = false; // no input, rather than a suspend or a locked screen
 };
 
 // Turns suspends and screen locks into spells away. The user left, for a lock, when the screen locked;
@@ -23,6 +24,7 @@ struct AwaySpell {
 class AwayDetector final {
 public:
     static constexpr int kDefaultMinutes = 5;
+    static constexpr int kDefaultIdleMinutes = 10;
     static constexpr int kMaxMinutes = 24 * 60;
     // A lock this soon after a suspend ended belongs to it.
     static constexpr qint64 kOverlapSeconds = 5;
@@ -35,9 +37,17 @@ public:
     std::optional<AwaySpell> Tick(qint64 now, qint64 since);
     // The screen was locked or unlocked.
     std::optional<AwaySpell> LockChanged(bool locked, qint64 now, qint64 since);
+    // The desktop says the user gave no input for `inactiveSeconds` by now, or that input came again.
+    // Inactivity of at least "Options"/"IdleMinutes" is a spell from when the input stopped; one that
+    // a lock took over is part of the lock's spell.
+    std::optional<AwaySpell> InactivityChanged(bool inactive, qint64 inactiveSeconds, qint64 now,
+                                               qint64 since);
 
     // "Options"/"AwayMinutes" within 0..kMaxMinutes, kDefaultMinutes when not set.
     static int Minutes(const Profile& profile);
+    // "Options"/"IdleMinutes" within 0..kMaxMinutes (0: inactivity is never a spell), kDefaultIdleMinutes
+    // when not set.
+    static int IdleMinutes(const Profile& profile);
 
 private:
     std::optional<AwaySpell> Long(AwaySpell spell, qint64 since) const;
@@ -46,5 +56,6 @@ private:
     std::unique_ptr<SuspendWatch> m_suspend; // nullptr: no suspend is ever seen
     std::optional<qint64> m_lastTick;
     std::optional<qint64> m_lockedSince;
+    std::optional<qint64> m_inactiveSince;
     std::optional<AwaySpell> m_lastSuspend;
 };

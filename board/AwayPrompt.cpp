@@ -25,6 +25,10 @@ void AwayPrompt::OnLockChanged(bool locked) {
     Offer(m_detector.LockChanged(locked, m_view.Ledger().Now(), m_view.Ledger().Start()));
 }
 
+void AwayPrompt::OnInactivityChanged(bool inactive, qint64 seconds) {
+    Offer(m_detector.InactivityChanged(inactive, seconds, m_view.Ledger().Now(), m_view.Ledger().Start()));
+}
+
 void AwayPrompt::Offer(const std::optional<AwaySpell>& spell) {
     const int running = m_view.Ledger().Running();
     if (!spell || running == 0) {
@@ -56,7 +60,8 @@ QString AwayPrompt::Text(const Pending& pending) const {
     const auto local = [](qint64 t) {
         return QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("HH:mm"));
     };
-    return QStringLiteral("You were away from %1 to %2 (%3) while %4 ran.")
+    return (pending.spell.bInactive ? QStringLiteral("You were inactive from %1 to %2 (%3) while %4 ran.")
+                                    : QStringLiteral("You were away from %1 to %2 (%3) while %4 ran."))
         .arg(local(pending.spell.left), local(pending.spell.back),
              Kelvra::FormatSeconds(pending.spell.back - pending.spell.left).trimmed(),
              m_view.Ledger().Name(pending.index));

@@ -27,6 +27,8 @@ public:
     Q_DISABLE_COPY_MOVE(AwayPrompt)
 
     void OnLockChanged(bool locked);
+    // The desktop's inactivity: none for `seconds` so far, or input again.
+    void OnInactivityChanged(bool inactive, qint64 seconds);
     // The question up now, or nullptr.
     QMessageBox* Question() const { return m_box; }
 

@@ -7,7 +7,9 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <QDateTime>
 #include <QThreadPool>
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -16,6 +18,8 @@ const QString kLogin = QStringLiteral("org.freedesktop.login1");
 const QString kSessionInterface = QStringLiteral("org.freedesktop.login1.Session");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kLockedHint = QStringLiteral("LockedHint");
+const QString kIdleHint = QStringLiteral("IdleHint");
+const QString kIdleSince = QStringLiteral("IdleSinceHint");
 const QString kBus = QStringLiteral("org.freedesktop.DBus");
 
 } // namespace
@@ -103,6 +107,15 @@ void LockWatch::OnPropertiesChanged(const QString& interface, const QVariantMap&
         Set(found->toBool());
     } else if (invalidated.contains(kLockedHint)) {
         ReadLockedHint();
+    }
+    // The desktop's own inactivity, where it tells logind: the fallback when nothing nearer says it.
+    if (const auto idle = changed.constFind(kIdleHint);
+        idle != changed.constEnd() && idle->toBool() != m_bIdle) {
+        m_bIdle = idle->toBool();
+        // Microseconds of the calendar clock when the hint last changed; without it, now.
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const qint64 since = changed.value(kIdleSince, now * 1000).toLongLong() / 1000;
+        Q_EMIT inactivityChanged(m_bIdle, m_bIdle ? std::max<qint64>(0, now - since) / 1000 : 0);
     }
 }
 

@@ -6,7 +6,8 @@
 #include <memory>
 #include <optional>
 
-// Follows whether the screen of this login session is locked: logind's session property LockedHint on
+// Follows whether the screen of this login session is locked, and whether its desktop says the user is
+// inactive (IdleHint, the fallback where no nearer source tells): logind's session properties on
 // the system bus (DBUS_SYSTEM_BUS_ADDRESS, when set, names it). The session is the one XDG_SESSION_ID
 // names, else this process's. Without a system bus or logind it stays silent, and nothing fails.
 //
@@ -25,6 +26,8 @@ public:
 Q_SIGNALS:
     // Also the first reading, when it says locked.
     void lockedChanged(bool locked);
+    // logind's IdleHint for the session changed: no input for `seconds` so far, or input again.
+    void inactivityChanged(bool inactive, qint64 seconds);
     // The session was found and is followed from now on.
     void watching();
 
@@ -48,4 +51,5 @@ private:
     std::shared_ptr<Link> m_link;
     Session m_session;
     bool m_locked = false;
+    bool m_bIdle = false;
 };

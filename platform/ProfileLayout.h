@@ -16,6 +16,7 @@ inline const QString kCountryCode = QStringLiteral("CountryCode");
 // Settings of the Options dialog.
 inline const QString kOptions = QStringLiteral("Options");
 inline const QString kAwayMinutes = QStringLiteral("AwayMinutes");
+inline const QString kIdleMinutes = QStringLiteral("IdleMinutes");
 
 inline QString IndexEntry(int index) {
     return QString::number(index);

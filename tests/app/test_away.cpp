@@ -77,9 +77,10 @@ struct Board {
     AwayPrompt* away = nullptr; // a child of the view
 };
 
-QString Asked(qint64 left, qint64 back, const QString& time, const QString& name) {
+QString Asked(qint64 left, qint64 back, const QString& time, const QString& name,
+              const QString& how = u"away"_s) {
     const auto local = [](qint64 t) { return QDateTime::fromSecsSinceEpoch(t).toString(u"HH:mm"_s); };
-    return u"You were away from %1 to %2 (%3) while %4 ran."_s.arg(local(left), local(back), time, name);
+    return u"You were %5 from %1 to %2 (%3) while %4 ran."_s.arg(local(left), local(back), time, name, how);
 }
 
 // logind as the test plays it: the manager knows session "c7", the session holds LockedHint.
@@ -88,6 +89,14 @@ class FakeLogind final : public QObject {
     Q_PROPERTY(bool LockedHint MEMBER m_locked)
 public:
     inline static const QString kSession = u"/org/freedesktop/login1/session/c7"_s;
+    // The desktop's inactivity, since `since` (microseconds of the calendar clock).
+    bool Idle(QDBusConnection& bus, bool idle, qint64 since) {
+        return bus.send(
+            QDBusMessage::createSignal(kSession, u"org.freedesktop.DBus.Properties"_s, u"PropertiesChanged"_s)
+            << u"org.freedesktop.login1.Session"_s
+            << QVariantMap{{u"IdleHint"_s, idle}, {u"IdleSinceHint"_s, QVariant::fromValue(quint64(since))}}
+            << QStringList());
+    }
     bool Lock(QDBusConnection& bus, bool locked) {
         m_locked = locked;
         return bus.send(
@@ -128,6 +137,22 @@ private Q_SLOTS:
         QVERIFY(woke && woke->back == now && !detector.LockChanged(true, now + 2, 0));
         spell = detector.LockChanged(false, now += 60, 0);
         QVERIFY(spell && spell->left == woke->left);
+
+        // No input: a spell from when it stopped, once it lasted "IdleMinutes" (10 by default).
+        QVERIFY(!detector.InactivityChanged(true, 600, now += 10, 0));
+        spell = detector.InactivityChanged(false, 0, now += 300, 0);
+        QVERIFY(spell && spell->bInactive && spell->left == now - 900 && spell->back == now);
+        QVERIFY(!detector.InactivityChanged(true, 0, now += 10, 0) &&
+                !detector.InactivityChanged(false, 0, now += 599, 0));
+        // The screen locked after the input stopped; the password ends the inactivity, the unlock the spell.
+        QVERIFY(!detector.InactivityChanged(true, 600, now += 10, 0) &&
+                !detector.LockChanged(true, now += 60, 0));
+        QVERIFY(!detector.InactivityChanged(false, 0, now += 600, 0));
+        spell = detector.LockChanged(false, now += 5, 0);
+        QVERIFY(spell && !spell->bInactive && spell->left == now - 1265);
+        profile.WriteProfileInt(u"Options"_s, u"IdleMinutes"_s, 0); // off
+        QVERIFY(!detector.InactivityChanged(true, 6000, now += 10, 0) &&
+                !detector.InactivityChanged(false, 0, now += 10, 0));
     }
 
     // Discard charges up to the last tick before the suspend and restarts the period at the return; Keep
@@ -188,7 +213,10 @@ private Q_SLOTS:
 
         COptionsDlg options(*board.profile, &board.frame); // 0 turns the question off
         options.AwayMinutes().setValue(0);
+        QCOMPARE(options.IdleMinutes().value(), AwayDetector::kDefaultIdleMinutes);
+        options.IdleMinutes().setValue(3);
         options.accept();
+        QCOMPARE(AwayDetector::IdleMinutes(*board.profile), 3);
         board.View().SelectRow(1);
         board.Away(36000);
         QVERIFY(!board.away->Question());
@@ -238,6 +266,20 @@ private Q_SLOTS:
             QTRY_VERIFY(board.away->Question());
             QCOMPARE(board.away->Question()->text(),
                      Asked(left, left + 360, u"0:06:00"_s, u"My Project Text 2"_s));
+            board.Answer(u"Keep"_s);
+
+            // The desktop's IdleHint, the fallback source of inactivity: asked from when the input stopped.
+            QSignalSpy inactivity(&watch, &LockWatch::inactivityChanged);
+            connect(&watch, &LockWatch::inactivityChanged, board.away, &AwayPrompt::OnInactivityChanged);
+            board.clock.Advance(1200); // the input stopped after the period began
+            const qint64 stopped = board.clock.Now() - 600;
+            QVERIFY(fake.Idle(logind, true, (QDateTime::currentMSecsSinceEpoch() - 600'000) * 1000));
+            QTRY_COMPARE(inactivity.size(), 1);
+            board.clock.Advance(300);
+            QVERIFY(fake.Idle(logind, false, QDateTime::currentMSecsSinceEpoch() * 1000));
+            QTRY_VERIFY(board.away->Question());
+            QCOMPARE(board.away->Question()->text(),
+                     Asked(stopped, stopped + 900, u"0:15:00"_s, u"My Project Text 2"_s, u"inactive"_s));
 
             // logind restarted: another connection owns its name, and is followed.
             QVERIFY(logind.unregisterService(u"org.freedesktop.login1"_s));
