@@ -11,6 +11,7 @@
 #include "platform/InstanceGuard.h"
 #include "platform/Profile.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
@@ -31,20 +32,43 @@ void Print(std::FILE* stream, const QString& text) {
 
 QString Status(const ControlMessage::State& state, Kelvra::ReportFormat format) {
     const QString name = QString::fromStdString(state.name);
+    const ControlMessage::Presence presence = state.presence.value_or(ControlMessage::Presence{});
+    const auto local = [](qint64 utc) {
+        return QDateTime::fromSecsSinceEpoch(utc)
+            .toOffsetFromUtc(QDateTime::fromSecsSinceEpoch(utc).offsetFromUtc())
+            .toString(Qt::ISODate);
+    };
     if (format == Kelvra::ReportFormat::Json) {
+        const QJsonValue null(QJsonValue::Null);
         const QJsonObject object{
             {QStringLiteral("running"), state.row > 0},
             {QStringLiteral("row"), state.row},
             {QStringLiteral("name"), name},
             {QStringLiteral("seconds"), qint64(state.seconds)},
             {QStringLiteral("time"), JournalReport::Duration(state.seconds)},
-            {QStringLiteral("period_seconds"), qint64(state.row > 0 ? state.now - state.start : 0)}};
+            {QStringLiteral("period_seconds"), qint64(state.row > 0 ? state.now - state.start : 0)},
+            {QStringLiteral("idle_seconds"),
+             presence.idleSeconds >= 0 ? QJsonValue(qint64(presence.idleSeconds)) : null},
+            {QStringLiteral("away_since"),
+             presence.awaySince >= 0 ? QJsonValue(local(presence.awaySince)) : null},
+            {QStringLiteral("idle_source"),
+             presence.source.empty() ? null : QJsonValue(QString::fromStdString(presence.source))}};
         return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
     }
-    if (state.row == 0) {
-        return QStringLiteral("Stopped\n");
+    QString text = state.row == 0
+                       ? QStringLiteral("Stopped\n")
+                       : QStringLiteral("%1 \u2013 %2\n").arg(name, JournalReport::Duration(state.seconds));
+    // What the board knows of the user, when it knows anything.
+    if (presence.idleSeconds > 0) {
+        text +=
+            QStringLiteral("No input for %1 (%2)\n")
+                .arg(JournalReport::Duration(presence.idleSeconds), QString::fromStdString(presence.source));
     }
-    return QStringLiteral("%1 \u2013 %2\n").arg(name, JournalReport::Duration(state.seconds));
+    if (presence.awaySince >= 0) {
+        text += QStringLiteral("Away since %1, not answered yet\n")
+                    .arg(QDateTime::fromSecsSinceEpoch(presence.awaySince).toString(QStringLiteral("HH:mm")));
+    }
+    return text;
 }
 
 // The candidates, one a line with its row, after the line that says what is wrong.

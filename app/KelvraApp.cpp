@@ -183,6 +183,8 @@ void CKelvraApp::StartAwayAndTray() {
     auto* locks = new LockWatch(away);
     QObject::connect(locks, &LockWatch::lockedChanged, away, &AwayPrompt::OnLockChanged);
     QObject::connect(locks, &LockWatch::inactivityChanged, away, &AwayPrompt::OnInactivityChanged);
+    QObject::connect(locks, &LockWatch::watching, away,
+                     [away] { away->SetInactivitySource(QStringLiteral("logind")); });
     locks->Start();
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         (new TrayMenu(*view, *m_frame))->Attach(std::make_unique<QSystemTrayIcon>());

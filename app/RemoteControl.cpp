@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/ControlCommand.h"
 #include "app/MainFrame.h"
+#include "board/AwayPrompt.h"
 #include "board/KelvraView.h"
 #include "board/TimerLedger.h"
 #include "platform/Clock.h"
@@ -32,7 +33,8 @@ constexpr int kFrontRetryMs = 50;
 
 // What the board shows now, or, with `switchTo`, once it has switched to that row (0: Stop) now: the
 // row that ran is charged, and the new one starts, labelled by the calendar clock.
-Reply StateOf(const CTimerLedger& ledger, const Clock& clock, std::optional<int> switchTo = std::nullopt) {
+Reply StateOf(const CKelvraView& view, const Clock& clock, std::optional<int> switchTo = std::nullopt) {
+    const CTimerLedger& ledger = view.Ledger();
     Reply reply;
     reply.kind = Reply::Kind::State;
     ControlMessage::State& state = reply.state;
@@ -46,6 +48,14 @@ Reply StateOf(const CTimerLedger& ledger, const Clock& clock, std::optional<int>
             static_cast<int>(std::min<qint64>(ledger.ShownSeconds(index), std::numeric_limits<int>::max()));
         state.name = ledger.Name(index).toStdString();
     }
+    // Made after the first paint: until then no source is known and nothing waits.
+    ControlMessage::Presence presence;
+    if (const auto* away = view.findChild<const AwayPrompt*>(QString(), Qt::FindDirectChildrenOnly)) {
+        presence.idleSeconds = away->InactiveSeconds().value_or(-1);
+        presence.awaySince = away->AwaySince().value_or(-1);
+        presence.source = away->InactivitySource().toStdString();
+    }
+    state.presence = presence;
     return reply;
 }
 
@@ -60,7 +70,7 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
         frame.activateWindow();
     }
     if (request.verb == Verb::Raise || request.verb == Verb::Status) {
-        return {StateOf(view.Ledger(), clock), {}};
+        return {StateOf(view, clock), {}};
     }
     // The board takes no click while a dialog waits for the user (names, Reset All), nor a command.
     if (QApplication::activeModalWidget() != nullptr) {
@@ -77,7 +87,7 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
         if (result.outcome != PeriodSink::Corrected::Outcome::Done) {
             return {ControlMessage::Refusal(result.problem.toStdString()), {}};
         }
-        return {StateOf(view.Ledger(), clock), {}};
+        return {StateOf(view, clock), {}};
     }
     if (request.verb == Verb::Track) {
         int row = request.row;
@@ -104,7 +114,7 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
                                                                               : Reply::Kind::Invalid),
                     {}};
         }
-        return {StateOf(view.Ledger(), clock), {}};
+        return {StateOf(view, clock), {}};
     }
     int row = request.verb == Verb::Start ? request.row : 0;
     if (request.verb == Verb::StartName) {
@@ -114,7 +124,7 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
         }
         row = std::get<int>(found);
     }
-    return {StateOf(view.Ledger(), clock, row), [&view, row] { view.SelectRow(row); }};
+    return {StateOf(view, clock, row), [&view, row] { view.SelectRow(row); }};
 }
 
 std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTakeOver,

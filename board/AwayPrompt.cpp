@@ -29,6 +29,21 @@ void AwayPrompt::OnInactivityChanged(bool inactive, qint64 seconds) {
     Offer(m_detector.InactivityChanged(inactive, seconds, m_view.Ledger().Now(), m_view.Ledger().Start()));
 }
 
+std::optional<qint64> AwayPrompt::InactiveSeconds() const {
+    if (m_source.isEmpty()) {
+        return std::nullopt;
+    }
+    const std::optional<qint64> since = m_detector.InactiveSince();
+    return since ? std::max<qint64>(0, m_view.Ledger().Now() - *since) : 0;
+}
+
+std::optional<qint64> AwayPrompt::AwaySince() const {
+    if (m_pending.empty()) {
+        return std::nullopt;
+    }
+    return m_pending.front().spell.left;
+}
+
 void AwayPrompt::Offer(const std::optional<AwaySpell>& spell) {
     const int running = m_view.Ledger().Running();
     if (!spell || running == 0) {

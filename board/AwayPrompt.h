@@ -29,6 +29,13 @@ public:
     void OnLockChanged(bool locked);
     // The desktop's inactivity: none for `seconds` so far, or input again.
     void OnInactivityChanged(bool inactive, qint64 seconds);
+    // The source of inactivity in use ("logind", ...), for --status.
+    void SetInactivitySource(const QString& source) { m_source = source; }
+    const QString& InactivitySource() const { return m_source; }
+    // Seconds without input by the board's now: 0 while input comes, nothing without a source.
+    std::optional<qint64> InactiveSeconds() const;
+    // When the spell the board asks about (or will ask about next) began; nothing while none waits.
+    std::optional<qint64> AwaySince() const;
     // The question up now, or nullptr.
     QMessageBox* Question() const { return m_box; }
 
@@ -48,6 +55,7 @@ private:
 
     CKelvraView& m_view;
     AwayDetector m_detector;
+    QString m_source;              // empty: no source of inactivity
     std::deque<Pending> m_pending; // the first one is being asked
     QPointer<QMessageBox> m_box;   // owned by the board's window while up
 };

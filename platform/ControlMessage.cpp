@@ -219,7 +219,7 @@ std::string_view NameOf(const std::pair<Value, std::string_view> (&table)[N], Va
 bool ReadReplyFields(const Fields& fields, Reply& reply) {
     switch (reply.kind) {
     case Reply::Kind::State: {
-        if (fields.size() != 6) {
+        if (fields.size() != 6 && fields.size() != 9) {
             return false;
         }
         const auto row = DecodeRow(fields[1], 0);
@@ -238,7 +238,16 @@ bool ReadReplyFields(const Fields& fields, Reply& reply) {
             *seconds > std::numeric_limits<std::int32_t>::max()) {
             return false;
         }
-        reply.state = State{*row, *start, *now, *seconds, std::move(*name)};
+        reply.state = State{*row, *start, *now, *seconds, std::move(*name), std::nullopt};
+        if (fields.size() == 9) {
+            const auto idle = DecodeNumber(fields[6]);
+            const auto away = DecodeNumber(fields[7]);
+            auto source = DecodeText(fields[8]);
+            if (!idle || !away || !source || !inRange(*idle, kTimeLimit) || !inRange(*away, kTimeLimit)) {
+                return false;
+            }
+            reply.state.presence = Presence{*idle, *away, std::move(*source)};
+        }
         return true;
     }
     case Reply::Kind::Unknown:
@@ -314,6 +323,11 @@ std::string Encode(const Reply& reply) {
             AppendNumber(out, number);
         }
         AppendField(out, reply.state.name);
+        if (const auto& presence = reply.state.presence) {
+            AppendNumber(out, presence->idleSeconds);
+            AppendNumber(out, presence->awaySince);
+            AppendField(out, presence->source);
+        }
         break;
     case Reply::Kind::Unknown:
     case Reply::Kind::Ambiguous:

@@ -20,7 +20,11 @@
 //
 //   requests:  raise | start ROW | start-name NAME | stop | status | note TEXT
 //              | track START END ROW NAME NOTE      a period added (ROW 0: the timer NAME fits)
-//   replies:   state ROW START NOW SECONDS NAME     the board after the request; ROW 0 is Stop
+//   replies:   state ROW START NOW SECONDS NAME [IDLE AWAY SOURCE]
+//                                                   the board after the request; ROW 0 is Stop; then,
+//                                                   from boards that know them, the seconds without
+//                                                   input (-1: no source), the start of a spell away not
+//                                                   yet answered (-1: none) and the inactivity source
 //              unknown (ROW NAME)...                no timer has that name: every timer
 //              ambiguous (ROW NAME)...              the timers the name fits
 //              invalid MESSAGE                      what was asked cannot be (an overlap); nothing changed
@@ -45,6 +49,14 @@ struct Request {
     bool operator==(const Request&) const = default;
 };
 
+// What the board knows of the user's presence.
+struct Presence {
+    std::int64_t idleSeconds = -1; // without input so far; -1: no source says
+    std::int64_t awaySince = -1;   // a spell away not answered yet began then; -1: none
+    std::string source{};          // the inactivity source in use; empty: none
+    bool operator==(const Presence&) const = default;
+};
+
 // What a running board shows: the running row (0: Stop), its open period and its time with that period.
 struct State {
     int row = 0;
@@ -52,6 +64,7 @@ struct State {
     std::int64_t now = 0;   // the board's clock when it answered
     std::int64_t seconds = 0;
     std::string name; // empty when stopped
+    std::optional<Presence> presence{};
     bool operator==(const State&) const = default;
 };
 

@@ -1,6 +1,7 @@
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
 #include "app/OptionsDlg.h"
+#include "app/RemoteControl.h"
 #include "app/TrayMenu.h"
 #include "board/AwayPrompt.h"
 #include "board/KelvraView.h"
@@ -280,6 +281,12 @@ private Q_SLOTS:
             QTRY_VERIFY(board.away->Question());
             QCOMPARE(board.away->Question()->text(),
                      Asked(stopped, stopped + 900, u"0:15:00"_s, u"My Project Text 2"_s, u"inactive"_s));
+            // --status tells the source, the inactivity (none now) and the spell that waits for an answer.
+            board.away->SetInactivitySource(u"logind"_s);
+            const ControlMessage::Reply status =
+                RemoteControl::Answer({ControlMessage::Request::Verb::Status}, board.frame, board.clock)
+                    .reply;
+            QCOMPARE(status.state.presence, (ControlMessage::Presence{0, stopped, "logind"}));
 
             // logind restarted: another connection owns its name, and is followed.
             QVERIFY(logind.unregisterService(u"org.freedesktop.login1"_s));

@@ -76,6 +76,12 @@ private Q_SLOTS:
              Reply{Reply::Kind::Ambiguous, {}, {{2, "Mail"}, {3, "Mail ing"}}, {}}},
             {"kelvra/1 unknown\n", Reply{Reply::Kind::Unknown, {}, {}, {}}},
             {"kelvra/1 error busy\n", Reply{Reply::Kind::Error, {}, {}, "busy"}},
+            {"kelvra/1 state 0 5 6 0  42 -1 logind\n",
+             Reply{Reply::Kind::State, {0, 5, 6, 0, {}, ControlMessage::Presence{42, -1, "logind"}}, {}, {}}},
+            {"kelvra/1 invalid it%20would%20overlap\n",
+             Reply{Reply::Kind::Invalid, {}, {}, "it would overlap"}},
+            {"kelvra/1 state 0 5 6 0  42 -1\n", {}}, // a presence is whole or not there
+            {"kelvra/1 state 0 5 6 0  x -1 logind\n", {}},
             {"kelvra/1 state 11 0 0 0 x\n", {}},
             {"kelvra/1 state 1 0 0 9223372036854775808 x\n", {}},
             {"kelvra/1 state 1 0 0 -2147483649 x\n", {}},
