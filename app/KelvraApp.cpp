@@ -5,6 +5,7 @@
 #include "app/MainFrame.h"
 #include "app/RemoteControl.h"
 #include "app/TrayMenu.h"
+#include "board/AwayDetector.h"
 #include "board/AwayPrompt.h"
 #include "board/KelvraView.h"
 #include "board/TimerLedger.h"
@@ -17,6 +18,7 @@
 #include "platform/ExitHook.h"
 #include "platform/InstanceGuard.h"
 #include "platform/LockWatch.h"
+#include "platform/MutterIdleWatch.h"
 #include "platform/Profile.h"
 #include "platform/SignalBridge.h"
 #include "platform/SuspendWatch.h"
@@ -182,10 +184,25 @@ void CKelvraApp::StartAwayAndTray() {
     auto* away = new AwayPrompt(*view, *m_profile, SuspendWatch::ForThisSystem());
     auto* locks = new LockWatch(away);
     QObject::connect(locks, &LockWatch::lockedChanged, away, &AwayPrompt::OnLockChanged);
-    QObject::connect(locks, &LockWatch::inactivityChanged, away, &AwayPrompt::OnInactivityChanged);
-    QObject::connect(locks, &LockWatch::watching, away,
-                     [away] { away->SetInactivitySource(QStringLiteral("logind")); });
+    // Inactivity from the nearest source there is: GNOME's own monitor, else logind's hint.
+    const QString mutter = QStringLiteral("mutter");
+    QObject::connect(locks, &LockWatch::inactivityChanged, away,
+                     [away, mutter](bool inactive, qint64 seconds) {
+                         if (away->InactivitySource() != mutter) {
+                             away->OnInactivityChanged(inactive, seconds);
+                         }
+                     });
+    QObject::connect(locks, &LockWatch::watching, away, [away, mutter] {
+        if (away->InactivitySource() != mutter) {
+            away->SetInactivitySource(QStringLiteral("logind"));
+        }
+    });
     locks->Start();
+    auto* gnome = new MutterIdleWatch(away);
+    QObject::connect(gnome, &MutterIdleWatch::inactivityChanged, away, &AwayPrompt::OnInactivityChanged);
+    QObject::connect(gnome, &MutterIdleWatch::watching, away,
+                     [away, mutter] { away->SetInactivitySource(mutter); });
+    gnome->Start(AwayDetector::IdleMinutes(*m_profile));
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         (new TrayMenu(*view, *m_frame))->Attach(std::make_unique<QSystemTrayIcon>());
     }

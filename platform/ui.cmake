@@ -4,6 +4,7 @@ target_sources(kelvra_ui PRIVATE
   platform/AfterFirstPaint.cpp platform/AfterFirstPaint.h
   platform/FormLabel.cpp platform/FormLabel.h
   platform/LockWatch.cpp platform/LockWatch.h
+  platform/MutterIdleWatch.cpp platform/MutterIdleWatch.h
   platform/Prompt.cpp platform/Prompt.h
   platform/Shell.cpp platform/Shell.h
   platform/SystemColours.cpp platform/SystemColours.h

@@ -9,6 +9,7 @@
 #include "journal/JournalSink.h"
 #include "platform/Clock.h"
 #include "platform/LockWatch.h"
+#include "platform/MutterIdleWatch.h"
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
 #include "platform/SuspendWatch.h"
@@ -83,6 +84,41 @@ QString Asked(qint64 left, qint64 back, const QString& time, const QString& name
     const auto local = [](qint64 t) { return QDateTime::fromSecsSinceEpoch(t).toString(u"HH:mm"_s); };
     return u"You were %5 from %1 to %2 (%3) while %4 ran."_s.arg(local(left), local(back), time, name, how);
 }
+
+// A D-Bus daemon of the test's own, never the machine's; its address, empty if it did not start.
+QByteArray StartBus(const QTemporaryDir& dir, QProcess& daemon) {
+    QFile config(dir.filePath(u"bus.conf"_s));
+    if (!config.open(QIODevice::WriteOnly) ||
+        config.write("<busconfig><listen>unix:dir=" + dir.path().toUtf8() +
+                     "</listen><auth>EXTERNAL</auth><policy context='default'><allow send_destination='*'/>"
+                     "<allow receive_sender='*'/><allow own='*'/></policy></busconfig>") <= 0 ||
+        !config.flush()) {
+        return {};
+    }
+    daemon.start(u"dbus-daemon"_s,
+                 {u"--config-file="_s + config.fileName(), u"--print-address"_s, u"--nofork"_s});
+    return daemon.waitForReadyRead(10000) ? daemon.readLine().trimmed() : QByteArray();
+}
+
+// Mutter's IdleMonitor as the test plays it: it hands out watch ids and fires them when told.
+class FakeMutter final : public QObject {
+    Q_OBJECT
+public:
+    uint idleWatch = 0;
+    uint activeWatch = 0;
+    qulonglong threshold = 0;
+    bool Fire(QDBusConnection& bus, uint id) {
+        return bus.send(QDBusMessage::createSignal(u"/org/gnome/Mutter/IdleMonitor/Core"_s,
+                                                   u"org.gnome.Mutter.IdleMonitor"_s, u"WatchFired"_s)
+                        << id);
+    }
+public Q_SLOTS:
+    uint AddIdleWatch(qulonglong interval) {
+        threshold = interval;
+        return idleWatch = 7;
+    }
+    uint AddUserActiveWatch() { return activeWatch = 8; }
+};
 
 // logind as the test plays it: the manager knows session "c7", the session holds LockedHint.
 class FakeLogind final : public QObject {
@@ -229,18 +265,9 @@ private Q_SLOTS:
             QSKIP("needs dbus-daemon");
         }
         QTemporaryDir dir;
-        QFile config(dir.filePath(u"bus.conf"_s));
-        QVERIFY(config.open(QIODevice::WriteOnly) &&
-                config.write(
-                    "<busconfig><listen>unix:dir=" + dir.path().toUtf8() +
-                    "</listen><auth>EXTERNAL</auth><policy context='default'><allow send_destination='*'/>"
-                    "<allow receive_sender='*'/><allow own='*'/></policy></busconfig>") > 0 &&
-                config.flush());
         QProcess daemon;
-        daemon.start(u"dbus-daemon"_s,
-                     {u"--config-file="_s + config.fileName(), u"--print-address"_s, u"--nofork"_s});
-        QVERIFY(daemon.waitForReadyRead(10000));
-        const QByteArray address = daemon.readLine().trimmed();
+        const QByteArray address = StartBus(dir, daemon);
+        QVERIFY(!address.isEmpty());
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
         qputenv("XDG_SESSION_ID", "c7");
         {
@@ -302,6 +329,52 @@ private Q_SLOTS:
         }
         QDBusConnection::disconnectFromBus(u"logind-restarted"_s);
         QDBusConnection::disconnectFromBus(u"logind"_s);
+        daemon.kill();
+        daemon.waitForFinished();
+    }
+
+    // GNOME's IdleMonitor on a session bus of the test's own: an idle watch of the threshold, fired, then
+    // the user-active watch it asks for at once, fired at the next input: the question, from when the
+    // input stopped.
+    void gnomeIdleMonitorAsksAfterInput() {
+        if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty()) {
+            QSKIP("needs dbus-daemon");
+        }
+        QTemporaryDir dir;
+        QProcess daemon;
+        const QByteArray address = StartBus(dir, daemon);
+        QVERIFY(!address.isEmpty());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        {
+            QDBusConnection gnome = QDBusConnection::connectToBus(QString::fromUtf8(address), u"gnome"_s);
+            FakeMutter mutter;
+            QVERIFY(gnome.registerService(u"org.gnome.Mutter.IdleMonitor"_s) &&
+                    gnome.registerObject(u"/org/gnome/Mutter/IdleMonitor/Core"_s,
+                                         u"org.gnome.Mutter.IdleMonitor"_s, &mutter,
+                                         QDBusConnection::ExportAllSlots));
+            Board board(dir.path());
+            board.View().SelectRow(4);
+            board.clock.Advance(3600);
+            MutterIdleWatch watch;
+            QSignalSpy watching(&watch, &MutterIdleWatch::watching);
+            QSignalSpy changes(&watch, &MutterIdleWatch::inactivityChanged);
+            connect(&watch, &MutterIdleWatch::inactivityChanged, board.away,
+                    &AwayPrompt::OnInactivityChanged);
+            watch.Start(AwayDetector::IdleMinutes(*board.profile));
+            QVERIFY(watching.wait(10000));
+            QCOMPARE(mutter.threshold, qulonglong{600'000});
+            QVERIFY(mutter.Fire(gnome, 99) &&
+                    mutter.Fire(gnome, mutter.idleWatch)); // another's watch: nothing
+            QTRY_COMPARE(changes.size(), 1);
+            const qint64 stopped = board.clock.Now() - 600;
+            QTRY_COMPARE(mutter.activeWatch, 8u);
+            board.clock.Advance(120);
+            QVERIFY(mutter.Fire(gnome, mutter.activeWatch));
+            QTRY_VERIFY(board.away->Question());
+            QCOMPARE(board.away->Question()->text(),
+                     Asked(stopped, stopped + 720, u"0:12:00"_s, u"My Project Text 4"_s, u"inactive"_s));
+        }
+        QDBusConnection::disconnectFromBus(u"gnome"_s);
         daemon.kill();
         daemon.waitForFinished();
     }

@@ -1,0 +1,105 @@
+#include "platform/MutterIdleWatch.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QThreadPool>
+#include <mutex>
+
+namespace {
+
+const QString kService = QStringLiteral("org.gnome.Mutter.IdleMonitor");
+const QString kPath = QStringLiteral("/org/gnome/Mutter/IdleMonitor/Core");
+const QString kInterface = QStringLiteral("org.gnome.Mutter.IdleMonitor");
+
+} // namespace
+
+struct MutterIdleWatch::Link {
+    std::mutex mutex;
+    MutterIdleWatch* watch = nullptr; // cleared when the watch goes
+};
+
+MutterIdleWatch::MutterIdleWatch(QObject* parent)
+    : QObject(parent), m_connection(QStringLiteral("kelvra-idle-%1").arg(reinterpret_cast<quintptr>(this))),
+      m_link(std::make_shared<Link>()) {
+    m_link->watch = this;
+}
+
+MutterIdleWatch::~MutterIdleWatch() {
+    {
+        const std::lock_guard lock(m_link->mutex);
+        m_link->watch = nullptr;
+    }
+    QDBusConnection::disconnectFromBus(m_connection);
+}
+
+void MutterIdleWatch::Start(int minutes) {
+    m_thresholdMs = qint64{minutes} * 60'000;
+    if (minutes <= 0) {
+        return;
+    }
+    QThreadPool::globalInstance()->start([link = m_link, name = m_connection] {
+        // The address as the environment says it now: Qt keeps the one it read first for its own
+        // session bus.
+        const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+        const QDBusConnection bus = address.isEmpty()
+                                        ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)
+                                        : QDBusConnection::connectToBus(address, name);
+        if (!bus.isConnected()) {
+            return;
+        }
+        const std::lock_guard lock(link->mutex);
+        if (MutterIdleWatch* watch = link->watch) {
+            QMetaObject::invokeMethod(
+                watch, [watch] { watch->Follow(); }, Qt::QueuedConnection);
+        }
+    });
+}
+
+void MutterIdleWatch::Follow() {
+    QDBusConnection bus(m_connection);
+    bus.connect(QString(), kPath, kInterface, QStringLiteral("WatchFired"), this, SLOT(OnWatchFired(uint)));
+    QDBusMessage add =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("AddIdleWatch"));
+    add << static_cast<qulonglong>(m_thresholdMs);
+    auto* call = new QDBusPendingCallWatcher(bus.asyncCall(add), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        const QDBusPendingReply<uint> reply = *finished;
+        // No GNOME: nobody owns the name, and another source tells instead.
+        if (reply.isError()) {
+            return;
+        }
+        m_idleWatch = reply.value();
+        m_owner = reply.reply().service();
+        Q_EMIT watching();
+    });
+}
+
+void MutterIdleWatch::AddActiveWatch() {
+    QDBusMessage add =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("AddUserActiveWatch"));
+    auto* call = new QDBusPendingCallWatcher(QDBusConnection(m_connection).asyncCall(add), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        const QDBusPendingReply<uint> reply = *finished;
+        if (!reply.isError()) {
+            m_activeWatch = reply.value();
+        }
+    });
+}
+
+void MutterIdleWatch::OnWatchFired(uint id) {
+    if (message().service() != m_owner || id == 0) {
+        return;
+    }
+    if (id == m_idleWatch) {
+        // The idle watch stays; a user-active watch fires once, at the next input.
+        AddActiveWatch();
+        Q_EMIT inactivityChanged(true, m_thresholdMs / 1000);
+    } else if (id == m_activeWatch) {
+        m_activeWatch = 0;
+        Q_EMIT inactivityChanged(false, 0);
+    }
+}

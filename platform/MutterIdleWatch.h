@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDBusContext>
+#include <QObject>
+#include <memory>
+
+// GNOME's own word on the user's input: Mutter's IdleMonitor on the session bus, which also knows Wayland
+// sessions. An idle watch fires once no input came for the threshold, a user-active watch at the next
+// input: signals, never a poll. Without GNOME it stays silent, and nothing fails.
+//
+// The window thread never waits on the bus: the connection is made on a pool thread, as the lock
+// watch's, and every call after it is asynchronous.
+class MutterIdleWatch final : public QObject, protected QDBusContext {
+    Q_OBJECT
+public:
+    explicit MutterIdleWatch(QObject* parent = nullptr);
+    ~MutterIdleWatch() override;
+    Q_DISABLE_COPY_MOVE(MutterIdleWatch)
+
+    // Watches for `minutes` without input; 0 watches nothing.
+    void Start(int minutes);
+
+Q_SIGNALS:
+    // Mutter answered: it is the source of inactivity from now on.
+    void watching();
+    // No input for `seconds` so far, or input again.
+    void inactivityChanged(bool inactive, qint64 seconds);
+
+private Q_SLOTS:
+    void OnWatchFired(uint id);
+
+private:
+    struct Link; // what the pool thread may still reach
+
+    void Follow();
+    void AddActiveWatch();
+
+    const QString m_connection; // the bus connection's name, ours alone
+    std::shared_ptr<Link> m_link;
+    qint64 m_thresholdMs = 0;
+    QString m_owner; // Mutter's unique name: the only sender believed
+    uint m_idleWatch = 0;
+    uint m_activeWatch = 0;
+};
