@@ -142,11 +142,14 @@ Sql::Status JournalEdits::Write(const Row& row, qint64 action, qint64* id) {
     return status;
 }
 
-Sql::Status JournalEdits::Retire(qint64 period, qint64 action) {
+Sql::Status JournalEdits::Run(const char* sql, qint64 first, qint64 second) {
     Sql::Statement statement;
-    Sql::Status status =
-        m_journal.Database().Prepare("UPDATE periods SET gone_by = ?2 WHERE id = ?1", statement);
-    return status.Ok() ? statement.Bind(1, period).Bind(2, action).Run() : status;
+    const Sql::Status status = m_journal.Database().Prepare(sql, statement);
+    return status.Ok() ? statement.Bind(1, first).Bind(2, second).Run() : status;
+}
+
+Sql::Status JournalEdits::Retire(qint64 period, qint64 action) {
+    return Run("UPDATE periods SET gone_by = ?2 WHERE id = ?1", period, action);
 }
 
 Sql::Status JournalEdits::OpenStart(std::optional<qint64>& start) {
@@ -181,10 +184,7 @@ Sql::Status JournalEdits::BeginAction(const PeriodSink::Undoable& undoable, qint
 }
 
 Sql::Status JournalEdits::OwnEvents(qint64 action, qint64 afterEvent) {
-    Sql::Statement statement;
-    Sql::Status status =
-        m_journal.Database().Prepare("UPDATE events SET made_by = ?1 WHERE id > ?2", statement);
-    return status.Ok() ? statement.Bind(1, action).Bind(2, afterEvent).Run() : status;
+    return Run("UPDATE events SET made_by = ?1 WHERE id > ?2", action, afterEvent);
 }
 
 Sql::Status JournalEdits::KeepSwitchUndo(qint64 action, int ran, qint64 closedAt, int next, qint64 at) {
@@ -223,12 +223,8 @@ Sql::Status JournalEdits::KeepSwitchUndo(qint64 action, int ran, qint64 closedAt
     if (status.Ok() && closed != 0) {
         status = retag.Bind(1, copy).Bind(2, action).Bind(3, madeBy).Run();
     }
-    Sql::Statement own;
     if (status.Ok() && closed != 0) {
-        status = db.Prepare("UPDATE periods SET made_by = ?2 WHERE id = ?1", own);
-    }
-    if (status.Ok() && closed != 0) {
-        status = own.Bind(1, closed).Bind(2, action).Run();
+        status = Run("UPDATE periods SET made_by = ?2 WHERE id = ?1", closed, action);
     }
     Sql::Statement open;
     if (status.Ok()) {
@@ -249,11 +245,7 @@ Sql::Status JournalEdits::KeepSwitchUndo(qint64 action, int ran, qint64 closedAt
         status = open.Finish();
     }
     if (status.Ok() && running) {
-        Sql::Statement mine;
-        status = db.Prepare("UPDATE periods SET made_by = ?2 WHERE id = ?1", mine);
-        if (status.Ok()) {
-            status = mine.Bind(1, running->id).Bind(2, action).Run();
-        }
+        status = Run("UPDATE periods SET made_by = ?2 WHERE id = ?1", running->id, action);
         Row later = *running;
         later.start = at;
         later.seen = std::max(later.seen, at);
@@ -299,7 +291,6 @@ Sql::Status JournalEdits::FindAction(const char* sql, std::optional<Action>& act
 }
 
 Sql::Status JournalEdits::Flip(qint64 action, bool bUndo) {
-    Sql::Statement statement;
     Sql::Status status;
     const char* const updates[] = {
         "UPDATE periods SET live = ?2 WHERE made_by = ?1",
@@ -309,10 +300,7 @@ Sql::Status JournalEdits::Flip(qint64 action, bool bUndo) {
     };
     for (const char* sql : updates) {
         if (status.Ok()) {
-            status = m_journal.Database().Prepare(sql, statement);
-        }
-        if (status.Ok()) {
-            status = statement.Bind(1, action).Bind(2, bUndo ? 0 : 1).Run();
+            status = Run(sql, action, bUndo ? 0 : 1);
         }
     }
     return status;
@@ -430,12 +418,8 @@ Sql::Status JournalEdits::Apply(const Correction& c, const Seconds& before, qint
         if (status.Ok()) {
             status = Flip(action, bUndo);
         }
-        Sql::Statement state;
         if (status.Ok()) {
-            status = m_journal.Database().Prepare("UPDATE actions SET state = ?2 WHERE id = ?1", state);
-        }
-        if (status.Ok()) {
-            status = state.Bind(1, action).Bind(2, bUndo ? 0 : 1).Run();
+            status = Run("UPDATE actions SET state = ?2 WHERE id = ?1", action, bUndo ? 0 : 1);
         }
         if (status.Ok()) {
             status = m_journal.AddEvent(bUndo ? QStringLiteral("undone") : QStringLiteral("redone"), now, -1,
@@ -500,12 +484,8 @@ Sql::Status JournalEdits::Apply(const Correction& c, const Seconds& before, qint
         if (status.Ok()) {
             status = JournalQuery(m_journal).SecondsSinceReset(sumsBefore, action);
         }
-        Sql::Statement off;
         if (status.Ok()) {
-            status = m_journal.Database().Prepare("UPDATE periods SET live = 0 WHERE gone_by = ?1", off);
-        }
-        if (status.Ok()) {
-            status = off.Bind(1, action).Run();
+            status = Run("UPDATE periods SET live = ?2 WHERE gone_by = ?1", action, 0);
         }
         if (status.Ok()) {
             status = Trim(others, c.start, bOpen ? now : c.end, action);
@@ -580,15 +560,10 @@ Sql::Status JournalEdits::Apply(const Correction& c, const Seconds& before, qint
             if (status.Ok()) {
                 status = m_journal.AddEvent(QStringLiteral("balance"), now, i, QString(), held - wanted);
             }
-            Sql::Statement tag;
             if (status.Ok()) {
-                status = m_journal.Database().Prepare(c.kind == Kind::Undo
-                                                          ? "UPDATE events SET gone_by = ?1 WHERE id > ?2"
-                                                          : "UPDATE events SET made_by = ?1 WHERE id > ?2",
-                                                      tag);
-            }
-            if (status.Ok()) {
-                status = tag.Bind(1, action).Bind(2, last).Run();
+                status = c.kind == Kind::Undo
+                             ? Run("UPDATE events SET gone_by = ?1 WHERE id > ?2", action, last)
+                             : OwnEvents(action, last);
             }
         }
     }

@@ -68,6 +68,8 @@ private:
     };
 
     Sql::Status Read(qint64 id, Row& row);
+    // One statement of two parameters, run once.
+    Sql::Status Run(const char* sql, qint64 first, qint64 second);
     Sql::Status FindAction(const char* sql, std::optional<Action>& action);
     // The live periods other than `except` that share time with start..end; the open one lasts until now.
     Sql::Status Overlapping(qint64 start, qint64 end, const std::vector<qint64>& except, qint64 now,
