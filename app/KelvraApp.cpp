@@ -22,6 +22,7 @@
 #include "platform/Profile.h"
 #include "platform/SignalBridge.h"
 #include "platform/SuspendWatch.h"
+#include "platform/X11IdleWatch.h"
 #include "res/Templates.h"
 
 #include <QApplication>
@@ -184,25 +185,34 @@ void CKelvraApp::StartAwayAndTray() {
     auto* away = new AwayPrompt(*view, *m_profile, SuspendWatch::ForThisSystem());
     auto* locks = new LockWatch(away);
     QObject::connect(locks, &LockWatch::lockedChanged, away, &AwayPrompt::OnLockChanged);
-    // Inactivity from the nearest source there is: GNOME's own monitor, else logind's hint.
-    const QString mutter = QStringLiteral("mutter");
-    QObject::connect(locks, &LockWatch::inactivityChanged, away,
-                     [away, mutter](bool inactive, qint64 seconds) {
-                         if (away->InactivitySource() != mutter) {
-                             away->OnInactivityChanged(inactive, seconds);
-                         }
-                     });
-    QObject::connect(locks, &LockWatch::watching, away, [away, mutter] {
-        if (away->InactivitySource() != mutter) {
-            away->SetInactivitySource(QStringLiteral("logind"));
-        }
-    });
+    // Inactivity from every source that answers; the prompt hears the nearest to the input.
+    const int idleMinutes = AwayDetector::IdleMinutes(*m_profile);
+    const auto follow = [away](auto* source, auto changed, const QString& name) {
+        QObject::connect(source, changed, away, [away, name](bool inactive, qint64 seconds) {
+            away->OnInactivityFrom(name, inactive, seconds);
+        });
+    };
+    const QString logind = QStringLiteral("logind");
+    follow(locks, &LockWatch::inactivityChanged, logind);
+    QObject::connect(locks, &LockWatch::watching, away,
+                     [away, logind] { away->OfferInactivitySource(logind); });
     locks->Start();
+    auto* x11 = new X11IdleWatch(away);
+    const QString xsync = QStringLiteral("x11-sync");
+    follow(x11, &X11IdleWatch::inactivityChanged, xsync);
+    if (x11->Start(qint64{idleMinutes} * 60'000)) {
+        away->OfferInactivitySource(xsync);
+    } else {
+        delete x11;
+    }
     auto* gnome = new MutterIdleWatch(away);
-    QObject::connect(gnome, &MutterIdleWatch::inactivityChanged, away, &AwayPrompt::OnInactivityChanged);
+    const QString mutter = QStringLiteral("mutter");
+    follow(gnome, &MutterIdleWatch::inactivityChanged, mutter);
     QObject::connect(gnome, &MutterIdleWatch::watching, away,
-                     [away, mutter] { away->SetInactivitySource(mutter); });
-    gnome->Start(AwayDetector::IdleMinutes(*m_profile));
+                     [away, mutter] { away->OfferInactivitySource(mutter); });
+    QObject::connect(gnome, &MutterIdleWatch::vanished, away,
+                     [away, mutter] { away->DropInactivitySource(mutter); });
+    gnome->Start(idleMinutes);
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         (new TrayMenu(*view, *m_frame))->Attach(std::make_unique<QSystemTrayIcon>());
     }

@@ -45,6 +45,8 @@ public:
 
     // "Options"/"AwayMinutes" within 0..kMaxMinutes, kDefaultMinutes when not set.
     static int Minutes(const Profile& profile);
+    // The source of inactivity changed: what the old one said no longer holds, and is no spell.
+    void ForgetInactivity() { m_inactiveSince.reset(); }
     // Since when no input came, while it has not.
     std::optional<qint64> InactiveSince() const { return m_inactiveSince; }
     // "Options"/"IdleMinutes" within 0..kMaxMinutes (0: inactivity is never a spell), kDefaultIdleMinutes

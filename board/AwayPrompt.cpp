@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
 
 AwayPrompt::AwayPrompt(CKelvraView& view, const Profile& profile, std::unique_ptr<SuspendWatch> suspend)
     : QObject(&view), m_view(view), m_detector(profile, std::move(suspend)) {
@@ -27,6 +28,45 @@ void AwayPrompt::OnLockChanged(bool locked) {
 
 void AwayPrompt::OnInactivityChanged(bool inactive, qint64 seconds) {
     Offer(m_detector.InactivityChanged(inactive, seconds, m_view.Ledger().Now(), m_view.Ledger().Start()));
+}
+
+const QStringList& AwayPrompt::InactivitySources() {
+    static const QStringList sources{QStringLiteral("x11-sync"), QStringLiteral("ext-idle-notify"),
+                                     QStringLiteral("kde-idle"), QStringLiteral("mutter"),
+                                     QStringLiteral("logind")};
+    return sources;
+}
+
+void AwayPrompt::OfferInactivitySource(const QString& source) {
+    if (!m_offered.contains(source)) {
+        m_offered << source;
+    }
+    const auto rank = [](const QString& s) { return InactivitySources().indexOf(s); };
+    const QString nearest =
+        *std::min_element(m_offered.cbegin(), m_offered.cend(),
+                          [&](const QString& a, const QString& b) { return rank(a) < rank(b); });
+    if (nearest != m_source) {
+        m_source = nearest;
+        m_detector.ForgetInactivity();
+    }
+}
+
+void AwayPrompt::DropInactivitySource(const QString& source) {
+    m_offered.removeAll(source);
+    if (source != m_source) {
+        return;
+    }
+    m_source.clear();
+    m_detector.ForgetInactivity();
+    if (!m_offered.isEmpty()) {
+        OfferInactivitySource(m_offered.first());
+    }
+}
+
+void AwayPrompt::OnInactivityFrom(const QString& source, bool inactive, qint64 seconds) {
+    if (source == m_source) {
+        OnInactivityChanged(inactive, seconds);
+    }
 }
 
 std::optional<qint64> AwayPrompt::InactiveSeconds() const {

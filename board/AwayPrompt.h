@@ -29,8 +29,16 @@ public:
     void OnLockChanged(bool locked);
     // The desktop's inactivity: none for `seconds` so far, or input again.
     void OnInactivityChanged(bool inactive, qint64 seconds);
-    // The source of inactivity in use ("logind", ...), for --status.
-    void SetInactivitySource(const QString& source) { m_source = source; }
+    // Sources of inactivity, nearest to the input first: the X server's counter, the Wayland
+    // compositor's notifications, GNOME's monitor, logind's hint.
+    static const QStringList& InactivitySources();
+    // `source` answered: the nearest source that did is the one heard. What an earlier one said of
+    // the input is forgotten, as it is when the source in use goes away and the next one takes over.
+    void OfferInactivitySource(const QString& source);
+    void DropInactivitySource(const QString& source);
+    // What `source` says of the input, heard only while it is the source in use.
+    void OnInactivityFrom(const QString& source, bool inactive, qint64 seconds);
+    // The source of inactivity in use ("logind", ...; empty for none), for --status.
     const QString& InactivitySource() const { return m_source; }
     // Seconds without input by the board's now: 0 while input comes, nothing without a source.
     std::optional<qint64> InactiveSeconds() const;
@@ -56,6 +64,7 @@ private:
     CKelvraView& m_view;
     AwayDetector m_detector;
     QString m_source;              // empty: no source of inactivity
+    QStringList m_offered;         // the sources that answered and are still there
     std::deque<Pending> m_pending; // the first one is being asked
     QPointer<QMessageBox> m_box;   // owned by the board's window while up
 };

@@ -73,6 +73,10 @@ void MutterIdleWatch::Follow() {
         }
         m_idleWatch = reply.value();
         m_owner = reply.reply().service();
+        QDBusConnection(m_connection)
+            .connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                     QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
+                     SLOT(OnNameOwnerChanged(QString, QString, QString)));
         Q_EMIT watching();
     });
 }
@@ -102,4 +106,15 @@ void MutterIdleWatch::OnWatchFired(uint id) {
         m_activeWatch = 0;
         Q_EMIT inactivityChanged(false, 0);
     }
+}
+
+void MutterIdleWatch::OnNameOwnerChanged(const QString& name, const QString& oldOwner, const QString&) {
+    if (message().service() != QStringLiteral("org.freedesktop.DBus") || m_owner.isEmpty() ||
+        (name != m_owner && (name != kService || oldOwner != m_owner))) {
+        return;
+    }
+    m_owner.clear();
+    m_idleWatch = 0;
+    m_activeWatch = 0;
+    Q_EMIT vanished();
 }

@@ -25,9 +25,13 @@ Q_SIGNALS:
     void watching();
     // No input for `seconds` so far, or input again.
     void inactivityChanged(bool inactive, qint64 seconds);
+    // Mutter left the bus (the compositor restarted or ended): its watches are gone, and this source
+    // stays silent until the next start.
+    void vanished();
 
 private Q_SLOTS:
     void OnWatchFired(uint id);
+    void OnNameOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
 private:
     struct Link; // what the pool thread may still reach

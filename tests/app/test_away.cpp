@@ -1,3 +1,4 @@
+#include "AwayBoard.h"
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
 #include "app/OptionsDlg.h"
@@ -23,67 +24,6 @@ using namespace ProfileLayout;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// A suspend watch whose clock that stops in a suspend stands still: the other one's moves are sleeps.
-std::unique_ptr<SuspendWatch> Watch(const qint64& slept) {
-    return std::make_unique<ClockPairSuspendWatch>([] { return qint64{0}; },
-                                                   [&] { return slept * 1'000'000'000; });
-}
-
-// A board on real profile and journal files with a settable clock, and its away prompt.
-struct Board {
-    explicit Board(const QString& folder)
-        : profile(std::make_shared<Profile>(folder + u"/p.conf"_s)),
-          journalFile(folder + u"/p.conf.journal"_s), sink(journalFile, clock, *profile),
-          frame(profile, clock, document, &sink) {
-        View().OnInitialUpdate();
-        sink.Attach();
-        away = new AwayPrompt(View(), *profile, Watch(slept));
-    }
-    CKelvraView& View() { return *frame.View(); }
-    void Tick() { View().OnTimer(ID_TIMER_TICK); }
-    void Away(qint64 seconds) { // suspended, then the first tick after waking
-        slept += seconds;
-        clock.Advance(seconds);
-        Tick();
-    }
-    int Seconds(int index) const { return profile->GetProfileInt(kTimerSec, IndexEntry(index), 0); }
-    qint64 Query(const char* sql) {
-        Journal reader(journalFile);
-        qint64 value = -1;
-        return reader.OpenForReading().Ok() && reader.Database().QueryInt(sql, value).Ok() ? value : -1;
-    }
-    void Answer(const QString& button) {
-        QVERIFY(away->Question());
-        for (QAbstractButton* b : away->Question()->buttons()) {
-            b->text() == button ? b->click() : void();
-        }
-    }
-    // Each timer's seconds in the journal since its last reset are the profile's.
-    void CheckInvariant() {
-        std::array<qint64, 10> journal{};
-        Journal reader(journalFile);
-        QVERIFY(reader.OpenForReading().Ok() && JournalQuery(reader).SecondsSinceReset(journal).Ok());
-        for (int i = 0; i < 10; ++i) {
-            QCOMPARE(journal[i], Seconds(i));
-        }
-    }
-
-    SettableClock clock;
-    qint64 slept = 0;
-    std::shared_ptr<Profile> profile;
-    QString journalFile;
-    JournalSink sink;
-    CKelvraDoc document;
-    CMainFrame frame;
-    AwayPrompt* away = nullptr; // a child of the view
-};
-
-QString Asked(qint64 left, qint64 back, const QString& time, const QString& name,
-              const QString& how = u"away"_s) {
-    const auto local = [](qint64 t) { return QDateTime::fromSecsSinceEpoch(t).toString(u"HH:mm"_s); };
-    return u"You were %5 from %1 to %2 (%3) while %4 ran."_s.arg(local(left), local(back), time, name, how);
-}
 
 // A D-Bus daemon of the test's own, never the machine's; its address, empty if it did not start.
 QByteArray StartBus(const QTemporaryDir& dir, QProcess& daemon) {
@@ -298,7 +238,10 @@ private Q_SLOTS:
 
             // The desktop's IdleHint, the fallback source of inactivity: asked from when the input stopped.
             QSignalSpy inactivity(&watch, &LockWatch::inactivityChanged);
-            connect(&watch, &LockWatch::inactivityChanged, board.away, &AwayPrompt::OnInactivityChanged);
+            connect(&watch, &LockWatch::inactivityChanged, board.away, [&](bool inactive, qint64 seconds) {
+                board.away->OnInactivityFrom(u"logind"_s, inactive, seconds);
+            });
+            board.away->OfferInactivitySource(u"logind"_s);
             board.clock.Advance(1200); // the input stopped after the period began
             const qint64 stopped = board.clock.Now() - 600;
             QVERIFY(fake.Idle(logind, true, (QDateTime::currentMSecsSinceEpoch() - 600'000) * 1000));
@@ -309,7 +252,6 @@ private Q_SLOTS:
             QCOMPARE(board.away->Question()->text(),
                      Asked(stopped, stopped + 900, u"0:15:00"_s, u"My Project Text 2"_s, u"inactive"_s));
             // --status tells the source, the inactivity (none now) and the spell that waits for an answer.
-            board.away->SetInactivitySource(u"logind"_s);
             const ControlMessage::Reply status =
                 RemoteControl::Answer({ControlMessage::Request::Verb::Status}, board.frame, board.clock)
                     .reply;
@@ -373,6 +315,25 @@ private Q_SLOTS:
             QTRY_VERIFY(board.away->Question());
             QCOMPARE(board.away->Question()->text(),
                      Asked(stopped, stopped + 720, u"0:12:00"_s, u"My Project Text 4"_s, u"inactive"_s));
+            board.Answer(u"Keep"_s);
+
+            // With GNOME's monitor in use, logind's hint is not heard; once GNOME goes, it is.
+            board.away->OfferInactivitySource(u"logind"_s);
+            board.away->OfferInactivitySource(u"mutter"_s);
+            QCOMPARE(board.away->InactivitySource(), u"mutter"_s);
+            board.away->OnInactivityFrom(u"logind"_s, true, 900);
+            QCOMPARE(board.away->InactiveSeconds(), qint64{0});
+            QSignalSpy vanished(&watch, &MutterIdleWatch::vanished);
+            connect(&watch, &MutterIdleWatch::vanished, board.away,
+                    [&] { board.away->DropInactivitySource(u"mutter"_s); });
+            QVERIFY(mutter.Fire(gnome, mutter.idleWatch)); // GNOME's word, dropped once it is gone
+            QTRY_VERIFY(board.away->InactiveSeconds() > 0);
+            QVERIFY(gnome.unregisterService(u"org.gnome.Mutter.IdleMonitor"_s));
+            QVERIFY(vanished.wait(10000));
+            QCOMPARE(board.away->InactivitySource(), u"logind"_s);
+            QCOMPARE(board.away->InactiveSeconds(), qint64{0});
+            board.away->OnInactivityFrom(u"logind"_s, true, 900);
+            QCOMPARE(board.away->InactiveSeconds(), qint64{900});
         }
         QDBusConnection::disconnectFromBus(u"gnome"_s);
         daemon.kill();

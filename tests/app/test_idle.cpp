@@ -1,0 +1,84 @@
+#include "AwayBoard.h"
+#include "platform/X11IdleWatch.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Real input on the test's display, as a user gives it.
+bool Input(const QStringList& arguments) {
+    return QProcess::execute(u"xdotool"_s, arguments) == 0;
+}
+
+} // namespace
+
+// Inactivity from the sources a real display server offers; the suite runs on an X server of its own.
+class IdleTest final : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() {
+        if (QGuiApplication::platformName() != u"xcb"_s) {
+            QSKIP("needs an X server");
+        }
+        if (QStandardPaths::findExecutable(u"xdotool"_s).isEmpty()) {
+            QSKIP("needs xdotool");
+        }
+    }
+
+    // The X server's IDLETIME alarms: no input past the threshold, then a key alone, is asked about from
+    // when the input stopped; the alarms fire again for the next spell, where the pointer counts too.
+    void x11CounterAsksFromWhenTheInputStopped() {
+        QTemporaryDir dir;
+        Board board(dir.path());
+        board.View().SelectRow(3);
+        board.clock.Advance(3600);
+        X11IdleWatch watch;
+        QSignalSpy changes(&watch, &X11IdleWatch::inactivityChanged);
+        connect(&watch, &X11IdleWatch::inactivityChanged, board.away, [&](bool inactive, qint64 seconds) {
+            board.away->OnInactivityFrom(u"x11-sync"_s, inactive, seconds);
+        });
+        board.away->OfferInactivitySource(u"x11-sync"_s);
+        QVERIFY(Input({u"mousemove"_s, u"10"_s, u"10"_s}));
+        QElapsedTimer sinceInput;
+        sinceInput.start();
+        QVERIFY(watch.Start(1500));
+        QVERIFY(changes.wait(5000));
+        QVERIFY2(sinceInput.elapsed() >= 1400, qPrintable(QString::number(sinceInput.elapsed())));
+        QCOMPARE(changes.first(), (QVariantList{true, qint64{1}}));
+        const qint64 stopped = board.clock.Now() - 1;
+        QCOMPARE(board.away->InactiveSeconds(), qint64{1});
+        board.clock.Advance(900);
+        QVERIFY(Input({u"key"_s, u"a"_s}));
+        QTRY_COMPARE(changes.size(), 2);
+        QCOMPARE(changes.last(), (QVariantList{false, qint64{0}}));
+        QVERIFY(board.away->Question());
+        QCOMPARE(board.away->Question()->text(),
+                 Asked(stopped, stopped + 901, u"0:15:01"_s, u"My Project Text 3"_s, u"inactive"_s));
+        board.Answer(u"Discard"_s);
+        board.CheckInvariant();
+
+        QVERIFY(changes.wait(5000));
+        QCOMPARE(changes.last().first().toBool(), true);
+        // A watch started while the user is already away says so at once.
+        X11IdleWatch late;
+        QSignalSpy lateChanges(&late, &X11IdleWatch::inactivityChanged);
+        QVERIFY(late.Start(1000));
+        QCOMPARE(lateChanges.size(), 1);
+        QVERIFY(Input({u"mousemove"_s, u"200"_s, u"100"_s}));
+        QTRY_COMPARE(changes.size(), 4);
+        QCOMPARE(changes.last().first().toBool(), false);
+        QTRY_COMPARE(lateChanges.size(), 2);
+        QVERIFY(!watch.Start(1500)); // one start per watch
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    IdleTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_idle.moc"
