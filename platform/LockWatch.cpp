@@ -8,9 +8,7 @@
 #include <QDBusPendingReply>
 #include <QDBusVariant>
 #include <QDateTime>
-#include <QThreadPool>
 #include <algorithm>
-#include <mutex>
 
 namespace {
 
@@ -24,31 +22,13 @@ const QString kBus = QStringLiteral("org.freedesktop.DBus");
 
 } // namespace
 
-struct LockWatch::Link {
-    std::mutex mutex;
-    LockWatch* watch = nullptr; // cleared when the watch goes
-};
-
 LockWatch::LockWatch(QObject* parent)
-    : QObject(parent), m_connection(QStringLiteral("kelvra-lock-%1").arg(reinterpret_cast<quintptr>(this))),
-      m_link(std::make_shared<Link>()) {
-    m_link->watch = this;
-}
+    : QObject(parent), m_link(*this, BusLink::Bus::System, QStringLiteral("lock")) {}
 
-LockWatch::~LockWatch() {
-    {
-        const std::lock_guard lock(m_link->mutex);
-        m_link->watch = nullptr;
-    }
-    QDBusConnection::disconnectFromBus(m_connection);
-}
+LockWatch::~LockWatch() = default;
 
 void LockWatch::Start() {
-    QThreadPool::globalInstance()->start([link = m_link, name = m_connection] {
-        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SystemBus, name);
-        if (!bus.isConnected()) {
-            return;
-        }
+    m_link.Open([this](QDBusConnection& bus) -> BusLink::Then {
         const QString id = qEnvironmentVariable("XDG_SESSION_ID");
         QDBusMessage call = QDBusMessage::createMethodCall(kLogin, QStringLiteral("/org/freedesktop/login1"),
                                                            QStringLiteral("org.freedesktop.login1.Manager"),
@@ -58,23 +38,18 @@ void LockWatch::Start() {
                               : QVariant(id));
         const QDBusMessage reply = bus.call(call);
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-            return;
+            return {};
         }
         const Session session{qdbus_cast<QDBusObjectPath>(reply.arguments().constFirst()).path(),
                               reply.service()};
-        const std::lock_guard lock(link->mutex);
-        if (LockWatch* watch = link->watch) {
-            // Posted: it runs on the window thread, and not at all if the watch is gone by then.
-            QMetaObject::invokeMethod(
-                watch, [watch, session] { watch->Follow(session); }, Qt::QueuedConnection);
-        }
+        return [this, session] { Follow(session); };
     });
 }
 
 void LockWatch::Follow(const Session& session) {
     m_session = session;
     // Any sender is matched, so that subscribing needs no call that waits; the slot checks the sender.
-    QDBusConnection bus(m_connection);
+    QDBusConnection bus = m_link.Connection();
     bus.connect(QString(), session.path, kProperties, QStringLiteral("PropertiesChanged"), this,
                 SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList)));
     // logind restarts with a package upgrade: the session stays, its owner is new.
@@ -88,7 +63,7 @@ void LockWatch::ReadLockedHint() {
     QDBusMessage get =
         QDBusMessage::createMethodCall(kLogin, m_session.path, kProperties, QStringLiteral("Get"));
     get << kSessionInterface << kLockedHint;
-    auto* call = new QDBusPendingCallWatcher(QDBusConnection(m_connection).asyncCall(get), this);
+    auto* call = new QDBusPendingCallWatcher(m_link.Connection().asyncCall(get), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         finished->deleteLater();
         const QDBusPendingReply<QDBusVariant> reply = *finished;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/BusLink.h"
+
 #include <QDBusContext>
 #include <QObject>
 #include <QVariantMap>
@@ -41,14 +43,12 @@ private:
         QString path;
         QString owner; // logind's unique name: the only sender believed (a restarted logind has another)
     };
-    struct Link; // what the pool thread may still reach
 
     void Follow(const Session& session);
     void ReadLockedHint();
     void Set(bool locked);
 
-    const QString m_connection; // the bus connection's name, ours alone
-    std::shared_ptr<Link> m_link;
+    BusLink m_link;
     Session m_session;
     bool m_locked = false;
     bool m_bIdle = false;

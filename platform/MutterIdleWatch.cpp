@@ -4,8 +4,6 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QThreadPool>
-#include <mutex>
 
 namespace {
 
@@ -15,50 +13,20 @@ const QString kInterface = QStringLiteral("org.gnome.Mutter.IdleMonitor");
 
 } // namespace
 
-struct MutterIdleWatch::Link {
-    std::mutex mutex;
-    MutterIdleWatch* watch = nullptr; // cleared when the watch goes
-};
-
 MutterIdleWatch::MutterIdleWatch(QObject* parent)
-    : QObject(parent), m_connection(QStringLiteral("kelvra-idle-%1").arg(reinterpret_cast<quintptr>(this))),
-      m_link(std::make_shared<Link>()) {
-    m_link->watch = this;
-}
+    : QObject(parent), m_link(*this, BusLink::Bus::Session, QStringLiteral("idle")) {}
 
-MutterIdleWatch::~MutterIdleWatch() {
-    {
-        const std::lock_guard lock(m_link->mutex);
-        m_link->watch = nullptr;
-    }
-    QDBusConnection::disconnectFromBus(m_connection);
-}
+MutterIdleWatch::~MutterIdleWatch() = default;
 
 void MutterIdleWatch::Start(int minutes) {
     m_thresholdMs = qint64{minutes} * 60'000;
-    if (minutes <= 0) {
-        return;
+    if (minutes > 0) {
+        m_link.Open([this](QDBusConnection&) { return [this] { Follow(); }; });
     }
-    QThreadPool::globalInstance()->start([link = m_link, name = m_connection] {
-        // The address as the environment says it now: Qt keeps the one it read first for its own
-        // session bus.
-        const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
-        const QDBusConnection bus = address.isEmpty()
-                                        ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)
-                                        : QDBusConnection::connectToBus(address, name);
-        if (!bus.isConnected()) {
-            return;
-        }
-        const std::lock_guard lock(link->mutex);
-        if (MutterIdleWatch* watch = link->watch) {
-            QMetaObject::invokeMethod(
-                watch, [watch] { watch->Follow(); }, Qt::QueuedConnection);
-        }
-    });
 }
 
 void MutterIdleWatch::Follow() {
-    QDBusConnection bus(m_connection);
+    QDBusConnection bus = m_link.Connection();
     bus.connect(QString(), kPath, kInterface, QStringLiteral("WatchFired"), this, SLOT(OnWatchFired(uint)));
     QDBusMessage add =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("AddIdleWatch"));
@@ -73,10 +41,10 @@ void MutterIdleWatch::Follow() {
         }
         m_idleWatch = reply.value();
         m_owner = reply.reply().service();
-        QDBusConnection(m_connection)
-            .connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                     QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
-                     SLOT(OnNameOwnerChanged(QString, QString, QString)));
+        m_link.Connection().connect(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
+            SLOT(OnNameOwnerChanged(QString, QString, QString)));
         Q_EMIT watching();
     });
 }
@@ -84,7 +52,7 @@ void MutterIdleWatch::Follow() {
 void MutterIdleWatch::AddActiveWatch() {
     QDBusMessage add =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("AddUserActiveWatch"));
-    auto* call = new QDBusPendingCallWatcher(QDBusConnection(m_connection).asyncCall(add), this);
+    auto* call = new QDBusPendingCallWatcher(m_link.Connection().asyncCall(add), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         finished->deleteLater();
         const QDBusPendingReply<uint> reply = *finished;

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "platform/BusLink.h"
+
 #include <QDBusContext>
 #include <QObject>
-#include <memory>
 
 // GNOME's own word on the user's input: Mutter's IdleMonitor on the session bus, which also knows Wayland
 // sessions. An idle watch fires once no input came for the threshold, a user-active watch at the next
 // input: signals, never a poll. Without GNOME it stays silent, and nothing fails.
 //
-// The window thread never waits on the bus: the connection is made on a pool thread, as the lock
-// watch's, and every call after it is asynchronous.
+// The window thread never waits on the bus: the connection is made on a pool thread, and every call
+// after it is asynchronous.
 class MutterIdleWatch final : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
@@ -34,13 +35,10 @@ private Q_SLOTS:
     void OnNameOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
 private:
-    struct Link; // what the pool thread may still reach
-
     void Follow();
     void AddActiveWatch();
 
-    const QString m_connection; // the bus connection's name, ours alone
-    std::shared_ptr<Link> m_link;
+    BusLink m_link;
     qint64 m_thresholdMs = 0;
     QString m_owner; // Mutter's unique name: the only sender believed
     uint m_idleWatch = 0;
