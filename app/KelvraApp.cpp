@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
+#include "app/Reminders.h"
 #include "app/RemoteControl.h"
 #include "app/TrayMenu.h"
 #include "board/AwayDetector.h"
@@ -213,8 +214,12 @@ void CKelvraApp::StartAwayAndTray() {
     QObject::connect(gnome, &MutterIdleWatch::vanished, away,
                      [away, mutter] { away->DropInactivitySource(mutter); });
     gnome->Start(idleMinutes);
+    auto* reminders = new Reminders(*m_frame, *m_profile, *away);
+    reminders->Notifier().Start();
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        (new TrayMenu(*view, *m_frame))->Attach(std::make_unique<QSystemTrayIcon>());
+        auto* tray = new TrayMenu(*view, *m_frame);
+        tray->Attach(std::make_unique<QSystemTrayIcon>());
+        reminders->SetTray(tray);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "app/OptionsDlg.h"
 
+#include "app/Reminders.h"
 #include "board/AwayDetector.h"
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
@@ -9,26 +10,38 @@
 #include <QLabel>
 #include <QSpinBox>
 
+namespace {
+
+QSpinBox* Minutes(QWidget* parent, int value, const QString& off) {
+    auto* box = new QSpinBox(parent);
+    box->setRange(0, AwayDetector::kMaxMinutes);
+    box->setSpecialValueText(QStringLiteral("Off"));
+    box->setSuffix(QStringLiteral(" min"));
+    box->setValue(value);
+    box->setToolTip(QStringLiteral("Off (0): ") + off);
+    return box;
+}
+
+} // namespace
+
 COptionsDlg::COptionsDlg(Profile& profile, QWidget* parent)
-    : QDialog(parent), m_profile(profile), m_awayMinutes(new QSpinBox(this)),
-      m_idleMinutes(new QSpinBox(this)) {
+    : QDialog(parent), m_profile(profile),
+      m_awayMinutes(
+          Minutes(this, AwayDetector::Minutes(profile), QStringLiteral("time away is never asked about"))),
+      m_idleMinutes(Minutes(this, AwayDetector::IdleMinutes(profile),
+                            QStringLiteral("no input for a while is never asked about"))),
+      m_remindStopped(Minutes(this, Reminders::StoppedMinutes(profile), QStringLiteral("never reminds"))),
+      m_remindLong(Minutes(this, Reminders::LongMinutes(profile), QStringLiteral("never reminds"))) {
     setWindowTitle(QStringLiteral("Options"));
-    m_awayMinutes->setRange(0, AwayDetector::kMaxMinutes);
-    m_awayMinutes->setSpecialValueText(QStringLiteral("Off"));
-    m_awayMinutes->setSuffix(QStringLiteral(" min"));
-    m_awayMinutes->setValue(AwayDetector::Minutes(profile));
-    m_idleMinutes->setRange(0, AwayDetector::kMaxMinutes);
-    m_idleMinutes->setSpecialValueText(QStringLiteral("Off"));
-    m_idleMinutes->setSuffix(QStringLiteral(" min"));
-    m_idleMinutes->setValue(AwayDetector::IdleMinutes(profile));
-    m_idleMinutes->setToolTip(QStringLiteral("Off (0): no input for a while is never asked about"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QFormLayout(this);
     layout->addRow(QStringLiteral("Ask about time away after:"), m_awayMinutes);
     layout->addRow(QStringLiteral("Count no input as away after:"), m_idleMinutes);
-    auto* off = new QLabel(QStringLiteral("Off (0) never asks."), this);
+    layout->addRow(QStringLiteral("Remind when no timer runs after:"), m_remindStopped);
+    layout->addRow(QStringLiteral("Remind when one period runs:"), m_remindLong);
+    auto* off = new QLabel(QStringLiteral("Off (0) never asks or reminds."), this);
     off->setEnabled(false);
     layout->addRow(QString(), off);
     layout->addRow(buttons);
@@ -37,5 +50,9 @@ COptionsDlg::COptionsDlg(Profile& profile, QWidget* parent)
 void COptionsDlg::accept() {
     m_profile.WriteProfileInt(ProfileLayout::kOptions, ProfileLayout::kAwayMinutes, m_awayMinutes->value());
     m_profile.WriteProfileInt(ProfileLayout::kOptions, ProfileLayout::kIdleMinutes, m_idleMinutes->value());
+    m_profile.WriteProfileInt(ProfileLayout::kOptions, ProfileLayout::kRemindStoppedMinutes,
+                              m_remindStopped->value());
+    m_profile.WriteProfileInt(ProfileLayout::kOptions, ProfileLayout::kRemindLongMinutes,
+                              m_remindLong->value());
     QDialog::accept();
 }

@@ -6,8 +6,10 @@ class Profile;
 class QSpinBox;
 
 // "Options": after how many minutes away the board asks about the time a running timer went on
-// through (0: never), and after how many minutes without input that counts as away (0: never). Stored
-// in "Options"/"AwayMinutes" and "Options"/"IdleMinutes" when accepted; the next spell away reads them.
+// through (0: never), after how many minutes without input that counts as away (0: never), and the
+// reminders' minutes (0: none). Stored in "Options"/"AwayMinutes", "IdleMinutes", "RemindStoppedMinutes"
+// and "RemindLongMinutes" when accepted. The next spell away and the next stop or period read them;
+// the desktop's inactivity watch takes a new threshold at the next start.
 class COptionsDlg final : public QDialog {
     Q_OBJECT
 public:
@@ -16,10 +18,14 @@ public:
 
     QSpinBox& AwayMinutes() const { return *m_awayMinutes; }
     QSpinBox& IdleMinutes() const { return *m_idleMinutes; }
+    QSpinBox& RemindStopped() const { return *m_remindStopped; }
+    QSpinBox& RemindLong() const { return *m_remindLong; }
     void accept() override;
 
 private:
     Profile& m_profile;
     QSpinBox* m_awayMinutes = nullptr; // owned by the dialog
-    QSpinBox* m_idleMinutes = nullptr; // owned by the dialog
+    QSpinBox* m_idleMinutes = nullptr; // owned by the dialog, as the rest
+    QSpinBox* m_remindStopped = nullptr;
+    QSpinBox* m_remindLong = nullptr;
 };

@@ -47,7 +47,16 @@ void TrayMenu::Attach(std::unique_ptr<QSystemTrayIcon> icon) {
                     ShowBoard();
                 }
             });
+    connect(m_icon.get(), &QSystemTrayIcon::messageClicked, this, &TrayMenu::ShowBoard);
     m_icon->show();
+}
+
+bool TrayMenu::ShowMessage(const QString& summary, const QString& body) {
+    if (!m_icon) {
+        return false;
+    }
+    m_icon->showMessage(summary, body, m_running);
+    return true;
 }
 
 void TrayMenu::ShowBoard() {

@@ -32,6 +32,8 @@ public:
     void Attach(std::unique_ptr<QSystemTrayIcon> icon);
     // Brings the board up: restored if minimised, raised, active.
     void ShowBoard();
+    // The tray's own message; clicking it shows the board. False without a tray.
+    bool ShowMessage(const QString& summary, const QString& body);
     // Names, check marks, tooltip and icon as the board is now.
     void Refresh();
 

@@ -5,6 +5,7 @@ target_sources(kelvra_ui PRIVATE
   app/MainFrame.cpp app/MainFrame.h
   app/OptionsDlg.cpp app/OptionsDlg.h
   app/TrayMenu.cpp app/TrayMenu.h
+  app/Reminders.cpp app/Reminders.h
   app/RemoteControl.cpp app/RemoteControl.h
   res/Menus.cpp res/Menus.h
 )

@@ -17,6 +17,8 @@ inline const QString kCountryCode = QStringLiteral("CountryCode");
 inline const QString kOptions = QStringLiteral("Options");
 inline const QString kAwayMinutes = QStringLiteral("AwayMinutes");
 inline const QString kIdleMinutes = QStringLiteral("IdleMinutes");
+inline const QString kRemindStoppedMinutes = QStringLiteral("RemindStoppedMinutes");
+inline const QString kRemindLongMinutes = QStringLiteral("RemindLongMinutes");
 
 inline QString IndexEntry(int index) {
     return QString::number(index);

@@ -1,5 +1,6 @@
 target_sources(kelvra_ui PRIVATE
   platform/DataExchange.cpp platform/DataExchange.h
+  platform/DesktopNotifier.cpp platform/DesktopNotifier.h
   platform/DialogBuilder.cpp platform/DialogBuilder.h platform/DialogTemplate.h
   platform/AfterFirstPaint.cpp platform/AfterFirstPaint.h
   platform/BusLink.cpp platform/BusLink.h

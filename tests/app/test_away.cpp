@@ -2,6 +2,7 @@
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
 #include "app/OptionsDlg.h"
+#include "app/Reminders.h"
 #include "app/RemoteControl.h"
 #include "app/TrayMenu.h"
 #include "board/AwayPrompt.h"
@@ -58,6 +59,30 @@ public Q_SLOTS:
         return idleWatch = 7;
     }
     uint AddUserActiveWatch() { return activeWatch = 8; }
+};
+
+// A notification service as the test plays it: it keeps what it was asked to show.
+class FakeNotifications final : public QObject {
+    Q_OBJECT
+public:
+    struct Shown {
+        uint replaces = 0;
+        QString summary;
+        QString body;
+        QStringList actions;
+    };
+    std::vector<Shown> shown;
+    bool Invoke(QDBusConnection& bus, uint id, const QString& key) {
+        return bus.send(QDBusMessage::createSignal(u"/org/freedesktop/Notifications"_s,
+                                                   u"org.freedesktop.Notifications"_s, u"ActionInvoked"_s)
+                        << id << key);
+    }
+public Q_SLOTS:
+    uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString& body,
+                const QStringList& actions, const QVariantMap&, int) {
+        shown.push_back({replaces, summary, body, actions});
+        return static_cast<uint>(40 + shown.size());
+    }
 };
 
 // logind as the test plays it: the manager knows session "c7", the session holds LockedHint.
@@ -192,8 +217,13 @@ private Q_SLOTS:
         options.AwayMinutes().setValue(0);
         QCOMPARE(options.IdleMinutes().value(), AwayDetector::kDefaultIdleMinutes);
         options.IdleMinutes().setValue(3);
+        QCOMPARE(options.RemindStopped().value(), 0);
+        options.RemindStopped().setValue(20);
+        options.RemindLong().setValue(90);
         options.accept();
         QCOMPARE(AwayDetector::IdleMinutes(*board.profile), 3);
+        QCOMPARE(Reminders::StoppedMinutes(*board.profile), 20);
+        QCOMPARE(Reminders::LongMinutes(*board.profile), 90);
         board.View().SelectRow(1);
         board.Away(36000);
         QVERIFY(!board.away->Question());
@@ -336,6 +366,79 @@ private Q_SLOTS:
             QCOMPARE(board.away->InactiveSeconds(), qint64{900});
         }
         QDBusConnection::disconnectFromBus(u"gnome"_s);
+        daemon.kill();
+        daemon.waitForFinished();
+    }
+
+    // Reminders on a notification service of the test's own: a stopped board reminds after minutes of
+    // input (time without input starts the count again), a long period once; none while the away question
+    // is up; the notification's action resumes the last timer; without the service, the fallback is told.
+    void remindersNotifyOnceAndActOnTheirActions() {
+        if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty()) {
+            QSKIP("needs dbus-daemon");
+        }
+        QTemporaryDir dir;
+        QProcess daemon;
+        const QByteArray address = StartBus(dir, daemon);
+        QVERIFY(!address.isEmpty());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        {
+            QDBusConnection service = QDBusConnection::connectToBus(QString::fromUtf8(address), u"notices"_s);
+            FakeNotifications notices;
+            QVERIFY(service.registerService(u"org.freedesktop.Notifications"_s) &&
+                    service.registerObject(u"/org/freedesktop/Notifications"_s,
+                                           u"org.freedesktop.Notifications"_s, &notices,
+                                           QDBusConnection::ExportAllSlots));
+            Board board(dir.path());
+            board.profile->WriteProfileInt(kOptions, kRemindStoppedMinutes, 2);
+            board.profile->WriteProfileInt(kOptions, kRemindLongMinutes, 30);
+            board.frame.SetJournal(&board.sink);
+            Reminders reminders(board.frame, *board.profile, *board.away);
+            reminders.Notifier().Start();
+            QTRY_VERIFY(reminders.Notifier().Connected());
+            board.away->OfferInactivitySource(u"logind"_s);
+            board.View().SelectRow(3);
+            board.clock.Advance(60);
+            board.View().SelectRow(0);
+            const auto ticks = [&](int n) {
+                for (int i = 0; i < n; ++i) {
+                    board.Tick();
+                }
+            };
+            ticks(100);
+            board.away->OnInactivityFrom(u"logind"_s, true, 600);
+            ticks(50);
+            board.away->OnInactivityFrom(u"logind"_s, false, 0);
+            ticks(119);
+            QTest::qWait(50);
+            QVERIFY(notices.shown.empty());
+            ticks(200);
+            QTRY_COMPARE(notices.shown.size(), size_t{1});
+            QCOMPARE(notices.shown[0].summary, u"No timer is running"_s);
+            QCOMPARE(notices.shown[0].actions.mid(0, 2),
+                     (QStringList{u"resume"_s, u"Resume My Project Text 3"_s}));
+            QVERIFY(notices.Invoke(service, 41, u"resume"_s));
+            QTRY_COMPARE(board.View().Ledger().Running(), 3);
+
+            board.Away(1800); // asked about: the long period's reminder waits for the answer
+            ticks(5);
+            QTest::qWait(50);
+            QCOMPARE(notices.shown.size(), size_t{1});
+            board.Answer(u"Keep"_s);
+            ticks(5);
+            QTRY_COMPARE(notices.shown.size(), size_t{2});
+            QCOMPARE(notices.shown[1].summary, u"My Project Text 3 has been running for 0:30"_s);
+
+            // The service is gone: the reminder goes to the fallback.
+            QSignalSpy unshown(&reminders.Notifier(), &DesktopNotifier::unshown);
+            QVERIFY(service.unregisterService(u"org.freedesktop.Notifications"_s));
+            board.View().SelectRow(0);
+            ticks(120);
+            QVERIFY(unshown.wait(10000));
+            QCOMPARE(unshown.first().first().toString(), u"No timer is running"_s);
+            QCOMPARE(notices.shown.size(), size_t{2});
+        }
+        QDBusConnection::disconnectFromBus(u"notices"_s);
         daemon.kill();
         daemon.waitForFinished();
     }
