@@ -23,6 +23,7 @@
 #include "platform/Profile.h"
 #include "platform/SignalBridge.h"
 #include "platform/SuspendWatch.h"
+#include "platform/WaylandIdleWatch.h"
 #include "platform/X11IdleWatch.h"
 #include "res/Templates.h"
 
@@ -198,13 +199,22 @@ void CKelvraApp::StartAwayAndTray() {
     QObject::connect(locks, &LockWatch::watching, away,
                      [away, logind] { away->OfferInactivitySource(logind); });
     locks->Start();
+    // The display server's own watch, where it has one: set up with a round trip, then events alone.
+    const qint64 thresholdMs = qint64{idleMinutes} * 60'000;
     auto* x11 = new X11IdleWatch(away);
+    auto* wayland = new WaylandIdleWatch(away);
     const QString xsync = QStringLiteral("x11-sync");
-    follow(x11, &X11IdleWatch::inactivityChanged, xsync);
-    if (x11->Start(qint64{idleMinutes} * 60'000)) {
+    if (x11->Start(thresholdMs)) {
+        delete wayland;
+        follow(x11, &X11IdleWatch::inactivityChanged, xsync);
         away->OfferInactivitySource(xsync);
+    } else if (const QString source = wayland->Start(thresholdMs); !source.isEmpty()) {
+        delete x11;
+        follow(wayland, &WaylandIdleWatch::inactivityChanged, source);
+        away->OfferInactivitySource(source);
     } else {
         delete x11;
+        delete wayland;
     }
     auto* gnome = new MutterIdleWatch(away);
     const QString mutter = QStringLiteral("mutter");

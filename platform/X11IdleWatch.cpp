@@ -97,7 +97,11 @@ bool X11IdleWatch::Start(qint64 thresholdMs) {
     const auto query = Take(xcb_sync_query_counter_reply(c, xcb_sync_query_counter(c, m_counter), nullptr));
     if (query && Value(query->counter_value) >= thresholdMs) {
         m_inactive = true;
-        Q_EMIT inactivityChanged(true, Value(query->counter_value) / 1000);
+        // Posted, so that whoever started the watch has heard it started first.
+        QMetaObject::invokeMethod(
+            this,
+            [this, seconds = Value(query->counter_value) / 1000] { Q_EMIT inactivityChanged(true, seconds); },
+            Qt::QueuedConnection);
     }
     return true;
 #else
