@@ -40,7 +40,9 @@ Reminders::Reminders(CMainFrame& frame, const Profile& profile, const AwayPrompt
 
 Reminders::~Reminders() = default;
 
-void Reminders::SetTray(TrayMenu* tray) { m_tray = tray; }
+void Reminders::SetTray(TrayMenu* tray) {
+    m_tray = tray;
+}
 
 int Reminders::StoppedMinutes(const Profile& profile) {
     return Setting(profile, ProfileLayout::kRemindStoppedMinutes);
