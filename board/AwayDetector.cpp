@@ -46,7 +46,10 @@ std::optional<AwaySpell> AwayDetector::InactivityChanged(bool inactive, qint64 i
 
 std::optional<AwaySpell> AwayDetector::Long(AwaySpell spell, qint64 since) const {
     spell.left = std::max(spell.left, since);
-    const int minutes = Minutes(m_profile);
+    // "AwayMinutes" 0 asks about nothing; inactivity is measured against its own threshold.
+    const int minutes = Minutes(m_profile) == 0 ? 0
+                        : spell.bInactive       ? IdleMinutes(m_profile)
+                                                : Minutes(m_profile);
     if (minutes == 0 || spell.back - spell.left < qint64{minutes} * 60) {
         return std::nullopt;
     }

@@ -19,8 +19,8 @@ struct AwaySpell {
 // for a suspend, at the last tick before it. A suspend while the screen is locked, or one that ends
 // just before the screen locks (a desktop that locks on waking), is part of the lock's spell: the two
 // count once. A spell is told only if it lasted at least "Options"/"AwayMinutes" (read when a spell
-// ends, so the tick reads no profile entry; 0 tells none), cut to what began at `since`, the start of
-// the open period.
+// ends, so the tick reads no profile entry; 0 tells none), or "IdleMinutes" for inactivity, once cut
+// to what began at `since`, the start of the open period.
 class AwayDetector final {
 public:
     static constexpr int kDefaultMinutes = 5;

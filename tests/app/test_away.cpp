@@ -152,6 +152,14 @@ private Q_SLOTS:
         QVERIFY(!detector.InactivityChanged(false, 0, now += 600, 0));
         spell = detector.LockChanged(false, now += 5, 0);
         QVERIFY(spell && !spell->bInactive && spell->left == now - 1265);
+        // Inactivity is held to its own threshold, below "AwayMinutes", also once cut to the open period.
+        profile.WriteProfileInt(u"Options"_s, u"IdleMinutes"_s, 2);
+        QVERIFY(!detector.InactivityChanged(true, 120, now += 10, 0));
+        spell = detector.InactivityChanged(false, 0, now += 60, 0);
+        QVERIFY(spell && spell->left == now - 180);
+        QVERIFY(!detector.InactivityChanged(true, 120, now += 10, 0));
+        now += 60; // a period that began 119 s ago: less than the threshold of it was inactive
+        QVERIFY(!detector.InactivityChanged(false, 0, now, now - 119));
         profile.WriteProfileInt(u"Options"_s, u"IdleMinutes"_s, 0); // off
         QVERIFY(!detector.InactivityChanged(true, 6000, now += 10, 0) &&
                 !detector.InactivityChanged(false, 0, now += 10, 0));
