@@ -34,6 +34,11 @@ template <typename T> Reply<T> Take(T* reply) {
 
 X11IdleWatch::X11IdleWatch(QObject* parent) : QObject(parent) {}
 
+bool X11IdleWatch::UnderWayland() {
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           qEnvironmentVariable("XDG_SESSION_TYPE") == QStringLiteral("wayland");
+}
+
 X11IdleWatch::~X11IdleWatch() {
 #ifdef KELVRA_X11_IDLE
     if (m_connection != nullptr) {
@@ -50,7 +55,7 @@ bool X11IdleWatch::Start(qint64 thresholdMs) {
     const auto* x11 =
         qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* c = x11 != nullptr ? x11->connection() : nullptr;
-    if (c == nullptr || thresholdMs <= 0 || m_connection != nullptr) {
+    if (c == nullptr || thresholdMs <= 0 || m_connection != nullptr || UnderWayland()) {
         return false;
     }
     const xcb_query_extension_reply_t* sync = xcb_get_extension_data(c, &xcb_sync_id);

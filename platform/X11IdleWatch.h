@@ -18,9 +18,13 @@ public:
     Q_DISABLE_COPY_MOVE(X11IdleWatch)
 
     // Watches for `thresholdMs` without input. False, and nothing watched, off X11, without the counter,
-    // or for a threshold of 0. Costs a round trip to the X server, which is on this machine or the
-    // display would not be either.
+    // for a threshold of 0, or under Xwayland (UnderWayland). Costs a round trip to the X server, which is on
+    // this machine or the display would not be either.
     bool Start(qint64 thresholdMs);
+
+    // A Wayland session: its X server (Xwayland) sees only the input that goes to X windows, and would
+    // call a user who types into Wayland windows idle.
+    static bool UnderWayland();
 
 Q_SIGNALS:
     // No input for `seconds` so far, or input again.
