@@ -26,20 +26,42 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// A D-Bus daemon of the test's own, never the machine's; its address, empty if it did not start.
-QByteArray StartBus(const QTemporaryDir& dir, QProcess& daemon) {
-    QFile config(dir.filePath(u"bus.conf"_s));
-    if (!config.open(QIODevice::WriteOnly) ||
-        config.write("<busconfig><listen>unix:dir=" + dir.path().toUtf8() +
-                     "</listen><auth>EXTERNAL</auth><policy context='default'><allow send_destination='*'/>"
-                     "<allow receive_sender='*'/><allow own='*'/></policy></busconfig>") <= 0 ||
-        !config.flush()) {
-        return {};
+// A D-Bus daemon of the test's own, never the machine's, named by `variable` while it runs, with the
+// connections the test's services open on it; its folder also holds the test's files.
+struct PrivateBus {
+    explicit PrivateBus(const char* variable) {
+        QFile config(dir.filePath(u"bus.conf"_s));
+        if (config.open(QIODevice::WriteOnly) &&
+            config.write(
+                "<busconfig><listen>unix:dir=" + dir.path().toUtf8() +
+                "</listen><auth>EXTERNAL</auth><policy context='default'><allow send_destination='*'/>"
+                "<allow receive_sender='*'/><allow own='*'/></policy></busconfig>") > 0 &&
+            config.flush()) {
+            daemon.start(u"dbus-daemon"_s,
+                         {u"--config-file="_s + config.fileName(), u"--print-address"_s, u"--nofork"_s});
+            address =
+                daemon.waitForReadyRead(10000) ? QString::fromUtf8(daemon.readLine().trimmed()) : QString();
+        }
+        qputenv(variable, address.toUtf8());
     }
-    daemon.start(u"dbus-daemon"_s,
-                 {u"--config-file="_s + config.fileName(), u"--print-address"_s, u"--nofork"_s});
-    return daemon.waitForReadyRead(10000) ? daemon.readLine().trimmed() : QByteArray();
-}
+    ~PrivateBus() {
+        for (const QString& name : names) {
+            QDBusConnection::disconnectFromBus(name);
+        }
+        daemon.kill();
+        daemon.waitForFinished();
+    }
+    Q_DISABLE_COPY_MOVE(PrivateBus)
+    QDBusConnection Connect(const QString& name) {
+        names << name;
+        return QDBusConnection::connectToBus(address, name);
+    }
+
+    QTemporaryDir dir;
+    QProcess daemon;
+    QString address; // empty if the daemon did not start
+    QStringList names;
+};
 
 // Mutter's IdleMonitor as the test plays it: it hands out watch ids and fires them when told.
 class FakeMutter final : public QObject {
@@ -242,75 +264,64 @@ private Q_SLOTS:
         if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty()) {
             QSKIP("needs dbus-daemon");
         }
-        QTemporaryDir dir;
-        QProcess daemon;
-        const QByteArray address = StartBus(dir, daemon);
-        QVERIFY(!address.isEmpty());
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+        PrivateBus bus("DBUS_SYSTEM_BUS_ADDRESS");
+        QVERIFY(!bus.address.isEmpty());
         qputenv("XDG_SESSION_ID", "c7");
-        {
-            QDBusConnection logind = QDBusConnection::connectToBus(QString::fromUtf8(address), u"logind"_s);
-            FakeLogind fake;
-            QVERIFY(logind.registerService(u"org.freedesktop.login1"_s) &&
-                    logind.registerObject(u"/org/freedesktop/login1"_s, u"org.freedesktop.login1.Manager"_s,
-                                          &fake, QDBusConnection::ExportAllSlots) &&
-                    logind.registerObject(FakeLogind::kSession, u"org.freedesktop.login1.Session"_s, &fake,
-                                          QDBusConnection::ExportAllProperties));
-            Board board(dir.path());
-            board.View().SelectRow(2);
-            LockWatch watch;
-            QSignalSpy watching(&watch, &LockWatch::watching);
-            QSignalSpy changes(&watch, &LockWatch::lockedChanged);
-            connect(&watch, &LockWatch::lockedChanged, board.away, &AwayPrompt::OnLockChanged);
-            watch.Start();
-            QVERIFY(watching.wait(10000));
-            const qint64 left = board.clock.Now();
-            QVERIFY(fake.Lock(logind, true));
-            QTRY_COMPARE(changes.size(), 1);
-            board.clock.Advance(360);
-            QVERIFY(fake.Lock(logind, false));
-            QTRY_VERIFY(board.away->Question());
-            QCOMPARE(board.away->Question()->text(),
-                     Asked(left, left + 360, u"0:06:00"_s, u"My Project Text 2"_s));
-            board.Answer(u"Keep"_s);
+        QDBusConnection logind = bus.Connect(u"logind"_s);
+        FakeLogind fake;
+        QVERIFY(logind.registerService(u"org.freedesktop.login1"_s) &&
+                logind.registerObject(u"/org/freedesktop/login1"_s, u"org.freedesktop.login1.Manager"_s,
+                                      &fake, QDBusConnection::ExportAllSlots) &&
+                logind.registerObject(FakeLogind::kSession, u"org.freedesktop.login1.Session"_s, &fake,
+                                      QDBusConnection::ExportAllProperties));
+        Board board(bus.dir.path());
+        board.View().SelectRow(2);
+        LockWatch watch;
+        QSignalSpy watching(&watch, &LockWatch::watching);
+        QSignalSpy changes(&watch, &LockWatch::lockedChanged);
+        connect(&watch, &LockWatch::lockedChanged, board.away, &AwayPrompt::OnLockChanged);
+        watch.Start();
+        QVERIFY(watching.wait(10000));
+        const qint64 left = board.clock.Now();
+        QVERIFY(fake.Lock(logind, true));
+        QTRY_COMPARE(changes.size(), 1);
+        board.clock.Advance(360);
+        QVERIFY(fake.Lock(logind, false));
+        QTRY_VERIFY(board.away->Question());
+        QCOMPARE(board.away->Question()->text(),
+                 Asked(left, left + 360, u"0:06:00"_s, u"My Project Text 2"_s));
+        board.Answer(u"Keep"_s);
 
-            // The desktop's IdleHint, the fallback source of inactivity: asked from when the input stopped.
-            QSignalSpy inactivity(&watch, &LockWatch::inactivityChanged);
-            connect(&watch, &LockWatch::inactivityChanged, board.away, [&](bool inactive, qint64 seconds) {
-                board.away->OnInactivityFrom(u"logind"_s, inactive, seconds);
-            });
-            board.away->OfferInactivitySource(u"logind"_s);
-            board.clock.Advance(1200); // the input stopped after the period began
-            const qint64 stopped = board.clock.Now() - 600;
-            QVERIFY(fake.Idle(logind, true, (QDateTime::currentMSecsSinceEpoch() - 600'000) * 1000));
-            QTRY_COMPARE(inactivity.size(), 1);
-            board.clock.Advance(300);
-            QVERIFY(fake.Idle(logind, false, QDateTime::currentMSecsSinceEpoch() * 1000));
-            QTRY_VERIFY(board.away->Question());
-            QCOMPARE(board.away->Question()->text(),
-                     Asked(stopped, stopped + 900, u"0:15:00"_s, u"My Project Text 2"_s, u"inactive"_s));
-            // --status tells the source, the inactivity (none now) and the spell that waits for an answer.
-            const ControlMessage::Reply status =
-                RemoteControl::Answer({ControlMessage::Request::Verb::Status}, board.frame, board.clock)
-                    .reply;
-            QCOMPARE(status.state.presence, (ControlMessage::Presence{0, stopped, "logind"}));
+        // The desktop's IdleHint, the fallback source of inactivity: asked from when the input stopped.
+        QSignalSpy inactivity(&watch, &LockWatch::inactivityChanged);
+        connect(&watch, &LockWatch::inactivityChanged, board.away, [&](bool inactive, qint64 seconds) {
+            board.away->OnInactivityFrom(u"logind"_s, inactive, seconds);
+        });
+        board.away->OfferInactivitySource(u"logind"_s);
+        board.clock.Advance(1200); // the input stopped after the period began
+        const qint64 stopped = board.clock.Now() - 600;
+        QVERIFY(fake.Idle(logind, true, (QDateTime::currentMSecsSinceEpoch() - 600'000) * 1000));
+        QTRY_COMPARE(inactivity.size(), 1);
+        board.clock.Advance(300);
+        QVERIFY(fake.Idle(logind, false, QDateTime::currentMSecsSinceEpoch() * 1000));
+        QTRY_VERIFY(board.away->Question());
+        QCOMPARE(board.away->Question()->text(),
+                 Asked(stopped, stopped + 900, u"0:15:00"_s, u"My Project Text 2"_s, u"inactive"_s));
+        // --status tells the source, the inactivity (none now) and the spell that waits for an answer.
+        const ControlMessage::Reply status =
+            RemoteControl::Answer({ControlMessage::Request::Verb::Status}, board.frame, board.clock).reply;
+        QCOMPARE(status.state.presence, (ControlMessage::Presence{0, stopped, "logind"}));
 
-            // logind restarted: another connection owns its name, and is followed.
-            QVERIFY(logind.unregisterService(u"org.freedesktop.login1"_s));
-            QDBusConnection restarted =
-                QDBusConnection::connectToBus(QString::fromUtf8(address), u"logind-restarted"_s);
-            FakeLogind again;
-            QVERIFY(restarted.registerObject(FakeLogind::kSession, u"org.freedesktop.login1.Session"_s,
-                                             &again, QDBusConnection::ExportAllProperties) &&
-                    restarted.registerService(u"org.freedesktop.login1"_s));
-            QVERIFY(again.Lock(restarted, true));
-            QTRY_COMPARE(changes.size(), 3);
-            QCOMPARE(changes.last().first().toBool(), true);
-        }
-        QDBusConnection::disconnectFromBus(u"logind-restarted"_s);
-        QDBusConnection::disconnectFromBus(u"logind"_s);
-        daemon.kill();
-        daemon.waitForFinished();
+        // logind restarted: another connection owns its name, and is followed.
+        QVERIFY(logind.unregisterService(u"org.freedesktop.login1"_s));
+        QDBusConnection restarted = bus.Connect(u"logind-restarted"_s);
+        FakeLogind again;
+        QVERIFY(restarted.registerObject(FakeLogind::kSession, u"org.freedesktop.login1.Session"_s, &again,
+                                         QDBusConnection::ExportAllProperties) &&
+                restarted.registerService(u"org.freedesktop.login1"_s));
+        QVERIFY(again.Lock(restarted, true));
+        QTRY_COMPARE(changes.size(), 3);
+        QCOMPARE(changes.last().first().toBool(), true);
     }
 
     // GNOME's IdleMonitor on a session bus of the test's own: an idle watch of the threshold, fired, then
@@ -320,62 +331,52 @@ private Q_SLOTS:
         if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty()) {
             QSKIP("needs dbus-daemon");
         }
-        QTemporaryDir dir;
-        QProcess daemon;
-        const QByteArray address = StartBus(dir, daemon);
-        QVERIFY(!address.isEmpty());
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-        {
-            QDBusConnection gnome = QDBusConnection::connectToBus(QString::fromUtf8(address), u"gnome"_s);
-            FakeMutter mutter;
-            QVERIFY(gnome.registerService(u"org.gnome.Mutter.IdleMonitor"_s) &&
-                    gnome.registerObject(u"/org/gnome/Mutter/IdleMonitor/Core"_s,
-                                         u"org.gnome.Mutter.IdleMonitor"_s, &mutter,
-                                         QDBusConnection::ExportAllSlots));
-            Board board(dir.path());
-            board.View().SelectRow(4);
-            board.clock.Advance(3600);
-            MutterIdleWatch watch;
-            QSignalSpy watching(&watch, &MutterIdleWatch::watching);
-            QSignalSpy changes(&watch, &MutterIdleWatch::inactivityChanged);
-            connect(&watch, &MutterIdleWatch::inactivityChanged, board.away,
-                    &AwayPrompt::OnInactivityChanged);
-            watch.Start(AwayDetector::IdleMinutes(*board.profile));
-            QVERIFY(watching.wait(10000));
-            QCOMPARE(mutter.threshold, qulonglong{600'000});
-            QVERIFY(mutter.Fire(gnome, 99) &&
-                    mutter.Fire(gnome, mutter.idleWatch)); // another's watch: nothing
-            QTRY_COMPARE(changes.size(), 1);
-            const qint64 stopped = board.clock.Now() - 600;
-            QTRY_COMPARE(mutter.activeWatch, 8u);
-            board.clock.Advance(120);
-            QVERIFY(mutter.Fire(gnome, mutter.activeWatch));
-            QTRY_VERIFY(board.away->Question());
-            QCOMPARE(board.away->Question()->text(),
-                     Asked(stopped, stopped + 720, u"0:12:00"_s, u"My Project Text 4"_s, u"inactive"_s));
-            board.Answer(u"Keep"_s);
+        PrivateBus bus("DBUS_SESSION_BUS_ADDRESS");
+        QVERIFY(!bus.address.isEmpty());
+        QDBusConnection gnome = bus.Connect(u"gnome"_s);
+        FakeMutter mutter;
+        QVERIFY(gnome.registerService(u"org.gnome.Mutter.IdleMonitor"_s) &&
+                gnome.registerObject(u"/org/gnome/Mutter/IdleMonitor/Core"_s,
+                                     u"org.gnome.Mutter.IdleMonitor"_s, &mutter,
+                                     QDBusConnection::ExportAllSlots));
+        Board board(bus.dir.path());
+        board.View().SelectRow(4);
+        board.clock.Advance(3600);
+        MutterIdleWatch watch;
+        QSignalSpy watching(&watch, &MutterIdleWatch::watching);
+        QSignalSpy changes(&watch, &MutterIdleWatch::inactivityChanged);
+        connect(&watch, &MutterIdleWatch::inactivityChanged, board.away, &AwayPrompt::OnInactivityChanged);
+        watch.Start(AwayDetector::IdleMinutes(*board.profile));
+        QVERIFY(watching.wait(10000));
+        QCOMPARE(mutter.threshold, qulonglong{600'000});
+        QVERIFY(mutter.Fire(gnome, 99) && mutter.Fire(gnome, mutter.idleWatch)); // another's watch: nothing
+        QTRY_COMPARE(changes.size(), 1);
+        const qint64 stopped = board.clock.Now() - 600;
+        QTRY_COMPARE(mutter.activeWatch, 8u);
+        board.clock.Advance(120);
+        QVERIFY(mutter.Fire(gnome, mutter.activeWatch));
+        QTRY_VERIFY(board.away->Question());
+        QCOMPARE(board.away->Question()->text(),
+                 Asked(stopped, stopped + 720, u"0:12:00"_s, u"My Project Text 4"_s, u"inactive"_s));
+        board.Answer(u"Keep"_s);
 
-            // With GNOME's monitor in use, logind's hint is not heard; once GNOME goes, it is.
-            board.away->OfferInactivitySource(u"logind"_s);
-            board.away->OfferInactivitySource(u"mutter"_s);
-            QCOMPARE(board.away->InactivitySource(), u"mutter"_s);
-            board.away->OnInactivityFrom(u"logind"_s, true, 900);
-            QCOMPARE(board.away->InactiveSeconds(), qint64{0});
-            QSignalSpy vanished(&watch, &MutterIdleWatch::vanished);
-            connect(&watch, &MutterIdleWatch::vanished, board.away,
-                    [&] { board.away->DropInactivitySource(u"mutter"_s); });
-            QVERIFY(mutter.Fire(gnome, mutter.idleWatch)); // GNOME's word, dropped once it is gone
-            QTRY_VERIFY(board.away->InactiveSeconds() > 0);
-            QVERIFY(gnome.unregisterService(u"org.gnome.Mutter.IdleMonitor"_s));
-            QVERIFY(vanished.wait(10000));
-            QCOMPARE(board.away->InactivitySource(), u"logind"_s);
-            QCOMPARE(board.away->InactiveSeconds(), qint64{0});
-            board.away->OnInactivityFrom(u"logind"_s, true, 900);
-            QCOMPARE(board.away->InactiveSeconds(), qint64{900});
-        }
-        QDBusConnection::disconnectFromBus(u"gnome"_s);
-        daemon.kill();
-        daemon.waitForFinished();
+        // With GNOME's monitor in use, logind's hint is not heard; once GNOME goes, it is.
+        board.away->OfferInactivitySource(u"logind"_s);
+        board.away->OfferInactivitySource(u"mutter"_s);
+        QCOMPARE(board.away->InactivitySource(), u"mutter"_s);
+        board.away->OnInactivityFrom(u"logind"_s, true, 900);
+        QCOMPARE(board.away->InactiveSeconds(), qint64{0});
+        QSignalSpy vanished(&watch, &MutterIdleWatch::vanished);
+        connect(&watch, &MutterIdleWatch::vanished, board.away,
+                [&] { board.away->DropInactivitySource(u"mutter"_s); });
+        QVERIFY(mutter.Fire(gnome, mutter.idleWatch)); // GNOME's word, dropped once it is gone
+        QTRY_VERIFY(board.away->InactiveSeconds() > 0);
+        QVERIFY(gnome.unregisterService(u"org.gnome.Mutter.IdleMonitor"_s));
+        QVERIFY(vanished.wait(10000));
+        QCOMPARE(board.away->InactivitySource(), u"logind"_s);
+        QCOMPARE(board.away->InactiveSeconds(), qint64{0});
+        board.away->OnInactivityFrom(u"logind"_s, true, 900);
+        QCOMPARE(board.away->InactiveSeconds(), qint64{900});
     }
 
     // Reminders on a notification service of the test's own: a stopped board reminds after minutes of
@@ -385,70 +386,62 @@ private Q_SLOTS:
         if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty()) {
             QSKIP("needs dbus-daemon");
         }
-        QTemporaryDir dir;
-        QProcess daemon;
-        const QByteArray address = StartBus(dir, daemon);
-        QVERIFY(!address.isEmpty());
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-        {
-            QDBusConnection service = QDBusConnection::connectToBus(QString::fromUtf8(address), u"notices"_s);
-            FakeNotifications notices;
-            QVERIFY(service.registerService(u"org.freedesktop.Notifications"_s) &&
-                    service.registerObject(u"/org/freedesktop/Notifications"_s,
-                                           u"org.freedesktop.Notifications"_s, &notices,
-                                           QDBusConnection::ExportAllSlots));
-            Board board(dir.path());
-            board.profile->WriteProfileInt(kOptions, kRemindStoppedMinutes, 2);
-            board.profile->WriteProfileInt(kOptions, kRemindLongMinutes, 30);
-            board.frame.SetJournal(&board.sink);
-            Reminders reminders(board.frame, *board.profile, *board.away);
-            reminders.Notifier().Start();
-            QTRY_VERIFY(reminders.Notifier().Connected());
-            board.away->OfferInactivitySource(u"logind"_s);
-            board.View().SelectRow(3);
-            board.clock.Advance(60);
-            board.View().SelectRow(0);
-            const auto ticks = [&](int n) {
-                for (int i = 0; i < n; ++i) {
-                    board.Tick();
-                }
-            };
-            ticks(100);
-            board.away->OnInactivityFrom(u"logind"_s, true, 600);
-            ticks(50);
-            board.away->OnInactivityFrom(u"logind"_s, false, 0);
-            ticks(119);
-            QTest::qWait(50);
-            QVERIFY(notices.shown.empty());
-            ticks(200);
-            QTRY_COMPARE(notices.shown.size(), size_t{1});
-            QCOMPARE(notices.shown[0].summary, u"No timer is running"_s);
-            QCOMPARE(notices.shown[0].actions.mid(0, 2),
-                     (QStringList{u"resume"_s, u"Resume My Project Text 3"_s}));
-            QVERIFY(notices.Invoke(service, 41, u"resume"_s));
-            QTRY_COMPARE(board.View().Ledger().Running(), 3);
+        PrivateBus bus("DBUS_SESSION_BUS_ADDRESS");
+        QVERIFY(!bus.address.isEmpty());
+        QDBusConnection service = bus.Connect(u"notices"_s);
+        FakeNotifications notices;
+        QVERIFY(service.registerService(u"org.freedesktop.Notifications"_s) &&
+                service.registerObject(u"/org/freedesktop/Notifications"_s,
+                                       u"org.freedesktop.Notifications"_s, &notices,
+                                       QDBusConnection::ExportAllSlots));
+        Board board(bus.dir.path());
+        board.profile->WriteProfileInt(kOptions, kRemindStoppedMinutes, 2);
+        board.profile->WriteProfileInt(kOptions, kRemindLongMinutes, 30);
+        board.frame.SetJournal(&board.sink);
+        Reminders reminders(board.frame, *board.profile, *board.away);
+        reminders.Notifier().Start();
+        QTRY_VERIFY(reminders.Notifier().Connected());
+        board.away->OfferInactivitySource(u"logind"_s);
+        board.View().SelectRow(3);
+        board.clock.Advance(60);
+        board.View().SelectRow(0);
+        const auto ticks = [&](int n) {
+            for (int i = 0; i < n; ++i) {
+                board.Tick();
+            }
+        };
+        ticks(100);
+        board.away->OnInactivityFrom(u"logind"_s, true, 600);
+        ticks(50);
+        board.away->OnInactivityFrom(u"logind"_s, false, 0);
+        ticks(119);
+        QTest::qWait(50);
+        QVERIFY(notices.shown.empty());
+        ticks(200);
+        QTRY_COMPARE(notices.shown.size(), size_t{1});
+        QCOMPARE(notices.shown[0].summary, u"No timer is running"_s);
+        QCOMPARE(notices.shown[0].actions.mid(0, 2),
+                 (QStringList{u"resume"_s, u"Resume My Project Text 3"_s}));
+        QVERIFY(notices.Invoke(service, 41, u"resume"_s));
+        QTRY_COMPARE(board.View().Ledger().Running(), 3);
 
-            board.Away(1800); // asked about: the long period's reminder waits for the answer
-            ticks(5);
-            QTest::qWait(50);
-            QCOMPARE(notices.shown.size(), size_t{1});
-            board.Answer(u"Keep"_s);
-            ticks(5);
-            QTRY_COMPARE(notices.shown.size(), size_t{2});
-            QCOMPARE(notices.shown[1].summary, u"My Project Text 3 has been running for 0:30"_s);
+        board.Away(1800); // asked about: the long period's reminder waits for the answer
+        ticks(5);
+        QTest::qWait(50);
+        QCOMPARE(notices.shown.size(), size_t{1});
+        board.Answer(u"Keep"_s);
+        ticks(5);
+        QTRY_COMPARE(notices.shown.size(), size_t{2});
+        QCOMPARE(notices.shown[1].summary, u"My Project Text 3 has been running for 0:30"_s);
 
-            // The service is gone: the reminder goes to the fallback.
-            QSignalSpy unshown(&reminders.Notifier(), &DesktopNotifier::unshown);
-            QVERIFY(service.unregisterService(u"org.freedesktop.Notifications"_s));
-            board.View().SelectRow(0);
-            ticks(120);
-            QVERIFY(unshown.wait(10000));
-            QCOMPARE(unshown.first().first().toString(), u"No timer is running"_s);
-            QCOMPARE(notices.shown.size(), size_t{2});
-        }
-        QDBusConnection::disconnectFromBus(u"notices"_s);
-        daemon.kill();
-        daemon.waitForFinished();
+        // The service is gone: the reminder goes to the fallback.
+        QSignalSpy unshown(&reminders.Notifier(), &DesktopNotifier::unshown);
+        QVERIFY(service.unregisterService(u"org.freedesktop.Notifications"_s));
+        board.View().SelectRow(0);
+        ticks(120);
+        QVERIFY(unshown.wait(10000));
+        QCOMPARE(unshown.first().first().toString(), u"No timer is running"_s);
+        QCOMPARE(notices.shown.size(), size_t{2});
     }
 
     // The tray's menu and tooltip without a tray: choices are switches, the running row is checked.
