@@ -340,6 +340,19 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     if (!parser.parse(rest)) {
         result.action = Action::Error;
         result.text = parser.errorText();
+        if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty()) {
+            // As typed: the parser names them without their dashes.
+            QStringList typed;
+            for (const QString& name : unknown) {
+                const bool bLong = std::any_of(rest.cbegin(), rest.cend(), [&](const QString& argument) {
+                    return argument == QStringLiteral("--") + name ||
+                           argument.startsWith(QStringLiteral("--%1=").arg(name));
+                });
+                typed << (bLong ? QStringLiteral("--") : QStringLiteral("-")) + name;
+            }
+            result.text = typed.size() == 1 ? QStringLiteral("Unknown option '%1'.").arg(typed.constFirst())
+                                            : QStringLiteral("Unknown options: %1.").arg(typed.join(u", "));
+        }
         return result;
     }
     if (parser.isSet(help)) {

@@ -53,7 +53,7 @@ private Q_SLOTS:
         QTest::newRow("zone without a unit") << "--report --tz=UTC" << Action::Error << Format::Text << -1 << "go with --by or --periods";
         QTest::newRow("tz twice") << "--report --by=day --tz=UTC --tz Europe/Berlin" << Action::Error << Format::Text << -1 << "--tz may be given only once";
         QTest::newRow("from after to") << "--report --by=month --from=2026-12-08 --to=2026-12-07" << Action::Error << Format::Text << -1 << "comes after";
-        QTest::newRow("unknown option") << "--bogus" << Action::Error << Format::Text << -1 << "nknown option 'bogus'";
+        QTest::newRow("unknown option") << "--bogus" << Action::Error << Format::Text << -1 << "nknown option '--bogus'";
         QTest::newRow("two documents") << "a.kel b.kel" << Action::Error << Format::Text << -1 << "at most one document";
         QTest::newRow("status csv") << "--status=csv" << Action::Error << Format::Text << -1 << "unknown status format 'csv'";
         QTest::newRow("two commands") << "--start 3 --stop" << Action::Error << Format::Text << -1 << "cannot be given together";
@@ -111,7 +111,8 @@ private Q_SLOTS:
         QCOMPARE(StderrLine(u"The journal /j is damaged. It was moved aside."_s),
                  u"kelvra: the journal /j is damaged. It was moved aside"_s);
         QCOMPARE(StderrLine(u"SQLite says no"_s), u"kelvra: SQLite says no"_s); // capitals kept
-        QCOMPARE(StderrLine(Parse(u"--x --y"_s).text), u"kelvra: unknown options: x, y"_s);
+        QCOMPARE(StderrLine(Parse(u"--x --y"_s).text), u"kelvra: unknown options: --x, --y"_s);
+        QCOMPARE(StderrLine(Parse(u"-q --bogus=1"_s).text), u"kelvra: unknown options: -q, --bogus"_s);
     }
 
     // The lock beside the profile is found whatever the working folder; dates and the document are kept.
