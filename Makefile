@@ -27,14 +27,20 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The program and its board module alone: no test is built before the window appears.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target kelvra
 	$(BUILD)/kelvra $(ARGS)
 
-test: build
+# The tests, and CI, treat warnings as errors; a plain build does not.
+test: configure
+	cmake -S . -B $(BUILD) -DKELVRA_WERROR=ON >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-asan: deps
-	cmake -S . -B $(BUILD_ASAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DKELVRA_SANITIZE=ON $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD_ASAN) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DKELVRA_SANITIZE=ON -DKELVRA_WERROR=ON \
+		$(CMAKE_ARGS)
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)

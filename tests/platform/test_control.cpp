@@ -66,20 +66,27 @@ private Q_SLOTS:
 
     void replies() {
         constexpr std::int64_t kLowest = std::numeric_limits<std::int32_t>::min();
+        // Built a member at a time, as the program builds them: GCC 12 at -O3 warns of a braced State.
+        const auto state = [](ControlMessage::State fields) {
+            Reply reply;
+            reply.kind = Reply::Kind::State;
+            reply.state = std::move(fields);
+            return reply;
+        };
         const struct {
             std::string bytes;
             std::optional<Reply> reply;
         } rows[] = {
-            {"kelvra/1 state 3 -5 1765000042 -2147483648 \n",
-             Reply{Reply::Kind::State, {3, -5, 1765000042, kLowest, {}}, {}, {}}},
+            {"kelvra/1 state 3 -5 1765000042 -2147483648 \n", state({3, -5, 1765000042, kLowest, {}})},
+            {"kelvra/1 state 0 0 1765000042 0 \n", state({0, 0, 1765000042, 0, {}})}, // stopped
             {"kelvra/1 ambiguous 2 Mail 3 Mail%20ing\n",
-             Reply{Reply::Kind::Ambiguous, {}, {{2, "Mail"}, {3, "Mail ing"}}, {}}},
-            {"kelvra/1 unknown\n", Reply{Reply::Kind::Unknown, {}, {}, {}}},
-            {"kelvra/1 error busy\n", Reply{Reply::Kind::Error, {}, {}, "busy"}},
+             ControlMessage::Candidates(Reply::Kind::Ambiguous, {{2, "Mail"}, {3, "Mail ing"}})},
+            {"kelvra/1 unknown\n", ControlMessage::Candidates(Reply::Kind::Unknown, {})},
+            {"kelvra/1 error busy\n", ControlMessage::Refusal("busy")},
             {"kelvra/1 state 0 5 6 0  42 -1 logind\n",
-             Reply{Reply::Kind::State, {0, 5, 6, 0, {}, ControlMessage::Presence{42, -1, "logind"}}, {}, {}}},
+             state({0, 5, 6, 0, {}, ControlMessage::Presence{42, -1, "logind"}})},
             {"kelvra/1 invalid it%20would%20overlap\n",
-             Reply{Reply::Kind::Invalid, {}, {}, "it would overlap"}},
+             ControlMessage::Refusal("it would overlap", Reply::Kind::Invalid)},
             {"kelvra/1 state 0 5 6 0  42 -1\n", {}}, // a presence is whole or not there
             {"kelvra/1 state 0 5 6 0  x -1 logind\n", {}},
             {"kelvra/1 state 11 0 0 0 x\n", {}},
