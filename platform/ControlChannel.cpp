@@ -29,8 +29,7 @@ namespace {
 // 96 bits of the hash: no two profiles of one user meet by chance, and the path stays short.
 constexpr int kHashDigits = 24;
 
-// Room for the name in a socket address (108 bytes on Linux, 104 on macOS), with some to spare for
-// the temporary name Qt binds under before it moves the socket into place.
+// Room for the name in a socket address (108 bytes on Linux, 104 on macOS), with some to spare.
 constexpr qsizetype kMaxSocketPath = 80;
 
 QString ProfileHash(const QString& profileLocation) {

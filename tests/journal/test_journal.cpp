@@ -583,12 +583,14 @@ private Q_SLOTS:
             QSKIP("needs Xvfb");
         }
         QTemporaryDir dir;
-        const int number = 300 + QRandomGenerator::global()->bounded(600);
         QProcess xvfb;
-        xvfb.start(QStringLiteral("Xvfb"),
-                   {QStringLiteral(":%1").arg(number), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        // The server takes connections once its socket is there.
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)), 10000);
+        // The server picks a free display and writes its number once it takes connections.
+        xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QVERIFY(xvfb.waitForReadyRead(10000));
+        bool bNumber = false;
+        const int number = xvfb.readLine().trimmed().toInt(&bNumber);
+        QVERIFY(bNumber);
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(number));
