@@ -15,17 +15,6 @@ namespace BoardReport {
 
 namespace {
 
-QString CsvField(const QString& value) {
-    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
-        !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')) &&
-        value.trimmed() == value) {
-        return value;
-    }
-    QString quoted = value;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 QString RenderText(const CTimerLedger& ledger) {
     qsizetype width = 5; // "Total"
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
@@ -46,14 +35,14 @@ QString RenderCsv(const CTimerLedger& ledger) {
     // Rows are numbered from 1, as on the board, in the names dialog and for --start.
     QString out = QStringLiteral("row,name,seconds,time,share\r\n");
     for (int i = 0; i < CTimerLedger::kTimers; ++i) {
-        out +=
-            QStringList{QString::number(i + 1), CsvField(ledger.Name(i)), QString::number(ledger.Seconds(i)),
-                        CsvField(ledger.TimeText(i)), CsvField(ledger.PercentText(i))}
-                .join(QLatin1Char(',')) +
-            QStringLiteral("\r\n");
+        out += QStringList{QString::number(i + 1), Kelvra::CsvField(ledger.Name(i)),
+                           QString::number(ledger.Seconds(i)), Kelvra::CsvField(ledger.TimeText(i)),
+                           Kelvra::CsvField(ledger.PercentText(i))}
+                   .join(QLatin1Char(',')) +
+               QStringLiteral("\r\n");
     }
     out += QStringList{QString(), QStringLiteral("Total"), QString::number(ledger.TotalSeconds()),
-                       CsvField(ledger.TotalText()), QString()}
+                       Kelvra::CsvField(ledger.TotalText()), QString()}
                .join(QLatin1Char(',')) +
            QStringLiteral("\r\n");
     return out;

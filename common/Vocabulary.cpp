@@ -37,4 +37,18 @@ QString QuotedName(const QString& name) {
            QLatin1Char('"');
 }
 
+QString CsvField(const QString& value) {
+    const bool bPlain = (value.isEmpty() || (!value.front().isSpace() && !value.back().isSpace())) &&
+                        std::none_of(value.begin(), value.end(), [](QChar c) {
+                            return c == QLatin1Char(',') || c == QLatin1Char('"') || c.unicode() < 0x20 ||
+                                   c.unicode() == 0x7f;
+                        });
+    if (bPlain) {
+        return value;
+    }
+    QString quoted = value;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
 } // namespace Kelvra

@@ -30,6 +30,10 @@ struct LivePeriod {
 
 enum class ReportFormat { Text, Csv, Json };
 
+// One field of every CSV the program writes: quoted (quotes doubled) when it holds a comma, a quote, a
+// control character (a tab, a line end, a NUL) or spaces at either end, so that no reader splits or trims it.
+QString CsvField(const QString& value);
+
 // A timer's name in a few words between quotes, for the label of a change ("Reset of \"Mail\"").
 QString QuotedName(const QString& name);
 

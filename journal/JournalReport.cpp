@@ -103,25 +103,10 @@ QString Flag(bool value) {
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
-QString CsvField(const QString& value) {
-    // Spaces at either end are quoted too, so that no reader trims them away.
-    const bool bPlain = (value.isEmpty() || (!value.front().isSpace() && !value.back().isSpace())) &&
-                        std::none_of(value.begin(), value.end(), [](QChar c) {
-                            return c == QLatin1Char(',') || c == QLatin1Char('"') || c.unicode() < 0x20 ||
-                                   c.unicode() == 0x7f;
-                        });
-    if (bPlain) {
-        return value;
-    }
-    QString quoted = value;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 QString CsvLine(const QStringList& fields) {
     QStringList quoted;
     for (const QString& field : fields) {
-        quoted << CsvField(field);
+        quoted << Kelvra::CsvField(field);
     }
     return quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
 }

@@ -20,7 +20,7 @@ private Q_SLOTS:
         Profile profile(dir.filePath(u"board.conf"_s));
         const QString quoted = u"Smith, \"Ace\" & Co"_s;
         const QString forty = u"A name of exactly forty characters, yes!"_s; // kept whole, sets the width
-        const QStringList names{quoted, u"Zürich Ω 東京"_s, forty, u" padded "_s};
+        const QStringList names{quoted, u"Zürich Ω 東京"_s, forty, u" padded "_s, u"tab\there"_s};
         for (int i = 0; i < names.size(); ++i) {
             profile.WriteProfileString(kTimerText, IndexEntry(i), names[i]);
             profile.WriteProfileInt(kTimerSec, IndexEntry(i), i < 2 ? 3600 * (i + 1) : 0);
@@ -41,6 +41,7 @@ private Q_SLOTS:
         QCOMPARE(csv[1], u"1,\"Smith, \"\"Ace\"\" & Co\",3600,\"  1:00:00\",33.3 %"_s);
         QCOMPARE(csv[2], u"2,Zürich Ω 東京,7200,\"  2:00:00\",66.7 %"_s);
         QCOMPARE(csv[4], u"4,\" padded \",0,\"  0:00:00\",0.0 %"_s);
+        QCOMPARE(csv[5], u"5,\"tab\there\",0,\"  0:00:00\",0.0 %"_s); // as the dated reports quote it
         QCOMPARE(csv[11], u",Total,10800,\"  3:00:00\","_s);
 
         const QJsonDocument json =
