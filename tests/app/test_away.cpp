@@ -7,6 +7,7 @@
 #include "app/TrayMenu.h"
 #include "board/AwayPrompt.h"
 #include "board/KelvraView.h"
+#include "dialogs/FieldNamesDlg.h"
 #include "journal/JournalQuery.h"
 #include "journal/JournalSink.h"
 #include "platform/Clock.h"
@@ -242,6 +243,25 @@ private Q_SLOTS:
         QCOMPARE(board.Query("SELECT sum(seconds) FROM events WHERE kind = 'away_discarded'"),
                  1200 + 700 + 800);
         QCOMPARE(board.Query("SELECT sum(seconds) FROM events WHERE kind = 'away_kept'"), 900);
+        // A rename of the running timer cuts its period, each part under the name it had: a spell in the
+        // part before is withdrawn with its question, as for a switch, and no event bears the old name.
+        board.View().SelectRow(2);
+        board.Away(900);
+        QVERIFY(board.away->Question());
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<CFieldNamesDlg*>(QApplication::activeModalWidget());
+            qobject_cast<QLineEdit*>(dialog->Form().Control(IDC_FIELD_2))->setText(u"Renamed"_s);
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        board.View().EditFieldNames();
+        board.Tick();
+        QTRY_VERIFY(!board.away->Question());
+        QCOMPARE(
+            board.Query("SELECT count(*) FROM events WHERE kind LIKE 'away%' AND name = 'My Project Text 2'"),
+            0);
+        QCOMPARE(board.Seconds(1), 900);
+        board.View().SelectRow(0);
+        board.CheckInvariant();
 
         COptionsDlg options(*board.profile, &board.frame); // 0 turns the question off
         options.AwayMinutes().setValue(0);
