@@ -86,19 +86,23 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     switch (m_guard->TryAcquire()) {
     case InstanceGuard::Result::Acquired:
         break;
-    case InstanceGuard::Result::Held:
-        if (RemoteControl::AskToTheFront(m_profile->Location())) {
+    case InstanceGuard::Result::Held: {
+        QString problem;
+        if (RemoteControl::AskToTheFront(m_profile->Location(), problem)) {
             return Start::AlreadyRunning;
         }
         // A board that was closing has let go of the profile by now: this one starts in its place.
         if (m_guard->TryAcquire() == InstanceGuard::Result::Acquired) {
             break;
         }
+        // Nothing came to the front: a failure, whatever kept the board from answering.
         std::fprintf(
             stderr, "%s\n",
-            qPrintable(StderrLine(
-                QStringLiteral("A board runs on %1 but does not answer.").arg(m_profile->Location()))));
-        return Start::AlreadyRunning;
+            qPrintable(StderrLine(QStringLiteral("A board runs on %1 but does not answer%2.")
+                                      .arg(m_profile->Location(),
+                                           problem.isEmpty() ? QString() : QStringLiteral(": ") + problem))));
+        return Start::Failed;
+    }
     case InstanceGuard::Result::Unavailable:
         // Only a live board means "already running"; anything else must not keep the user from working.
         startProblem =

@@ -29,7 +29,7 @@ public:
     enum class Start {
         Running,        // the board is up; run the event loop
         AlreadyRunning, // another board has this profile and was asked to come to the front
-        Failed,         // a document that cannot be opened
+        Failed, // a document that cannot be opened, or a board that holds the profile and cannot be reached
     };
 
     // Builds and shows the main window.

@@ -144,16 +144,17 @@ std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTake
     return nullptr;
 }
 
-bool AskToTheFront(const QString& profileLocation) {
+bool AskToTheFront(const QString& profileLocation, QString& problem) {
     QElapsedTimer waited;
     waited.start();
-    ControlChannel::Answer::Outcome outcome = ControlChannel::Answer::Outcome::NoBoard;
-    while ((outcome = ControlChannel::Ask(profileLocation, {Verb::Raise}, kFrontTimeoutMs).outcome) ==
+    ControlChannel::Answer answer;
+    while ((answer = ControlChannel::Ask(profileLocation, {Verb::Raise}, kFrontTimeoutMs)).outcome ==
                ControlChannel::Answer::Outcome::NoBoard &&
            waited.elapsed() < kFrontTimeoutMs) {
         QThread::msleep(kFrontRetryMs);
     }
-    return outcome == ControlChannel::Answer::Outcome::Replied;
+    problem = answer.problem;
+    return answer.outcome == ControlChannel::Answer::Outcome::Replied;
 }
 
 } // namespace RemoteControl

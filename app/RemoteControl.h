@@ -22,7 +22,8 @@ std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTake
                                       ControlServer::Handler handler);
 
 // A second start: asks the board that holds the profile to come to the front. False when none answered
-// within a second.
-bool AskToTheFront(const QString& profileLocation);
+// within a second; `problem` then says why, when something other than silence kept it from answering
+// (a control folder that cannot be trusted, say).
+bool AskToTheFront(const QString& profileLocation, QString& problem);
 
 } // namespace RemoteControl

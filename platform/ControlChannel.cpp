@@ -54,12 +54,22 @@ bool Owned(const QString& path, bool bPrivate, QString& problem) {
         return false;
     }
     const mode_t forbidden = bPrivate ? (S_IRWXG | S_IRWXO) : (S_IWGRP | S_IWOTH);
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & forbidden) != 0) {
-        problem = QStringLiteral("the control folder %1 is not a folder of the user's own with mode 0700")
-                      .arg(path);
-        return false;
+    QString why;
+    if (S_ISLNK(st.st_mode)) {
+        why = QStringLiteral("is a symbolic link");
+    } else if (!S_ISDIR(st.st_mode)) {
+        why = QStringLiteral("is not a folder");
+    } else if (st.st_uid != ::geteuid()) {
+        why = QStringLiteral("belongs to user %1").arg(st.st_uid);
+    } else if ((st.st_mode & forbidden) != 0) {
+        why = QStringLiteral("has mode %1, open to others").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    } else {
+        return true;
     }
-    return true;
+    problem =
+        QStringLiteral("the control folder %1 %2 (it must be a folder of the user's own with mode 0700)")
+            .arg(path, why);
+    return false;
 }
 
 QString Folder(bool create, QString& problem) {

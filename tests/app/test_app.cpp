@@ -414,6 +414,18 @@ private Q_SLOTS:
         // So does one that reaches the same file through a symbolic link.
         QVERIFY(QFile::link(file, m_dir->filePath(u"link.conf"_s)));
         QCOMPARE(RunKelvra({u"--profile"_s, m_dir->filePath(u"link.conf"_s)}), QByteArray());
+        // One that finds the control folder open to others does not trust it: it says why, and fails.
+        QTemporaryDir runtime;
+        const QString folder = runtime.filePath(u"kelvra"_s);
+        QVERIFY(QDir().mkdir(folder) && ::chmod(QFile::encodeName(folder).constData(), 0777) == 0);
+        QProcess refused;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+        refused.setProcessEnvironment(environment);
+        refused.start(qEnvironmentVariable("KELVRA_EXE"), {u"--profile"_s, file});
+        QVERIFY(refused.waitForFinished(20000));
+        QCOMPARE(refused.exitCode(), 1);
+        QVERIFY2(refused.readAllStandardError().contains("has mode 0777"), "says why");
         QCOMPARE(first.state(), QProcess::Running);
         QCOMPARE(FileBytes(file), before);
 
