@@ -31,17 +31,16 @@ using Verb = ControlMessage::Request::Verb;
 constexpr int kFrontTimeoutMs = 1000;
 constexpr int kFrontRetryMs = 50;
 
-// What the board shows now, or, with `switchTo`, once it has switched to that row (0: Stop) now: the
-// row that ran is charged, and the new one starts, labelled by the calendar clock.
-Reply StateOf(const CKelvraView& view, const Clock& clock, std::optional<int> switchTo = std::nullopt) {
+// What the board shows now.
+Reply StateOf(const CKelvraView& view, const Clock& clock) {
     const CTimerLedger& ledger = view.Ledger();
     Reply reply;
     reply.kind = Reply::Kind::State;
     ControlMessage::State& state = reply.state;
     const int running = ledger.Running();
-    state.now = switchTo || running == 0 ? clock.Now() : ledger.Now();
-    state.row = switchTo.value_or(running);
-    state.start = switchTo || running == 0 ? state.now : ledger.Start();
+    state.now = running == 0 ? clock.Now() : ledger.Now();
+    state.row = running;
+    state.start = running == 0 ? state.now : ledger.Start();
     if (state.row > 0) {
         const int index = state.row - 1;
         state.seconds =
@@ -124,7 +123,10 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
         }
         row = std::get<int>(found);
     }
-    return {StateOf(view, clock, row), [&view, row] { view.SelectRow(row); }};
+    // Switched before the answer: once the command returns, the profile and the journal hold the change,
+    // so a report run right after it sees it.
+    view.SelectRow(row);
+    return {StateOf(view, clock), {}};
 }
 
 std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTakeOver,

@@ -671,6 +671,18 @@ private Q_SLOTS:
         QVERIFY(open["running"_L1].toBool() && open["row"_L1].toInt() == 3);
         QVERIFY(before["period_seconds"_L1].toInt() <= open["seconds"_L1].toInt() &&
                 open["seconds"_L1].toInt() <= after["period_seconds"_L1].toInt());
+        // A switch is on disk once the command returns: a report right after it sees it, every time.
+        for (int i = 0; i < 5; ++i) {
+            for (const bool bStop : {true, false}) {
+                QCOMPARE(kelvra(bStop ? QStringList{u"--stop"_s} : QStringList{u"--start"_s, u"3"_s}).code,
+                         0);
+                const QJsonValue last =
+                    QJsonDocument::fromJson(kelvra({u"--report=json"_s, u"--periods"_s}).out)["periods"_L1]
+                        .toArray()
+                        .last();
+                QCOMPARE(last["running"_L1].toBool(), !bStop);
+            }
+        }
 
         QString problem;
         const QString socket = ControlChannel::ServerName(file, false, problem);
