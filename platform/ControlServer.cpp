@@ -59,13 +59,21 @@ bool ControlServer::Listen(const QString& name, bool bTakeOver) {
 void ControlServer::Accept() {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (m_nOpen >= kMaxConnections || !FromThisUser(*socket)) {
+        if (!FromThisUser(*socket)) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
-        ++m_nOpen;
-        connect(socket, &QObject::destroyed, this, [this] { --m_nOpen; });
+        // At the cap, the connection open longest goes: clients that hold connections without a request
+        // cannot keep a command out, as the newest is always served.
+        if (m_open.size() >= static_cast<size_t>(kMaxConnections)) {
+            QLocalSocket* oldest = m_open.front();
+            m_open.pop_front();
+            oldest->abort();
+            oldest->deleteLater();
+        }
+        m_open.push_back(socket);
+        connect(socket, &QObject::destroyed, this, [this, socket] { std::erase(m_open, socket); });
         // The socket buffers no more than a request can be long, whatever the client sends.
         socket->setReadBufferSize(static_cast<qint64>(ControlMessage::kMaxRequestBytes) + 1);
         // The request read so far lives as long as the connection's handler.

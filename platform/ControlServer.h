@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <deque>
 #include <functional>
 
 class QByteArray;
@@ -14,13 +15,12 @@ class QLocalSocket;
 // window thread), driven by its signals only, so that no client can ever block that thread. Each
 // connection carries one request and gets one reply: the request is parsed here and only a well-formed
 // one reaches the handler; anything else gets an error reply and changes nothing. A client that sends
-// more than one request's worth, or nothing within the deadline, is cut off; so is any connection
-// beyond the few that may be open at once, and on Linux one from another user.
+// more than one request's worth, or nothing within the deadline, is cut off; so is, on Linux, one from
+// another user. At most a few are open at once: a new one closes the one open longest.
 class ControlServer final : public QObject {
     Q_OBJECT
 public:
-    // What the board answers, and what it does once the answer is on its way: a switch is answered
-    // before it is made, so that a command never waits for the disk; it is made in the same turn of the
+    // What the board answers, and what it does once the answer is on its way, in the same turn of the
     // event loop, so any later request sees it done.
     struct Response {
         ControlMessage::Reply reply;
@@ -48,6 +48,6 @@ private:
 
     Handler m_handler;
     QLocalServer* m_server = nullptr; // child object
-    int m_nOpen = 0;
+    std::deque<QLocalSocket*> m_open; // oldest first; each deletes itself when it ends
     QString m_problem;
 };

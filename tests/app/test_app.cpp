@@ -22,6 +22,7 @@
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -702,6 +703,23 @@ private Q_SLOTS:
             QVERIFY2(hostile.isEmpty() ? reply.isEmpty() : reply.startsWith("kelvra/1 error "),
                      reply.constData());
         }
+        // Connections that never send a request cannot keep a command out, nor slow it much.
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(kelvra({u"--status"_s}).code, 0);
+        const qint64 idleMs = timer.restart();
+        std::vector<std::unique_ptr<QLocalSocket>> silent;
+        for (int i = 0; i < 200; ++i) {
+            silent.push_back(std::make_unique<QLocalSocket>());
+            silent.back()->connectToServer(socket);
+            QVERIFY(silent.back()->waitForConnected(5000));
+        }
+        timer.restart();
+        const Ran crowded = kelvra({u"--status"_s});
+        const qint64 crowdedMs = timer.elapsed();
+        QCOMPARE(crowded.code, 0);
+        QVERIFY2(crowdedMs < 2 * idleMs + 50, qPrintable(u"%1 ms, %2 ms idle"_s.arg(crowdedMs).arg(idleMs)));
+        silent.clear();
         ControlServer intruder([](const ControlMessage::Request&) { return ControlServer::Response{}; });
         QVERIFY(!intruder.Listen(socket, false)); // a live board's socket is never replaced
         QCOMPARE(status()["row"_L1].toInt(), 3);
