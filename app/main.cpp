@@ -15,6 +15,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QLibraryInfo>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -102,6 +104,59 @@ bool DisplayNamed(const CommandLine& commandLine) {
 
 // Loads the board's module, found beside the program in a build tree and in its private library
 // folder once installed, and runs it. It is never unloaded: the process ends with it.
+// Whether Qt's Wayland platform is installed where Qt looks for platforms.
+bool WaylandPlatformInstalled() {
+    QStringList folders{QLibraryInfo::path(QLibraryInfo::PluginsPath)};
+    for (const QString& folder :
+         qEnvironmentVariable("QT_PLUGIN_PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts)) {
+        folders << folder;
+    }
+    return std::any_of(folders.cbegin(), folders.cend(), [](const QString& folder) {
+        return !QDir(folder + QStringLiteral("/platforms"))
+                    .entryList({QStringLiteral("*qwayland*")}, QDir::Files)
+                    .isEmpty();
+    });
+}
+
+// A Wayland session without Qt's Wayland platform (Debian's qt6-wayland): Qt would abort. Falls back to
+// X11 (Xwayland) where DISPLAY names a server, else says what to install. False: the board cannot start.
+bool PlatformAvailable(const CommandLine& commandLine) {
+#ifdef Q_OS_LINUX
+    if (commandLine.qtOptions.contains(QStringLiteral("-platform"))) {
+        return true; // the user's own choice, reported by Qt
+    }
+    const QString chosen = qEnvironmentVariable("QT_QPA_PLATFORM");
+    const QString desktop =
+        qEnvironmentVariable("XDG_CURRENT_DESKTOP") + qEnvironmentVariable("XDG_SESSION_DESKTOP");
+    // As Qt decides: a Wayland session outside GNOME, or a Wayland display alone.
+    const bool bWayland =
+        chosen.isEmpty()
+            ? (qEnvironmentVariable("XDG_SESSION_TYPE") == QStringLiteral("wayland") &&
+               !desktop.contains(QStringLiteral("gnome"), Qt::CaseInsensitive)) ||
+                  (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("DISPLAY"))
+            : chosen.startsWith(QStringLiteral("wayland"));
+    if (!bWayland) {
+        return true;
+    }
+    if (WaylandPlatformInstalled()) {
+        if (chosen.isEmpty()) {
+            qputenv("QT_QPA_PLATFORM", "wayland"); // Qt would try X11 where only Wayland is
+        }
+        return true;
+    }
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        return true;
+    }
+    std::fputs("kelvra: Qt's Wayland platform is missing: install qt6-wayland, or start Kelvra under X11\n",
+               stderr);
+    return false;
+#else
+    Q_UNUSED(commandLine)
+    return true;
+#endif
+}
+
 int RunBoard(int argc, char** argv) {
     QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     if (program.isEmpty()) {
@@ -184,6 +239,9 @@ int main(int argc, char** argv) {
         std::fputs(
             "kelvra: no display available (DISPLAY/WAYLAND_DISPLAY not set); --report works without one\n",
             stderr);
+        return 1;
+    }
+    if (!PlatformAvailable(commandLine)) {
         return 1;
     }
     return RunBoard(argc, argv);
