@@ -137,8 +137,11 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     if (commandLine.document.isEmpty()) {
         m_document->OnNewDocument();
         m_frame->View()->OnInitialUpdate();
-    } else if (!m_frame->OpenDocument(commandLine.document)) {
-        std::fprintf(stderr, "kelvra: cannot open %s\n", qPrintable(commandLine.document));
+    } else if (QString problem; !m_frame->OpenDocument(commandLine.document, &problem)) {
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(problem.isEmpty()
+                                    ? QStringLiteral("kelvra: cannot open ") + commandLine.document
+                                    : StderrLine(problem)));
         m_frame.reset();
         return Start::Failed;
     }

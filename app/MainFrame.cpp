@@ -12,7 +12,9 @@
 #include "res/resource.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -195,7 +197,29 @@ void CMainFrame::OnFileNew() {
     }
 }
 
-bool CMainFrame::OpenDocument(const QString& path) {
+QString CMainFrame::NotADocument(const QString& path) const {
+    const QString file = QFileInfo(path).canonicalFilePath();
+    const auto same = [&file](const QString& other) {
+        return !file.isEmpty() && file == QFileInfo(other).canonicalFilePath();
+    };
+    if (same(m_profile->Location())) {
+        return QStringLiteral("%1 is the board's profile, not a document.")
+            .arg(QDir::toNativeSeparators(path));
+    }
+    if (m_journal != nullptr && same(m_journal->Path())) {
+        return QStringLiteral("%1 is the board's journal, not a document.")
+            .arg(QDir::toNativeSeparators(path));
+    }
+    return {};
+}
+
+bool CMainFrame::OpenDocument(const QString& path, QString* problem) {
+    if (const QString why = NotADocument(path); !why.isEmpty()) {
+        if (problem != nullptr) {
+            *problem = why;
+        }
+        return false;
+    }
     if (!m_document.OnOpenDocument(path)) {
         return false;
     }
@@ -206,21 +230,38 @@ bool CMainFrame::OpenDocument(const QString& path) {
 
 void CMainFrame::OnFileOpen() {
     const QString path = QFileDialog::getOpenFileName(this);
-    if (!path.isEmpty()) {
-        OpenDocument(path);
+    QString problem;
+    if (!path.isEmpty() && !OpenDocument(path, &problem) && !problem.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Kelvra"), problem);
     }
 }
 
 void CMainFrame::OnFileSave() {
     // Save writes the empty file where the document was last saved or opened; until it has such a
-    // path, Save asks for one.
+    // path, Save asks for one (and the file dialog for leave to replace a file).
     QString path = m_document.PathName();
-    if (path.isEmpty()) {
+    const bool bChosen = path.isEmpty();
+    if (bChosen) {
         path = QFileDialog::getSaveFileName(this);
     }
-    if (!path.isEmpty()) {
-        m_document.OnSaveDocument(path);
+    if (path.isEmpty()) {
+        return;
     }
+    if (const QString why = NotADocument(path); !why.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Kelvra"),
+                             why + QStringLiteral(" It is not written over."));
+        return;
+    }
+    // The document holds nothing: a file with anything in it would be lost to an empty one.
+    if (!bChosen && QFileInfo(path).size() > 0 &&
+        QMessageBox::question(this, QStringLiteral("Kelvra"),
+                              QStringLiteral("%1 is not empty. Saving writes an empty document over it.\n"
+                                             "Write over it?")
+                                  .arg(QDir::toNativeSeparators(path)),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
+    m_document.OnSaveDocument(path);
 }
 
 void CMainFrame::OnAppAbout() {

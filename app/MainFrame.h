@@ -32,7 +32,10 @@ public:
     // The menu's action for a command; nullptr for one without a menu item.
     QAction* CommandAction(int id) const;
     // Opens a document (command line, Open): reads nothing and runs the board's initial update again.
-    bool OpenDocument(const QString& path);
+    // The profile and the journal are refused, `problem` saying so.
+    bool OpenDocument(const QString& path, QString* problem = nullptr);
+    // Why `path` can be no document (it is the profile or the journal); empty when it can be one.
+    QString NotADocument(const QString& path) const;
     // The journal the board records into: the history window reads it (and whether it records), Undo,
     // Redo and Resume ask it. Without one there is no history and they stay disabled.
     void SetJournal(JournalSink* journal) { m_journal = journal; }

@@ -324,18 +324,52 @@ private Q_SLOTS:
             QMetaObject::invokeMethod(w, "accept");
         });
         m_frame->OnCommand(ID_FILE_SAVE);
-        // From now on Ctrl+S empties the same file again, without asking (a dialog would be turned down).
+        // From now on Ctrl+S saves to the same file; one that is not empty is written over only if the
+        // user says so (No is the default: a question turned down keeps it).
         QVERIFY(WriteBytes(saved, "x"));
         m_frame->activateWindow(); // the accelerators work in the active window
         QVERIFY(QTest::qWaitForWindowActive(m_frame.get()));
-        QTimer::singleShot(0, this, [] {
-            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                dialog->reject();
-            }
-        });
+        QString asked;
+        const auto answer = [&asked](QMessageBox::StandardButton button) {
+            WhenModal([&asked, button](QWidget* w) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                asked = box->text();
+                QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+                box->button(button)->click();
+            });
+        };
+        answer(QMessageBox::No);
         QTest::keyClick(m_frame.get(), Qt::Key_S, Qt::ControlModifier);
-        QCoreApplication::processEvents(); // the check above runs here, not in the print dialog
+        QTRY_VERIFY(asked.contains(u"is not empty"_s));
+        QCOMPARE(FileBytes(saved), QByteArray("x"));
+        answer(QMessageBox::Yes);
+        m_frame->OnCommand(ID_FILE_SAVE);
         QCOMPARE(FileBytes(saved), QByteArray(""));
+        // The board's own profile is no document: never opened as one, never written over.
+        const QByteArray profile = FileBytes(m_profile->Location());
+        QString problem;
+        QVERIFY(!m_frame->OpenDocument(m_profile->Location(), &problem));
+        QVERIFY2(problem.contains(u"the board's profile"_s), qPrintable(problem));
+        // The file dialog asks first whether to replace the file, then the board says no.
+        std::function<void(QWidget*)> onBox = [&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            asked = box->text();
+            if (asked.contains(u"already exists"_s)) {
+                WhenModal(onBox);
+                box->button(QMessageBox::Yes)->click();
+            } else {
+                box->accept();
+            }
+        };
+        WhenModal([&](QWidget* w) {
+            qobject_cast<QFileDialog*>(w)->selectFile(m_profile->Location());
+            WhenModal(onBox);
+            QMetaObject::invokeMethod(w, "accept");
+        });
+        m_frame->OnCommand(ID_FILE_NEW);
+        m_frame->OnCommand(ID_FILE_SAVE);
+        QVERIFY2(asked.contains(u"not written over"_s), qPrintable(asked));
+        QCOMPARE(FileBytes(m_profile->Location()), profile);
 
         // Without a printer the page goes to a PDF file in the (test's own) home folder.
         WhenModal([&](QWidget* w) { qobject_cast<QPrintDialog*>(w)->accept(); });
