@@ -7,6 +7,7 @@
 #include "board/PeriodSink.h"
 #include "history/HistoryWindow.h"
 #include "journal/JournalSink.h"
+#include "platform/AccessibleRoles.h"
 #include "platform/Profile.h"
 #include "res/Menus.h"
 #include "res/resource.h"
@@ -29,6 +30,7 @@ constexpr int kRecentFiles = 4;
 CMainFrame::CMainFrame(std::shared_ptr<Profile> profile, const Clock& clock, CKelvraDoc& document,
                        PeriodSink* sink)
     : m_profile(std::move(profile)), m_clock(clock), m_document(document) {
+    AccessibleRoles::Install(); // before any of the board's widgets is asked for its interface
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Kelvra v 1.0"));

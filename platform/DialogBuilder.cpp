@@ -94,6 +94,11 @@ BuiltDialog DialogBuilder::Build(const DialogTemplate& t, QWidget* parent, const
         if (c.styles & kStyleGroup) {
             group = nullptr;
         }
+        // A control made hidden is never shown and does nothing: left out, it stays out of the
+        // accessible tree too, where a screen reader would still find it.
+        if (c.styles & kStyleInvisible) {
+            continue;
+        }
         QWidget* w = factory ? factory(c, parent) : nullptr;
         if (w == nullptr) {
             w = MakeStandard(c, parent);
@@ -107,7 +112,6 @@ BuiltDialog DialogBuilder::Build(const DialogTemplate& t, QWidget* parent, const
         if (c.styles & kStyleDisabled) {
             w->setEnabled(false);
         }
-        w->setVisible(!(c.styles & kStyleInvisible));
         if (c.kind == ControlKind::RadioButton) {
             if (group == nullptr) {
                 group = new QButtonGroup(parent);

@@ -23,7 +23,7 @@ enum ControlStyle : unsigned {
     kStyleRight = 1u << 3,  // right-aligned static text
     kStyleBorder = 1u << 4,
     kStyleAutoHScroll = 1u << 5,
-    kStyleInvisible = 1u << 6, // created hidden
+    kStyleInvisible = 1u << 6, // hidden: not built at all
     kStyleDisabled = 1u << 7,
 };
 

@@ -194,6 +194,11 @@ private Q_SLOTS:
         QCOMPARE(AccessibleName(Control<QRadioButton>(IDC_RADIO_10)),
                  u"My Project Text 10, 0:00:00, 0.0 %"_s);
         QCOMPARE(AccessibleName(Control<QRadioButton>(IDC_RADIO_STOP)), u"Stop"_s);
+        // ... and told as a radio button, the running one checked.
+        QAccessibleInterface* radio =
+            QAccessible::queryAccessibleInterface(Control<QRadioButton>(IDC_RADIO_3));
+        QVERIFY(radio->role() == QAccessible::RadioButton && radio->state().checked);
+        QVERIFY(!QAccessible::queryAccessibleInterface(Control<QRadioButton>(IDC_RADIO_1))->state().checked);
 
         ClickRadio(IDC_RADIO_1); // switching charges and stores the third timer
         QCOMPARE(Stored(2), 2);
@@ -302,6 +307,12 @@ private Q_SLOTS:
         m_clock.Advance(30);
         WhenModal([&](QWidget* w) {
             auto* dialog = qobject_cast<CFieldNamesDlg*>(w);
+            // Its hidden buttons are not in the accessible tree.
+            QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(dialog);
+            for (int i = 0; i < tree->childCount(); ++i) {
+                QVERIFY(!QStringList({u"OK"_s, u"Abbrechen"_s})
+                             .contains(tree->child(i)->text(QAccessible::Name)));
+            }
             auto* edit = qobject_cast<QLineEdit*>(dialog->Form().Control(IDC_FIELD_3));
             edit->clear();
             QTest::keyClicks(edit, u"abc"_s);

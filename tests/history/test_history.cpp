@@ -7,8 +7,10 @@
 #include "history/HistoryWindow.h"
 #include "history/WeekChart.h"
 #include "journal/JournalReport.h"
+#include "platform/AccessibleRoles.h"
 #include "res/resource.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -104,8 +106,10 @@ private Q_SLOTS:
              {0, QStringLiteral("Alpha"), Utc("2026-03-28T22:00:00+01:00"),
               Utc("2026-03-30T00:00:00+02:00")}});
         board.Start();
+        AccessibleRoles::Install();
         CHistoryWindow window(board.sink, board.ledger, board.clock);
         window.show();
+        QCOMPARE(QAccessible::queryAccessibleInterface(&window)->role(), QAccessible::Window); // a frame
         auto* table = &window.WeekTable();
         QCOMPARE(window.Monday(), QDate(2026, 3, 23));
         QCOMPARE(Rows(*table),
