@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 #include <utility>
 
 namespace {
@@ -82,6 +83,13 @@ void CIconButton::paintEvent(QPaintEvent*) {
         DrawFrame(painter, itemRect);
     }
     DrawCaption(painter);
+    // Focus from the keyboard also lights the face as hover does; the dotted mark inside the edge says
+    // which it is.
+    if (m_keyboardFocus) {
+        painter.setPen(QPen(SystemColours::ToColor(m_colors[TextFocused]), 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(itemRect.adjusted(3, 3, -4, -4));
+    }
 }
 
 void CIconButton::DrawCaption(QPainter& painter) {

@@ -151,7 +151,8 @@ private Q_SLOTS:
 
     void shadedFaces() {
         // Hover and pressed: the hover face at (1, 1); hover: at (0, 0); otherwise the normal face at (0, 0).
-        // Focus from the keyboard lights the button as a hover does; focus from a click does not.
+        // Focus from the keyboard lights the button as a hover does, and marks it; focus from a click does
+        // neither.
         for (const auto& [hover, pressed, focus] : {std::tuple{false, false, Qt::NoFocusReason},
                                                     {false, true, Qt::NoFocusReason},
                                                     {true, false, Qt::NoFocusReason},
@@ -177,12 +178,22 @@ private Q_SLOTS:
             const bool lit = hover || focus == Qt::TabFocusReason;
             const CDibSurface& face = lit ? shade.FaceHover() : shade.FaceNormal();
             const int shift = lit && pressed ? 1 : 0;
-            // Inside the one-pixel ring, which is the frame's whenever one is drawn.
+            // Inside the one-pixel ring, which is the frame's whenever one is drawn; focus from the keyboard
+            // adds its mark three pixels in, where a hover has none.
+            const bool marked = focus == Qt::TabFocusReason;
+            int markedPixels = 0;
             for (int y = 1; y < 23; ++y) {
                 for (int x = 1; x < 153; ++x) {
-                    QCOMPARE(shot.pixel(x, y), TableColour(face, x - shift, y - shift));
+                    const bool ring =
+                        (x == 3 || x == 150 || y == 3 || y == 20) && x >= 3 && x <= 150 && y >= 3 && y <= 20;
+                    if (marked && ring) {
+                        markedPixels += shot.pixel(x, y) != TableColour(face, x - shift, y - shift);
+                    } else {
+                        QCOMPARE(shot.pixel(x, y), TableColour(face, x - shift, y - shift));
+                    }
                 }
             }
+            QVERIFY(marked ? markedPixels > 100 : markedPixels == 0);
         }
     }
 };
