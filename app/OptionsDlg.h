@@ -3,12 +3,14 @@
 #include <QDialog>
 
 class Profile;
+class QCheckBox;
 class QSpinBox;
 
 // "Options": after how many minutes away the board asks about the time a running timer went on
 // through (0: never), after how many minutes without input that counts as away (0: never), and the
-// reminders' minutes (0: none). Stored in "Options"/"AwayMinutes", "IdleMinutes", "RemindStoppedMinutes"
-// and "RemindLongMinutes" when accepted. The next spell away and the next stop or period read them;
+// reminders' minutes (0: none), and whether to look the country up at start. Stored in
+// "Options"/"AwayMinutes", "IdleMinutes", "RemindStoppedMinutes", "RemindLongMinutes" and
+// "CountryLookup" when accepted. The next spell away and the next stop or period read them;
 // the desktop's inactivity watch takes a new threshold at the next start.
 class COptionsDlg final : public QDialog {
     Q_OBJECT
@@ -20,6 +22,7 @@ public:
     QSpinBox& IdleMinutes() const { return *m_idleMinutes; }
     QSpinBox& RemindStopped() const { return *m_remindStopped; }
     QSpinBox& RemindLong() const { return *m_remindLong; }
+    QCheckBox& CountryLookup() const { return *m_lookup; }
     void accept() override;
 
 private:
@@ -28,4 +31,5 @@ private:
     QSpinBox* m_idleMinutes = nullptr; // owned by the dialog, as the rest
     QSpinBox* m_remindStopped = nullptr;
     QSpinBox* m_remindLong = nullptr;
+    QCheckBox* m_lookup = nullptr;
 };

@@ -186,7 +186,8 @@ void CKelvraView::OnInitialUpdate() {
 
     UpdateData(false);
     ResizeParentToFit();
-    if (TimerStore::InitProfile(*m_profile, m_clock, m_ledger)) {
+    // The profile is set up either way; the lookup only where the user lets it connect.
+    if (TimerStore::InitProfile(*m_profile, m_clock, m_ledger) && CountryLookupWanted(*m_profile)) {
         m_timers.SetTimer(ID_TIMER_LOOKUP, LOOKUP_DELAY_MS);
     }
     m_ledger.StartStopped();

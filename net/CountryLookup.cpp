@@ -84,6 +84,11 @@ private:
 
 } // namespace
 
+bool CountryLookupWanted(const Profile& profile) {
+    return KELVRA_COUNTRY_LOOKUP != 0 &&
+           profile.GetProfileInt(ProfileLayout::kOptions, ProfileLayout::kCountryLookup, 1) != 0;
+}
+
 void StartCountryLookup(std::shared_ptr<Profile> profile) {
     // Built without it, nothing is started: no thread, no connection, no code learnt, and the sponsor
     // page stays the default one.

@@ -24,3 +24,7 @@ class Profile;
 // stopped is dropped, and the profile is released on the application's thread when the application
 // object goes.
 void StartCountryLookup(std::shared_ptr<Profile> profile);
+
+// "Options"/"CountryLookup": whether the user lets the board ask at start-up (1, the default, as the board
+// always did; 0 never connects). Always false in a build with KELVRA_COUNTRY_LOOKUP off.
+bool CountryLookupWanted(const Profile& profile);

@@ -19,6 +19,7 @@ inline const QString kAwayMinutes = QStringLiteral("AwayMinutes");
 inline const QString kIdleMinutes = QStringLiteral("IdleMinutes");
 inline const QString kRemindStoppedMinutes = QStringLiteral("RemindStoppedMinutes");
 inline const QString kRemindLongMinutes = QStringLiteral("RemindLongMinutes");
+inline const QString kCountryLookup = QStringLiteral("CountryLookup");
 
 inline QString IndexEntry(int index) {
     return QString::number(index);

@@ -420,6 +420,13 @@ private Q_SLOTS:
         m_frame->OnCommand(ID_FILE_NEW);
         QVERIFY(!View()->IsTimerActive(ID_TIMER_LOOKUP));
         QVERIFY(face(View()->ManualButton()) != manual);
+
+        // Turned off in the Options, a board without a code never looks it up.
+        m_frame.reset();
+        m_profile = std::make_shared<Profile>(m_dir->filePath(u"quiet.conf"_s));
+        m_profile->WriteProfileInt(kOptions, kCountryLookup, 0);
+        StartBoard();
+        QVERIFY(!View()->IsTimerActive(ID_TIMER_LOOKUP) && m_profile->GetProfileInt(kTimer, kCc, 0) == 0);
     }
 
     // A fixed-size white-on-blue form laid out in dialog units from its template.

@@ -10,6 +10,7 @@
 #include "dialogs/FieldNamesDlg.h"
 #include "journal/JournalQuery.h"
 #include "journal/JournalSink.h"
+#include "net/CountryLookup.h"
 #include "platform/Clock.h"
 #include "platform/LockWatch.h"
 #include "platform/MutterIdleWatch.h"
@@ -270,10 +271,13 @@ private Q_SLOTS:
         QCOMPARE(options.RemindStopped().value(), 0);
         options.RemindStopped().setValue(20);
         options.RemindLong().setValue(90);
+        QVERIFY(options.CountryLookup().isChecked()); // as the board always did
+        options.CountryLookup().setChecked(false);
         options.accept();
         QCOMPARE(AwayDetector::IdleMinutes(*board.profile), 3);
         QCOMPARE(Reminders::StoppedMinutes(*board.profile), 20);
         QCOMPARE(Reminders::LongMinutes(*board.profile), 90);
+        QVERIFY(!CountryLookupWanted(*board.profile));
         board.View().SelectRow(1);
         board.Away(36000);
         QVERIFY(!board.away->Question());
