@@ -207,21 +207,21 @@ void CKelvraApp::StartAwayAndTray() {
                      [away, logind] { away->OfferInactivitySource(logind); });
     locks->Start();
     // The display server's own watch, where it has one: set up with a round trip, then events alone.
+    // A watch that started is handed to the prompt, whose child it becomes.
     const qint64 thresholdMs = qint64{idleMinutes} * 60'000;
-    auto* x11 = new X11IdleWatch(away);
-    auto* wayland = new WaylandIdleWatch(away);
+    const auto adopt = [away, &follow](auto watch, auto changed, const QString& name) {
+        watch->setParent(away);
+        follow(watch.release(), changed, name);
+        away->OfferInactivitySource(name);
+    };
     const QString xsync = QStringLiteral("x11-sync");
-    if (x11->Start(thresholdMs)) {
-        delete wayland;
-        follow(x11, &X11IdleWatch::inactivityChanged, xsync);
-        away->OfferInactivitySource(xsync);
-    } else if (const QString source = wayland->Start(thresholdMs); !source.isEmpty()) {
-        delete x11;
-        follow(wayland, &WaylandIdleWatch::inactivityChanged, source);
-        away->OfferInactivitySource(source);
+    if (auto x11 = std::make_unique<X11IdleWatch>(); x11->Start(thresholdMs)) {
+        adopt(std::move(x11), &X11IdleWatch::inactivityChanged, xsync);
     } else {
-        delete x11;
-        delete wayland;
+        auto wayland = std::make_unique<WaylandIdleWatch>();
+        if (const QString source = wayland->Start(thresholdMs); !source.isEmpty()) {
+            adopt(std::move(wayland), &WaylandIdleWatch::inactivityChanged, source);
+        }
     }
     auto* gnome = new MutterIdleWatch(away);
     const QString mutter = QStringLiteral("mutter");
