@@ -42,7 +42,9 @@ bool X11IdleWatch::UnderWayland() {
 X11IdleWatch::~X11IdleWatch() {
 #ifdef KELVRA_X11_IDLE
     if (m_connection != nullptr) {
-        QCoreApplication::instance()->removeNativeEventFilter(this);
+        if (QCoreApplication* application = QCoreApplication::instance()) {
+            application->removeNativeEventFilter(this);
+        }
         xcb_sync_destroy_alarm(Connection(m_connection), m_idleAlarm);
         xcb_sync_destroy_alarm(Connection(m_connection), m_activeAlarm);
         xcb_flush(Connection(m_connection));
