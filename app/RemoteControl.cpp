@@ -49,7 +49,7 @@ Reply StateOf(const CKelvraView& view, const Clock& clock) {
     }
     // Made after the first paint: until then no source is known and nothing waits.
     ControlMessage::Presence presence;
-    if (const auto* away = view.findChild<const AwayPrompt*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (const AwayPrompt* away = view.Away()) {
         presence.idleSeconds = away->InactiveSeconds().value_or(-1);
         presence.awaySince = away->AwaySince().value_or(-1);
         presence.source = away->InactivitySource().toStdString();

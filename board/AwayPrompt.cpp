@@ -11,6 +11,7 @@
 AwayPrompt::AwayPrompt(CKelvraView& view, const Profile& profile, std::unique_ptr<SuspendWatch> suspend)
     : QObject(&view), m_view(view), m_detector(profile, std::move(suspend)) {
     connect(&view, &CKelvraView::ticked, this, &AwayPrompt::OnTick);
+    view.SetAwayPrompt(this);
 }
 
 AwayPrompt::~AwayPrompt() = default;

@@ -358,9 +358,16 @@ void CKelvraView::AskAddTime(int index) {
     }
 }
 
+void CKelvraView::SetAwayPrompt(const AwayPrompt* away) {
+    m_away = away;
+}
+
+const AwayPrompt* CKelvraView::Away() const {
+    return m_away;
+}
+
 bool CKelvraView::IsAskingAway() const {
-    const auto* away = findChild<AwayPrompt*>(QString(), Qt::FindDirectChildrenOnly);
-    return away != nullptr && away->Question();
+    return m_away != nullptr && m_away->Question() != nullptr;
 }
 
 PeriodSink::Corrected CKelvraView::Correct(const PeriodSink::Correction& correction) {

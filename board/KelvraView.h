@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <memory>
 
+class AwayPrompt;
 class Clock;
 class DataExchange;
 class Profile;
@@ -55,6 +56,9 @@ public:
     // A correction of the past (CTimerLedger::Correct); refused while the board asks about time away.
     PeriodSink::Corrected Correct(const PeriodSink::Correction& correction);
     bool IsAskingAway() const;
+    // The prompt that asks about time away, which names itself here when it is made; nullptr before.
+    void SetAwayPrompt(const AwayPrompt* away);
+    const AwayPrompt* Away() const;
     void OnFilePrint();
     void OpenSponsorPage();
     void OpenManualPage();
@@ -96,6 +100,7 @@ private:
     WindowTimers m_timers;
     Random15 m_random; // the shading's generator, seeded once the buttons are built
     bool m_bInitialised = false;
+    QPointer<const AwayPrompt> m_away;  // a child of the view
     bool m_bSaveFailing = false;        // told once until saving works again
     QPointer<QMessageBox> m_saveNotice; // up while saving fails, unless closed; owned by the view
 };

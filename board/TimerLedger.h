@@ -114,8 +114,6 @@ private:
     qint64 ElapsedNow() const;
     // Seconds of timer `index`, here and in the profile.
     void StoreSeconds(int index, int seconds);
-    // Records `change` (its `before` and `after` filled in here from the seconds), then writes the
-    // profile entries `writes` in that order.
     // Records `change`, its seconds before and after taken from the ledger and `writes`, then writes each
     // (timer, seconds) of `writes` to the profile in that order.
     void Commit(PeriodSink::Change change, const std::vector<std::pair<int, int>>& writes);
