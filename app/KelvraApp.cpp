@@ -116,7 +116,7 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     m_control = RemoteControl::Listen(
         m_profile->Location(), startProblem.isEmpty(), [this](const ControlMessage::Request& request) {
             return m_frame ? RemoteControl::Answer(request, *m_frame, *m_clock)
-                           : ControlServer::Response{ControlMessage::Refusal("no board"), {}};
+                           : ControlServer::Response{ControlMessage::Refusal("no board")};
         });
     // Opened after the first paint (or by the first thing the board records, if that comes earlier): the
     // board is on the screen a few milliseconds sooner.

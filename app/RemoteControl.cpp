@@ -69,31 +69,31 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
         frame.activateWindow();
     }
     if (request.verb == Verb::Raise || request.verb == Verb::Status) {
-        return {StateOf(view, clock), {}};
+        return {StateOf(view, clock)};
     }
     // The board takes no click while a dialog waits for the user (names, Reset All), nor a command.
     if (QApplication::activeModalWidget() != nullptr) {
-        return {ControlMessage::Refusal("the board is waiting for an answer in a dialog"), {}};
+        return {ControlMessage::Refusal("the board is waiting for an answer in a dialog")};
     }
     if (request.verb == Verb::Note) {
         if (view.Ledger().Running() == 0) {
-            return {ControlMessage::Refusal("no timer is running, so there is no period for a note"), {}};
+            return {ControlMessage::Refusal("no timer is running, so there is no period for a note")};
         }
         PeriodSink::Correction note;
         note.kind = PeriodSink::Correction::Kind::Note;
         note.note = QString::fromStdString(request.note);
         const PeriodSink::Corrected result = view.Correct(note);
         if (result.outcome != PeriodSink::Corrected::Outcome::Done) {
-            return {ControlMessage::Refusal(result.problem.toStdString()), {}};
+            return {ControlMessage::Refusal(result.problem.toStdString())};
         }
-        return {StateOf(view, clock), {}};
+        return {StateOf(view, clock)};
     }
     if (request.verb == Verb::Track) {
         int row = request.row;
         if (row == 0) {
             auto found = ControlCommand::FindRow(view.Ledger(), QString::fromStdString(request.name));
             if (auto* reply = std::get_if<Reply>(&found)) {
-                return {std::move(*reply), {}};
+                return {std::move(*reply)};
             }
             row = std::get<int>(found);
         }
@@ -110,23 +110,22 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
         if (result.outcome != Outcome::Done) {
             return {ControlMessage::Refusal(result.problem.toStdString(), result.outcome == Outcome::Failed
                                                                               ? Reply::Kind::Error
-                                                                              : Reply::Kind::Invalid),
-                    {}};
+                                                                              : Reply::Kind::Invalid)};
         }
-        return {StateOf(view, clock), {}};
+        return {StateOf(view, clock)};
     }
     int row = request.verb == Verb::Start ? request.row : 0;
     if (request.verb == Verb::StartName) {
         auto found = ControlCommand::FindRow(view.Ledger(), QString::fromStdString(request.name));
         if (auto* reply = std::get_if<Reply>(&found)) {
-            return {std::move(*reply), {}};
+            return {std::move(*reply)};
         }
         row = std::get<int>(found);
     }
     // Switched before the answer: once the command returns, the profile and the journal hold the change,
     // so a report run right after it sees it.
     view.SelectRow(row);
-    return {StateOf(view, clock), {}};
+    return {StateOf(view, clock)};
 }
 
 std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTakeOver,

@@ -96,7 +96,7 @@ void ControlServer::Read(QLocalSocket* socket, QByteArray& received) {
     disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
     const auto parsed = ControlMessage::ParseRequest(std::string_view(received.constData(), received.size()));
     if (!parsed.message) {
-        Answer(socket, {ControlMessage::Refusal(parsed.error), {}});
+        Answer(socket, {ControlMessage::Refusal(parsed.error)});
         return;
     }
     Answer(socket, m_handler(*parsed.message));
@@ -108,7 +108,4 @@ void ControlServer::Answer(QLocalSocket* socket, const Response& response) {
     socket->flush(); // a reply is far smaller than the socket's buffer: it leaves now
     // Closes once the reply is written; the deadline ends a client that does not take it.
     socket->disconnectFromServer();
-    if (response.afterReply) {
-        response.afterReply();
-    }
 }

@@ -20,11 +20,9 @@ class QLocalSocket;
 class ControlServer final : public QObject {
     Q_OBJECT
 public:
-    // What the board answers, and what it does once the answer is on its way, in the same turn of the
-    // event loop, so any later request sees it done.
+    // What the board answers; whatever the request changes is done before it is answered.
     struct Response {
         ControlMessage::Reply reply;
-        std::function<void()> afterReply;
     };
     using Handler = std::function<Response(const ControlMessage::Request&)>;
 
