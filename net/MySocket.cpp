@@ -76,7 +76,7 @@ void CMySocket::Create(int type) {
     if (m_hSocket != kNoSocket) {
         ::close(std::exchange(m_hSocket, kNoSocket));
     }
-    const int descriptor = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    const int descriptor = ::socket(AF_INET, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (descriptor < 0) {
         throw CSocketException("Create");
     }
@@ -101,18 +101,25 @@ void CMySocket::Close() {
 
 int CMySocket::Connect(const sockaddr* address) {
     RequireSocket(m_hSocket, "Connect");
+    // The socket does not block, so a peer whose accept queue is full (its SYNs dropped, the system
+    // retrying for minutes) costs no more than the exchange's deadline.
     if (::connect(m_hSocket, address, sizeof(sockaddr_in)) == 0) {
         return 0;
     }
-    if (errno != EINTR) {
+    if (errno != EINPROGRESS && errno != EINTR) {
         throw CSocketException("Connect");
     }
-    // An interrupted connect carries on in the background; wait for it and take its outcome.
-    pollfd entry{m_hSocket, POLLOUT, 0};
-    while (::poll(&entry, 1, -1) < 0) {
-        if (errno != EINTR) {
-            throw CSocketException("Connect");
-        }
+    // Only the exchange's deadline bounds this wait; unset, it is the system's own time-out.
+    if (SteadyClock::now() >= m_deadline) {
+        throw CSocketException("Connect timeout", 0);
+    }
+    switch (WaitFor(m_hSocket, POLLOUT, m_deadline)) {
+    case Readiness::TimedOut:
+        throw CSocketException("Connect timeout", 0);
+    case Readiness::Failed:
+        throw CSocketException("Connect");
+    case Readiness::Ready:
+        break;
     }
     int error = 0;
     socklen_t size = sizeof error;

@@ -7,7 +7,7 @@
 #include <string>
 #include <sys/socket.h>
 
-// A blocking TCP client socket with time-outs: create, connect, send, receive, close, and IPv4 name
+// A TCP client socket whose every wait has a time-out: create, connect, send, receive, close, and IPv4 name
 // resolution. Every failure throws CSocketException naming the operation. Beyond the descriptor it keeps
 // only the limits of the exchange as a whole, and it never retries. One object belongs to one thread at
 // a time.
@@ -31,7 +31,8 @@ public:
     // error, because the system has released its number either way: keeping it would close whatever
     // reuses that number next.
     void Close();
-    // Blocks as long as the system's connect does; returns 0.
+    // Waits for the connection at most until the exchange's deadline (SetLimits): "Connect timeout"
+    // after it. Returns 0.
     int Connect(const sockaddr* address);
     // One send of at most `length` bytes once the socket is writable within timeoutSec; returns the
     // count accepted.

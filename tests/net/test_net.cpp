@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -41,6 +42,43 @@ std::string RequestFor(const std::string& authority, int randomId) {
            "\r\nHost: " + authority + "\r\n\r\n";
 }
 
+// A listener on 127.0.0.1 that never accepts, its accept queue full: the system drops each new SYN and
+// a connect would retry for minutes.
+class FullListener final {
+public:
+    FullListener() {
+        m_nListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        QVERIFY(::bind(m_nListen, reinterpret_cast<sockaddr*>(&address), size) == 0);
+        QVERIFY(::listen(m_nListen, 0) == 0);
+        QVERIFY(::getsockname(m_nListen, reinterpret_cast<sockaddr*>(&address), &size) == 0);
+        m_nPort = ntohs(address.sin_port);
+        // Connect until one is left waiting: the queue is full from then on.
+        for (bool waiting = false; !waiting && m_queued.size() < 16;) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            m_queued.push_back(fd);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), size);
+            pollfd entry{fd, POLLOUT, 0};
+            waiting = ::poll(&entry, 1, 200) == 0;
+        }
+    }
+    ~FullListener() {
+        for (const int fd : m_queued) {
+            ::close(fd);
+        }
+        ::close(m_nListen);
+    }
+    std::uint16_t Port() const { return m_nPort; }
+
+private:
+    int m_nListen = -1;
+    std::uint16_t m_nPort = 0;
+    std::vector<int> m_queued;
+};
+
 } // namespace
 
 // The socket layer, the HTTP reader against a loopback server, and the country-code lookup.
@@ -69,20 +107,23 @@ private Q_SLOTS:
     // Nobody answers, or the reply never ends: status 0, the body buffer as it was, each within its limit.
     // A silent server gets each wait's whole second. Both endless servers would go on for 20 s: a flood
     // of header lines ends at the byte limit, long before the 30 s time limit; a byte every 50 ms, well
-    // within each wait's second, ends at the time limit (1.5 s here).
+    // within each wait's second, ends at the time limit (1.5 s here), as does a connect to a listener
+    // whose queue is full.
     void noCompleteReply() {
         const std::uint16_t closed = LoopbackServer(ScriptedReply{}).Port(); // nobody listens there now
         LoopbackServer silent({.bHoldOpen = true});
         LoopbackServer flood({.repeat = "X-Filler: 0123456789\r\n"});
         LoopbackServer drip({.repeat = "x", .pause = 50ms});
-        const std::chrono::milliseconds full = CHttpClient::kExchangeTimeLimit;
+        const FullListener full;
+        const std::chrono::milliseconds whole = CHttpClient::kExchangeTimeLimit;
         using Target = std::tuple<const char*, std::uint16_t, std::chrono::milliseconds, int, const char*>;
         for (const auto& [host, port, limit, least, header] :
-             {Target{"127.0.0.1", silent.Port(), full, 900, "empty"},
-              {"127.0.0.1", closed, full, 0, "empty"},
-              {"no-such-host..invalid", 80, full, 0, "empty"},
-              {"127.0.0.1", flood.Port(), full, 0, "X-Filler: 0123456789\r\n"},
-              {"127.0.0.1", drip.Port(), 1500ms, 1500, "empty"}}) {
+             {Target{"127.0.0.1", silent.Port(), whole, 900, "empty"},
+              {"127.0.0.1", closed, whole, 0, "empty"},
+              {"no-such-host..invalid", 80, whole, 0, "empty"},
+              {"127.0.0.1", flood.Port(), whole, 0, "X-Filler: 0123456789\r\n"},
+              {"127.0.0.1", drip.Port(), 1500ms, 1500, "empty"},
+              {"127.0.0.1", full.Port(), 1500ms, 1500, "empty"}}) {
             QElapsedTimer timer;
             timer.start();
             const auto [result, body] = Run(host, port, limit);
