@@ -1,6 +1,6 @@
 #include "app/AboutDlg.h"
 
-#include "res/Templates.h"
+#include "app/AboutTemplate.h"
 #include "res/resource.h"
 
 #include <QPushButton>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "board/BoardReport.h"
+#include "control/ControlMessage.h"
 #include "journal/JournalReport.h"
-#include "platform/ControlMessage.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/KelvraDoc.h"
+#include "app/Menus.h"
 #include "app/OptionsDlg.h"
 #include "board/KelvraView.h"
 #include "board/PeriodSink.h"
@@ -9,7 +10,6 @@
 #include "journal/JournalSink.h"
 #include "platform/AccessibleRoles.h"
 #include "platform/Profile.h"
-#include "res/Menus.h"
 #include "res/resource.h"
 
 #include <QAction>

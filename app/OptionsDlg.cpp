@@ -1,7 +1,7 @@
 #include "app/OptionsDlg.h"
 
 #include "app/Reminders.h"
-#include "board/AwayDetector.h"
+#include "away/AwayDetector.h"
 #include "net/CountryLookup.h"
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"

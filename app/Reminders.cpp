@@ -2,8 +2,8 @@
 
 #include "app/MainFrame.h"
 #include "app/TrayMenu.h"
-#include "board/AwayDetector.h"
-#include "board/AwayPrompt.h"
+#include "away/AwayDetector.h"
+#include "away/AwayPrompt.h"
 #include "board/KelvraView.h"
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"

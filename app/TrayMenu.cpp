@@ -1,7 +1,7 @@
 #include "app/TrayMenu.h"
 
+#include "app/Menus.h"
 #include "board/KelvraView.h"
-#include "res/Menus.h"
 
 #include <QActionGroup>
 #include <QMenu>

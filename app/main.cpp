@@ -1,7 +1,7 @@
 #include "app/BoardMain.h"
 #include "app/CommandLine.h"
-#include "app/ControlCommand.h"
 #include "board/BoardReport.h"
+#include "control/ControlCommand.h"
 #include "journal/JournalHealth.h"
 #include "journal/JournalQuery.h"
 #include "journal/JournalReport.h"

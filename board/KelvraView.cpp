@@ -1,6 +1,7 @@
 #include "board/KelvraView.h"
 
-#include "board/AwayPrompt.h"
+#include "away/AwayPrompt.h"
+#include "board/KelvraViewTemplate.h"
 #include "board/TimerStore.h"
 #include "controls/ShadeButton.h"
 #include "dialogs/AddTimeDlg.h"
@@ -12,7 +13,6 @@
 #include "platform/FormLabel.h"
 #include "platform/Profile.h"
 #include "platform/Prompt.h"
-#include "res/Templates.h"
 #include "res/resource.h"
 
 #include <QAbstractButton>

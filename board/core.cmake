@@ -1,5 +1,4 @@
 target_sources(kelvra_core PRIVATE
-  board/AwayDetector.cpp board/AwayDetector.h
   board/BoardDisplay.h
   board/PeriodSink.cpp board/PeriodSink.h
   board/TimerLedger.cpp board/TimerLedger.h

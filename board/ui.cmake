@@ -1,4 +1,4 @@
 target_sources(kelvra_ui PRIVATE
-  board/AwayPrompt.cpp board/AwayPrompt.h
   board/KelvraView.cpp board/KelvraView.h
+  board/KelvraViewTemplate.cpp board/KelvraViewTemplate.h
 )

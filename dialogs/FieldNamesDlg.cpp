@@ -1,9 +1,9 @@
 #include "dialogs/FieldNamesDlg.h"
 
+#include "dialogs/FieldNamesTemplate.h"
 #include "platform/DataExchange.h"
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
-#include "res/Templates.h"
 #include "res/resource.h"
 
 #include <QCheckBox>

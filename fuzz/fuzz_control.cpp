@@ -1,7 +1,7 @@
 // The control channel's parsers on arbitrary bytes, as a hostile client or a broken board might send
 // them. The sanitizers catch any read outside the input; the checks below catch a message that the
 // parser takes but would not write the same way again, or a refusal without a reason.
-#include "platform/ControlMessage.h"
+#include "control/ControlMessage.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,10 +3,6 @@ target_sources(kelvra_core PRIVATE
   platform/Profile.cpp platform/Profile.h platform/ProfileLayout.h
   platform/SignalBridge.cpp platform/SignalBridge.h
   platform/InstanceGuard.cpp platform/InstanceGuard.h
-  platform/ControlMessage.cpp platform/ControlMessage.h
-  platform/ControlChannel.cpp platform/ControlChannel.h
-  platform/ControlServer.cpp platform/ControlServer.h
   platform/ExitHook.cpp platform/ExitHook.h
   platform/Random15.cpp platform/Random15.h
-  platform/SuspendWatch.cpp platform/SuspendWatch.h
 )

@@ -1,9 +1,9 @@
 // "Edit Fields" on its own, on a real profile file: what it shows when it opens, what each keystroke and
 // each Reset box does.
 #include "dialogs/FieldNamesDlg.h"
+#include "dialogs/FieldNamesTemplate.h"
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
-#include "res/Templates.h"
 #include "res/resource.h"
 
 #include <QAccessible>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/Vocabulary.h"
-#include "platform/ControlMessage.h"
+#include "control/ControlMessage.h"
 
 #include <QString>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ControlMessage.h"
+#include "control/ControlMessage.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "board/AwayPrompt.h"
+#include "away/AwayPrompt.h"
 
+#include "away/SuspendWatch.h"
 #include "board/KelvraView.h"
-#include "platform/SuspendWatch.h"
 
 #include <QDateTime>
 #include <QMessageBox>

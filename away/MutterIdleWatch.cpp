@@ -1,4 +1,4 @@
-#include "platform/MutterIdleWatch.h"
+#include "away/MutterIdleWatch.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

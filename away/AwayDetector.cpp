@@ -1,8 +1,8 @@
-#include "board/AwayDetector.h"
+#include "away/AwayDetector.h"
 
+#include "away/SuspendWatch.h"
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
-#include "platform/SuspendWatch.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,13 +1,13 @@
-#include "app/ControlCommand.h"
+#include "control/ControlCommand.h"
 
 #include "app/CommandLine.h"
 #include "board/BoardDisplay.h"
 #include "board/TimerLedger.h"
 #include "board/TimerStore.h"
+#include "control/ControlChannel.h"
 #include "journal/JournalReport.h"
 #include "journal/JournalSink.h"
 #include "platform/Clock.h"
-#include "platform/ControlChannel.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Profile.h"
 

@@ -1,5 +1,5 @@
-#include "platform/ControlChannel.h"
-#include "platform/ControlMessage.h"
+#include "control/ControlChannel.h"
+#include "control/ControlMessage.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,13 +1,13 @@
-#include "app/RemoteControl.h"
+#include "control/RemoteControl.h"
 
 #include "app/CommandLine.h"
-#include "app/ControlCommand.h"
 #include "app/MainFrame.h"
-#include "board/AwayPrompt.h"
+#include "away/AwayPrompt.h"
 #include "board/KelvraView.h"
 #include "board/TimerLedger.h"
+#include "control/ControlChannel.h"
+#include "control/ControlCommand.h"
 #include "platform/Clock.h"
-#include "platform/ControlChannel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "platform/X11IdleWatch.h"
+#include "away/X11IdleWatch.h"
 
 #include <QGuiApplication>
 

@@ -2,7 +2,8 @@
 
 #include "app/KelvraDoc.h"
 #include "app/MainFrame.h"
-#include "board/AwayPrompt.h"
+#include "away/AwayPrompt.h"
+#include "away/SuspendWatch.h"
 #include "board/KelvraView.h"
 #include "journal/Journal.h"
 #include "journal/JournalQuery.h"
@@ -10,7 +11,6 @@
 #include "platform/Clock.h"
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
-#include "platform/SuspendWatch.h"
 #include "res/resource.h"
 
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "platform/ControlChannel.h"
+#include "control/ControlChannel.h"
 
 #include "platform/InstanceGuard.h"
 

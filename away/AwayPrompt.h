@@ -1,6 +1,6 @@
 #pragma once
 
-#include "board/AwayDetector.h"
+#include "away/AwayDetector.h"
 
 #include <QMessageBox>
 #include <QObject>

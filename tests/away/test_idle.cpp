@@ -1,6 +1,6 @@
 #include "AwayBoard.h"
-#include "platform/WaylandIdleWatch.h"
-#include "platform/X11IdleWatch.h"
+#include "away/WaylandIdleWatch.h"
+#include "away/X11IdleWatch.h"
 
 #include <QtTest>
 #include <QtWidgets>

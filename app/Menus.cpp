@@ -1,4 +1,4 @@
-#include "res/Menus.h"
+#include "app/Menus.h"
 
 #include "res/resource.h"
 

@@ -1,4 +1,4 @@
-#include "platform/SuspendWatch.h"
+#include "away/SuspendWatch.h"
 
 #ifdef Q_OS_LINUX
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "platform/ControlServer.h"
+#include "control/ControlServer.h"
 
 #include <QFile>
 #include <QLocalServer>

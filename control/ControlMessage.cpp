@@ -1,4 +1,4 @@
-#include "platform/ControlMessage.h"
+#include "control/ControlMessage.h"
 
 #include <limits>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "platform/WaylandIdleWatch.h"
+#include "away/WaylandIdleWatch.h"
 
 #include <QGuiApplication>
 

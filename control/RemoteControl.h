@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/ControlMessage.h"
-#include "platform/ControlServer.h"
+#include "control/ControlMessage.h"
+#include "control/ControlServer.h"
 
 #include <QString>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "platform/LockWatch.h"
+#include "away/LockWatch.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,0 +1,4 @@
+target_sources(kelvra_core PRIVATE
+  away/SuspendWatch.cpp away/SuspendWatch.h
+  away/AwayDetector.cpp away/AwayDetector.h
+)
