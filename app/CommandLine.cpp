@@ -479,14 +479,3 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
     }
     return result;
 }
-
-QString StderrLine(const QString& message) {
-    QString line = message;
-    if (line.size() > 1 && line[0].isUpper() && !line[1].isUpper()) {
-        line[0] = line[0].toLower();
-    }
-    if (line.endsWith(QLatin1Char('.')) && !line.endsWith(QStringLiteral(".."))) {
-        line.chop(1);
-    }
-    return QStringLiteral("kelvra: ") + line;
-}

@@ -35,7 +35,3 @@ struct CommandLine {
 
     static CommandLine Parse(const QStringList& arguments);
 };
-
-// A message as a line for stderr: "kelvra: ", a lower-case start and no closing period, whatever the
-// sentence case of a message box that shows the same text. Names in capitals ("SQLite") stay as they are.
-QString StderrLine(const QString& message);

@@ -57,7 +57,7 @@ CKelvraApp::~CKelvraApp() {
     if (!problem.isEmpty()) {
         std::fprintf(
             stderr, "%s\n",
-            qPrintable(StderrLine(problem + QStringLiteral("; the times of this session are lost"))));
+            qPrintable(Kelvra::StderrLine(problem + QStringLiteral("; the times of this session are lost"))));
         if (!m_bEndedByRequest) {
             QMessageBox::warning(
                 nullptr, QStringLiteral("Kelvra"),
@@ -96,18 +96,18 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
             break;
         }
         // Nothing came to the front: a failure, whatever kept the board from answering.
-        std::fprintf(
-            stderr, "%s\n",
-            qPrintable(StderrLine(QStringLiteral("A board runs on %1 but does not answer%2.")
-                                      .arg(m_profile->Location(),
-                                           problem.isEmpty() ? QString() : QStringLiteral(": ") + problem))));
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(Kelvra::StderrLine(
+                         QStringLiteral("A board runs on %1 but does not answer%2.")
+                             .arg(m_profile->Location(),
+                                  problem.isEmpty() ? QString() : QStringLiteral(": ") + problem))));
         return Start::Failed;
     }
     case InstanceGuard::Result::Unavailable:
         // Only a live board means "already running"; anything else must not keep the user from working.
         startProblem =
             QStringLiteral("Times cannot be saved to %1: %2.").arg(m_profile->Location(), m_guard->Problem());
-        std::fprintf(stderr, "%s\n", qPrintable(StderrLine(startProblem)));
+        std::fprintf(stderr, "%s\n", qPrintable(Kelvra::StderrLine(startProblem)));
         break;
     }
     m_clock = std::make_unique<SystemClock>();
@@ -115,7 +115,7 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     // may take over a socket that a dead board left.
     m_control = RemoteControl::Listen(
         m_profile->Location(), startProblem.isEmpty(), [this](const ControlMessage::Request& request) {
-            return m_frame ? RemoteControl::Answer(request, *m_frame, *m_clock)
+            return m_frame ? RemoteControl::Answer(request, *m_frame, *m_frame->View(), m_away, *m_clock)
                            : ControlServer::Response{ControlMessage::Refusal("no board")};
         });
     // Opened after the first paint (or by the first thing the board records, if that comes earlier): the
@@ -141,7 +141,7 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
         std::fprintf(stderr, "%s\n",
                      qPrintable(problem.isEmpty()
                                     ? QStringLiteral("kelvra: cannot open ") + commandLine.document
-                                    : StderrLine(problem)));
+                                    : Kelvra::StderrLine(problem)));
         m_frame.reset();
         return Start::Failed;
     }
@@ -192,6 +192,7 @@ void CKelvraApp::StartAwayAndTray() {
     // Children of the window: they go with it, and neither keeps the program alive.
     CKelvraView* view = m_frame->View();
     auto* away = new AwayPrompt(*view, *m_profile, SuspendWatch::ForThisSystem());
+    m_away = away;
     auto* locks = new LockWatch(away);
     QObject::connect(locks, &LockWatch::lockedChanged, away, &AwayPrompt::OnLockChanged);
     // Inactivity from every source that answers; the prompt hears the nearest to the input.
@@ -242,7 +243,7 @@ void CKelvraApp::StartAwayAndTray() {
 
 void CKelvraApp::ShowNotice(const QString& text, bool toStderr) {
     if (toStderr) {
-        std::fprintf(stderr, "%s\n", qPrintable(StderrLine(text)));
+        std::fprintf(stderr, "%s\n", qPrintable(Kelvra::StderrLine(text)));
     }
     auto* box =
         new QMessageBox(QMessageBox::Warning, QStringLiteral("Kelvra"), text, QMessageBox::Ok, m_frame.get());

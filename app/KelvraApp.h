@@ -2,10 +2,12 @@
 
 #include "board/PeriodSink.h"
 
+#include <QPointer>
 #include <QtGlobal>
 #include <memory>
 #include <vector>
 
+class AwayPrompt;
 class CKelvraDoc;
 class ControlServer;
 struct CommandLine;
@@ -61,4 +63,5 @@ private:
     std::unique_ptr<SignalBridge> m_signals;
     // --start, --stop, --status and second starts reach the board here.
     std::unique_ptr<ControlServer> m_control;
+    QPointer<AwayPrompt> m_away; // a child of the view, made after the first paint
 };

@@ -205,14 +205,15 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Control: {
         QCoreApplication core(argc, argv);
         if (!commandLine.notice.isEmpty()) {
-            std::fprintf(stderr, "%s\n", qPrintable(StderrLine(commandLine.notice)));
+            std::fprintf(stderr, "%s\n", qPrintable(Kelvra::StderrLine(commandLine.notice)));
         }
-        return ControlCommand::Run(commandLine);
+        return ControlCommand::Run({commandLine.profileFile, commandLine.journalFile, commandLine.control,
+                                    commandLine.statusFormat});
     }
     case CommandLine::Action::Report: {
         QCoreApplication core(argc, argv);
         // A running board's open period as it stands now; without a board the files say all there is.
-        const std::optional<Kelvra::LivePeriod> live = ControlCommand::AskLivePeriod(commandLine);
+        const std::optional<Kelvra::LivePeriod> live = ControlCommand::AskLivePeriod(commandLine.profileFile);
         if (commandLine.reportUnit) {
             return ReportFromJournal(commandLine, live);
         }
@@ -229,7 +230,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     case CommandLine::Action::Error:
-        std::fprintf(stderr, "%s; try 'kelvra --help'\n", qPrintable(StderrLine(commandLine.text)));
+        std::fprintf(stderr, "%s; try 'kelvra --help'\n", qPrintable(Kelvra::StderrLine(commandLine.text)));
         return 2;
     case CommandLine::Action::Run:
         break;

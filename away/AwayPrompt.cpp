@@ -5,13 +5,16 @@
 
 #include <QDateTime>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <algorithm>
 
 AwayPrompt::AwayPrompt(CKelvraView& view, const Profile& profile, std::unique_ptr<SuspendWatch> suspend)
     : QObject(&view), m_view(view), m_detector(profile, std::move(suspend)) {
     connect(&view, &CKelvraView::ticked, this, &AwayPrompt::OnTick);
-    view.SetAwayPrompt(this);
+    // Guarded: the prompt, a child of the view, goes before the view does.
+    view.SetAwayQuestion(
+        [self = QPointer<const AwayPrompt>(this)] { return self && self->Question() != nullptr; });
 }
 
 AwayPrompt::~AwayPrompt() = default;

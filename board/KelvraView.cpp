@@ -1,6 +1,5 @@
 #include "board/KelvraView.h"
 
-#include "away/AwayPrompt.h"
 #include "board/KelvraViewTemplate.h"
 #include "board/TimerStore.h"
 #include "controls/ShadeButton.h"
@@ -358,16 +357,12 @@ void CKelvraView::AskAddTime(int index) {
     }
 }
 
-void CKelvraView::SetAwayPrompt(const AwayPrompt* away) {
-    m_away = away;
-}
-
-const AwayPrompt* CKelvraView::Away() const {
-    return m_away;
+void CKelvraView::SetAwayQuestion(std::function<bool()> asking) {
+    m_askingAway = std::move(asking);
 }
 
 bool CKelvraView::IsAskingAway() const {
-    return m_away != nullptr && m_away->Question() != nullptr;
+    return m_askingAway && m_askingAway();
 }
 
 PeriodSink::Corrected CKelvraView::Correct(const PeriodSink::Correction& correction) {

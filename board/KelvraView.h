@@ -8,9 +8,9 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
-class AwayPrompt;
 class Clock;
 class DataExchange;
 class Profile;
@@ -56,9 +56,9 @@ public:
     // A correction of the past (CTimerLedger::Correct); refused while the board asks about time away.
     PeriodSink::Corrected Correct(const PeriodSink::Correction& correction);
     bool IsAskingAway() const;
-    // The prompt that asks about time away, which names itself here when it is made; nullptr before.
-    void SetAwayPrompt(const AwayPrompt* away);
-    const AwayPrompt* Away() const;
+    // Whether the question about time away is up, told by the prompt that asks it when it is made. The
+    // board knows nothing else of the prompt, which is built on it.
+    void SetAwayQuestion(std::function<bool()> asking);
     void OnFilePrint();
     void OpenSponsorPage();
     void OpenManualPage();
@@ -100,7 +100,7 @@ private:
     WindowTimers m_timers;
     Random15 m_random; // the shading's generator, seeded once the buttons are built
     bool m_bInitialised = false;
-    QPointer<const AwayPrompt> m_away;  // a child of the view
+    std::function<bool()> m_askingAway;
     bool m_bSaveFailing = false;        // told once until saving works again
     QPointer<QMessageBox> m_saveNotice; // up while saving fails, unless closed; owned by the view
 };

@@ -27,10 +27,6 @@ int SaturatingAdd(int seconds, qint64 added) {
         std::clamp<qint64>(sum, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
-} // namespace Kelvra
-
-namespace Kelvra {
-
 QString QuotedName(const QString& name) {
     constexpr int kMost = 32;
     return QLatin1Char('"') + (name.size() <= kMost ? name : name.left(kMost - 1) + QChar(0x2026)) +
@@ -49,6 +45,17 @@ QString CsvField(const QString& value) {
     QString quoted = value;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString StderrLine(const QString& message) {
+    QString line = message;
+    if (line.size() > 1 && line[0].isUpper() && !line[1].isUpper()) {
+        line[0] = line[0].toLower();
+    }
+    if (line.endsWith(QLatin1Char('.')) && !line.endsWith(QStringLiteral(".."))) {
+        line.chop(1);
+    }
+    return QStringLiteral("kelvra: ") + line;
 }
 
 } // namespace Kelvra

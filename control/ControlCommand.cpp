@@ -1,6 +1,5 @@
 #include "control/ControlCommand.h"
 
-#include "app/CommandLine.h"
 #include "board/BoardDisplay.h"
 #include "board/TimerLedger.h"
 #include "board/TimerStore.h"
@@ -73,7 +72,7 @@ QString Status(const ControlMessage::State& state, Kelvra::ReportFormat format) 
 
 // The candidates, one a line with its row, after the line that says what is wrong.
 QString Candidates(const QString& first, const std::vector<ControlMessage::Candidate>& candidates) {
-    QString text = StderrLine(first) + QLatin1Char('\n');
+    QString text = Kelvra::StderrLine(first) + QLatin1Char('\n');
     for (const ControlMessage::Candidate& candidate : candidates) {
         text += QStringLiteral("%1  %2\n").arg(candidate.row, 4).arg(QString::fromStdString(candidate.name));
     }
@@ -87,17 +86,16 @@ constexpr int kWrongInput = 2;
 constexpr int kNoBoard = 3;
 
 int Fail(const QString& message, int status) {
-    Print(stderr, StderrLine(message) + QLatin1Char('\n'));
+    Print(stderr, Kelvra::StderrLine(message) + QLatin1Char('\n'));
     return status;
 }
 
 // --track with no board running: the command does what the board would, on the same files, holding the
 // profile's lock meanwhile so that no board starts in between.
-int TrackWithoutBoard(const CommandLine& commandLine) {
-    const ControlMessage::Request& request = commandLine.control;
-    const auto profile = commandLine.profileFile.isEmpty()
-                             ? std::make_unique<Profile>()
-                             : std::make_unique<Profile>(commandLine.profileFile);
+int TrackWithoutBoard(const Command& command) {
+    const ControlMessage::Request& request = command.request;
+    const auto profile = command.profileFile.isEmpty() ? std::make_unique<Profile>()
+                                                       : std::make_unique<Profile>(command.profileFile);
     InstanceGuard guard(profile->Location());
     switch (guard.TryAcquire()) {
     case InstanceGuard::Result::Acquired:
@@ -112,8 +110,8 @@ int TrackWithoutBoard(const CommandLine& commandLine) {
             kFailed);
     }
     SystemClock clock;
-    JournalSink sink(commandLine.journalFile.isEmpty() ? JournalSink::PathFor(commandLine.profileFile)
-                                                       : commandLine.journalFile,
+    JournalSink sink(command.journalFile.isEmpty() ? JournalSink::PathFor(command.profileFile)
+                                                   : command.journalFile,
                      clock, *profile);
     const JournalSink::Attached& attached = sink.Attach();
     if (!sink.IsRecording()) {
@@ -129,17 +127,18 @@ int TrackWithoutBoard(const CommandLine& commandLine) {
     // What a board's start would have told goes to stderr instead.
     if (const auto reconciled = ledger.Reconcile()) {
         for (const PeriodSink::Period& period : reconciled->recovered) {
-            Print(stderr,
-                  StderrLine(QStringLiteral("a period of %1 left open by a board that ended was charged")
-                                 .arg(Kelvra::QuotedName(period.name))) +
-                      QLatin1Char('\n'));
+            Print(stderr, Kelvra::StderrLine(
+                              QStringLiteral("a period of %1 left open by a board that ended was charged")
+                                  .arg(Kelvra::QuotedName(period.name))) +
+                              QLatin1Char('\n'));
         }
         for (const PeriodSink::Dated& balance : reconciled->balances) {
-            Print(stderr, StderrLine(QStringLiteral("the profile held %1 more for timer %2 than the history "
+            Print(stderr,
+                  Kelvra::StderrLine(QStringLiteral("the profile held %1 more for timer %2 than the history "
                                                     "explains; recorded as a balance")
                                          .arg(JournalReport::Duration(balance.seconds))
                                          .arg(balance.index + 1)) +
-                              QLatin1Char('\n'));
+                      QLatin1Char('\n'));
         }
     }
     int index = request.row - 1;
@@ -190,9 +189,9 @@ std::variant<int, Reply> FindRow(const CTimerLedger& ledger, const QString& want
                                       candidates);
 }
 
-QString ProfileLocation(const CommandLine& commandLine) {
-    if (!commandLine.profileFile.isEmpty()) {
-        return commandLine.profileFile;
+QString ProfileLocation(const QString& profileFile) {
+    if (!profileFile.isEmpty()) {
+        return profileFile;
     }
     // The place the board's own profile has. QSettings reads the file on the way (it is small); it
     // makes nothing.
@@ -201,24 +200,25 @@ QString ProfileLocation(const CommandLine& commandLine) {
         .fileName();
 }
 
-int Run(const CommandLine& commandLine) {
-    const QString location = ProfileLocation(commandLine);
-    const ControlMessage::Request& request = commandLine.control;
+int Run(const Command& command) {
+    const QString location = ProfileLocation(command.profileFile);
+    const ControlMessage::Request& request = command.request;
     if (ControlMessage::Encode(request).size() > ControlMessage::kMaxRequestBytes) {
-        Print(stderr, StderrLine(QStringLiteral("the name is too long")) + QLatin1Char('\n'));
+        Print(stderr, Kelvra::StderrLine(QStringLiteral("the name is too long")) + QLatin1Char('\n'));
         return 1;
     }
     const ControlChannel::Answer answer = ControlChannel::Ask(location, request, kTimeoutMs);
     switch (answer.outcome) {
     case ControlChannel::Answer::Outcome::NoBoard:
         if (request.verb == ControlMessage::Request::Verb::Track) {
-            return TrackWithoutBoard(commandLine);
+            return TrackWithoutBoard(command);
         }
-        Print(stderr, StderrLine(QStringLiteral("no board is running for the profile %1").arg(location)) +
-                          QLatin1Char('\n'));
+        Print(stderr,
+              Kelvra::StderrLine(QStringLiteral("no board is running for the profile %1").arg(location)) +
+                  QLatin1Char('\n'));
         return kNoBoard;
     case ControlChannel::Answer::Outcome::Failed:
-        Print(stderr, StderrLine(answer.problem) + QLatin1Char('\n'));
+        Print(stderr, Kelvra::StderrLine(answer.problem) + QLatin1Char('\n'));
         return 1;
     case ControlChannel::Answer::Outcome::Replied:
         break;
@@ -228,7 +228,7 @@ int Run(const CommandLine& commandLine) {
     switch (reply.kind) {
     case Reply::Kind::State:
         if (request.verb == ControlMessage::Request::Verb::Status) {
-            Print(stdout, Status(reply.state, commandLine.statusFormat));
+            Print(stdout, Status(reply.state, command.statusFormat));
         }
         return 0;
     case Reply::Kind::Unknown:
@@ -247,15 +247,15 @@ int Run(const CommandLine& commandLine) {
     }
     Print(
         stderr,
-        StderrLine(
+        Kelvra::StderrLine(
             QStringLiteral("the board refused the request: %1").arg(QString::fromStdString(reply.message))) +
             QLatin1Char('\n'));
     return 1;
 }
 
-std::optional<Kelvra::LivePeriod> AskLivePeriod(const CommandLine& commandLine) {
+std::optional<Kelvra::LivePeriod> AskLivePeriod(const QString& profileFile) {
     const ControlChannel::Answer answer = ControlChannel::Ask(
-        ProfileLocation(commandLine), {ControlMessage::Request::Verb::Status}, kTimeoutMs);
+        ProfileLocation(profileFile), {ControlMessage::Request::Verb::Status}, kTimeoutMs);
     if (answer.outcome != ControlChannel::Answer::Outcome::Replied ||
         answer.reply.kind != Reply::Kind::State || answer.reply.state.row == 0) {
         return std::nullopt;

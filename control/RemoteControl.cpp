@@ -1,7 +1,5 @@
 #include "control/RemoteControl.h"
 
-#include "app/CommandLine.h"
-#include "app/MainFrame.h"
 #include "away/AwayPrompt.h"
 #include "board/KelvraView.h"
 #include "board/TimerLedger.h"
@@ -32,7 +30,7 @@ constexpr int kFrontTimeoutMs = 1000;
 constexpr int kFrontRetryMs = 50;
 
 // What the board shows now.
-Reply StateOf(const CKelvraView& view, const Clock& clock) {
+Reply StateOf(const CKelvraView& view, const AwayPrompt* away, const Clock& clock) {
     const CTimerLedger& ledger = view.Ledger();
     Reply reply;
     reply.kind = Reply::Kind::State;
@@ -49,7 +47,7 @@ Reply StateOf(const CKelvraView& view, const Clock& clock) {
     }
     // Made after the first paint: until then no source is known and nothing waits.
     ControlMessage::Presence presence;
-    if (const AwayPrompt* away = view.Away()) {
+    if (away != nullptr) {
         presence.idleSeconds = away->InactiveSeconds().value_or(-1);
         presence.awaySince = away->AwaySince().value_or(-1);
         presence.source = away->InactivitySource().toStdString();
@@ -60,16 +58,15 @@ Reply StateOf(const CKelvraView& view, const Clock& clock) {
 
 } // namespace
 
-ControlServer::Response Answer(const ControlMessage::Request& request, CMainFrame& frame,
-                               const Clock& clock) {
-    CKelvraView& view = *frame.View();
+ControlServer::Response Answer(const ControlMessage::Request& request, QWidget& window, CKelvraView& view,
+                               const AwayPrompt* away, const Clock& clock) {
     if (request.verb == Verb::Raise) {
-        frame.showNormal();
-        frame.raise();
-        frame.activateWindow();
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
     }
     if (request.verb == Verb::Raise || request.verb == Verb::Status) {
-        return {StateOf(view, clock)};
+        return {StateOf(view, away, clock)};
     }
     // The board takes no click while a dialog waits for the user (names, Reset All), nor a command.
     if (QApplication::activeModalWidget() != nullptr) {
@@ -86,7 +83,7 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
         if (result.outcome != PeriodSink::Corrected::Outcome::Done) {
             return {ControlMessage::Refusal(result.problem.toStdString())};
         }
-        return {StateOf(view, clock)};
+        return {StateOf(view, away, clock)};
     }
     if (request.verb == Verb::Track) {
         int row = request.row;
@@ -112,7 +109,7 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
                                                                               ? Reply::Kind::Error
                                                                               : Reply::Kind::Invalid)};
         }
-        return {StateOf(view, clock)};
+        return {StateOf(view, away, clock)};
     }
     int row = request.verb == Verb::Start ? request.row : 0;
     if (request.verb == Verb::StartName) {
@@ -125,7 +122,7 @@ ControlServer::Response Answer(const ControlMessage::Request& request, CMainFram
     // Switched before the answer: once the command returns, the profile and the journal hold the change,
     // so a report run right after it sees it.
     view.SelectRow(row);
-    return {StateOf(view, clock)};
+    return {StateOf(view, away, clock)};
 }
 
 std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTakeOver,
@@ -140,7 +137,7 @@ std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTake
         problem = server->Problem();
     }
     std::fprintf(stderr, "%s\n",
-                 qPrintable(StderrLine(
+                 qPrintable(Kelvra::StderrLine(
                      QStringLiteral("--start, --stop and --status cannot reach this board: ") + problem)));
     return nullptr;
 }

@@ -6,15 +6,19 @@
 #include <QString>
 #include <memory>
 
-class CMainFrame;
+class AwayPrompt;
+class CKelvraView;
 class Clock;
+class QWidget;
 
 // The board's side of the control channel, on the window thread: a switch by row or name is the switch a
 // click on that row's name makes, Stop a click on Stop; every answer carries what the board shows then,
 // for a switch what it shows once the switch is made (see ControlServer::Response).
 namespace RemoteControl {
 
-ControlServer::Response Answer(const ControlMessage::Request& request, CMainFrame& frame, const Clock& clock);
+// `window` is the one a raise brings to the front; `away` is nullptr until the board asks about time away.
+ControlServer::Response Answer(const ControlMessage::Request& request, QWidget& window, CKelvraView& view,
+                               const AwayPrompt* away, const Clock& clock);
 
 // Listens for the board of `profileLocation` (see ControlServer::Listen for `bTakeOver`). A board that
 // cannot listen works all the same: it says so on stderr and returns nothing.

@@ -108,11 +108,12 @@ private Q_SLOTS:
 
     // One style on stderr, whatever the case of the message box that shows the same text.
     void stderrLines() {
-        QCOMPARE(StderrLine(u"The journal /j is damaged. It was moved aside."_s),
+        QCOMPARE(Kelvra::StderrLine(u"The journal /j is damaged. It was moved aside."_s),
                  u"kelvra: the journal /j is damaged. It was moved aside"_s);
-        QCOMPARE(StderrLine(u"SQLite says no"_s), u"kelvra: SQLite says no"_s); // capitals kept
-        QCOMPARE(StderrLine(Parse(u"--x --y"_s).text), u"kelvra: unknown options: --x, --y"_s);
-        QCOMPARE(StderrLine(Parse(u"-q --bogus=1"_s).text), u"kelvra: unknown options: -q, --bogus"_s);
+        QCOMPARE(Kelvra::StderrLine(u"SQLite says no"_s), u"kelvra: SQLite says no"_s); // capitals kept
+        QCOMPARE(Kelvra::StderrLine(Parse(u"--x --y"_s).text), u"kelvra: unknown options: --x, --y"_s);
+        QCOMPARE(Kelvra::StderrLine(Parse(u"-q --bogus=1"_s).text),
+                 u"kelvra: unknown options: -q, --bogus"_s);
     }
 
     // The lock beside the profile is found whatever the working folder; dates and the document are kept.

@@ -333,7 +333,9 @@ private Q_SLOTS:
                  Asked(stopped, stopped + 900, u"0:15:00"_s, u"My Project Text 2"_s, u"inactive"_s));
         // --status tells the source, the inactivity (none now) and the spell that waits for an answer.
         const ControlMessage::Reply status =
-            RemoteControl::Answer({ControlMessage::Request::Verb::Status}, board.frame, board.clock).reply;
+            RemoteControl::Answer({ControlMessage::Request::Verb::Status}, board.frame, board.View(),
+                                  board.away, board.clock)
+                .reply;
         QCOMPARE(status.state.presence, (ControlMessage::Presence{0, stopped, "logind"}));
 
         // logind restarted: another connection owns its name, and is followed.
