@@ -1,5 +1,6 @@
 #include "control/ControlMessage.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -279,6 +280,11 @@ bool ReadReplyFields(const Fields& fields, Reply& reply) {
 
 } // namespace
 
+bool IsActivationToken(std::string_view token) {
+    return !token.empty() && token.size() <= kMaxTokenBytes &&
+           std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c <= '~'; });
+}
+
 Reply Refusal(std::string message, Reply::Kind kind) {
     Reply reply;
     reply.kind = kind;
@@ -296,7 +302,9 @@ Reply Candidates(Reply::Kind kind, std::vector<Candidate> candidates) {
 std::string Encode(const Request& request) {
     std::string out(kMagic);
     AppendField(out, NameOf(kVerbs, request.verb));
-    if (request.verb == Request::Verb::Start) {
+    if (request.verb == Request::Verb::Raise && !request.token.empty()) {
+        AppendField(out, request.token);
+    } else if (request.verb == Request::Verb::Start) {
         AppendNumber(out, request.row);
     } else if (request.verb == Request::Verb::StartName) {
         AppendField(out, request.name);
@@ -360,7 +368,11 @@ Parsed<Request> ParseRequest(std::string_view bytes) {
     request.verb = *verb;
     const std::size_t arguments = fields->size() - 1;
     bool bFits = arguments == 0;
-    if (*verb == Request::Verb::Start) {
+    if (*verb == Request::Verb::Raise && arguments == 1) {
+        std::optional<std::string> token = DecodeText((*fields)[1]);
+        bFits = token && IsActivationToken(*token);
+        request.token = bFits ? std::move(*token) : std::string();
+    } else if (*verb == Request::Verb::Start) {
         const std::optional<int> row = arguments == 1 ? DecodeRow((*fields)[1], 1) : std::nullopt;
         request.row = row.value_or(0);
         bFits = row.has_value();

@@ -18,7 +18,8 @@
 // line breaks or NULs travels whole; decoded fields must be UTF-8. Numbers are decimal, without a sign
 // other than a leading '-' and without leading zeros.
 //
-//   requests:  raise | start ROW | start-name NAME | stop | status | note TEXT
+//   requests:  raise [TOKEN]                      TOKEN: the launcher's activation token for the window
+//              | start ROW | start-name NAME | stop | status | note TEXT
 //              | track START END ROW NAME NOTE      a period added (ROW 0: the timer NAME fits)
 //   replies:   state ROW START NOW SECONDS NAME [IDLE AWAY SOURCE]
 //                                                   the board after the request; ROW 0 is Stop; then,
@@ -34,6 +35,8 @@ namespace ControlMessage {
 // A note of a thousand characters, each written %XX three times over, fits.
 inline constexpr std::size_t kMaxRequestBytes = 16384;
 inline constexpr std::size_t kMaxReplyBytes = 1 << 20;
+// A launcher's activation token, as long as any desktop makes one and more.
+inline constexpr std::size_t kMaxTokenBytes = 1024;
 // The rows a request may name: the wire's own constant, since the parsers build without Qt (for the
 // fuzzer); RemoteControl.cpp checks it against the timer count.
 inline constexpr int kRows = 10;
@@ -46,8 +49,12 @@ struct Request {
     std::int64_t start = 0; // Track
     std::int64_t end = 0;   // Track
     std::string note{};     // Note, Track: UTF-8
+    std::string token{};    // Raise: an activation token (see IsActivationToken); empty: none
     bool operator==(const Request&) const = default;
 };
+
+// A token the wire carries for a raise: 1..kMaxTokenBytes bytes of printable ASCII without a space.
+bool IsActivationToken(std::string_view token);
 
 // What the board knows of the user's presence.
 struct Presence {

@@ -24,12 +24,18 @@ private Q_SLOTS:
         const std::string escaped = "kelvra/1 start-name Caf%C3%A9%20%25%0Anul%00x\n";
         QCOMPARE(Encode(Request{Verb::StartName, 0, name}), escaped);
         const std::string longest = "kelvra/1 start-name " + std::string(kMaxRequestBytes - 21, 'a') + "\n";
+        const std::string token(kMaxTokenBytes, 't');
         const struct {
             std::string bytes;
             std::optional<Request> request;
             std::string error; // contained in the refusal
         } rows[] = {
             {"kelvra/1 raise\n", Request{Verb::Raise, 0, {}}, {}},
+            {"kelvra/1 raise 4357%25ab\n", Request{Verb::Raise, 0, {}, 0, 0, {}, "4357%ab"}, {}},
+            {"kelvra/1 raise " + token + "\n", Request{Verb::Raise, 0, {}, 0, 0, {}, token}, {}},
+            {"kelvra/1 raise " + token + "t\n", {}, "wrong arguments"},
+            {"kelvra/1 raise \n", {}, "wrong arguments"},
+            {"kelvra/1 raise a%20b\n", {}, "wrong arguments"}, // a token is printable without a space
             {"kelvra/1 start 10\n", Request{Verb::Start, 10, {}}, {}},
             {"kelvra/1 start-name Caf%c3%a9%20%25%0anul%00x\n", Request{Verb::StartName, 0, name}, {}},
             {"kelvra/1 start-name \n", Request{Verb::StartName, 0, {}}, {}},
