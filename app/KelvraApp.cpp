@@ -88,7 +88,7 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
         break;
     case InstanceGuard::Result::Held: {
         QString problem;
-        if (RemoteControl::AskToTheFront(m_profile->Location(), problem)) {
+        if (RemoteControl::AskToTheFront(m_profile->Location(), qgetenv("XDG_ACTIVATION_TOKEN"), problem)) {
             return Start::AlreadyRunning;
         }
         // A board that was closing has let go of the profile by now: this one starts in its place.

@@ -6,6 +6,7 @@
 #include "control/ControlChannel.h"
 #include "control/ControlCommand.h"
 #include "platform/Clock.h"
+#include "platform/WaylandActivation.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -63,7 +64,11 @@ ControlServer::Response Answer(const ControlMessage::Request& request, QWidget& 
     if (request.verb == Verb::Raise) {
         window.showNormal();
         window.raise();
-        window.activateWindow();
+        // On Wayland the focus comes only with the second start's token; Qt's own request, without one,
+        // is refused there.
+        if (!WaylandActivation::Activate(window, QByteArray::fromStdString(request.token))) {
+            window.activateWindow();
+        }
     }
     if (request.verb == Verb::Raise || request.verb == Verb::Status) {
         return {StateOf(view, away, clock)};
@@ -142,14 +147,25 @@ std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTake
     return nullptr;
 }
 
-bool AskToTheFront(const QString& profileLocation, QString& problem) {
+bool AskToTheFront(const QString& profileLocation, const QByteArray& activationToken, QString& problem) {
+    ControlMessage::Request raise{Verb::Raise};
+    // A token the wire cannot carry is left out: the board comes up as it would without one.
+    if (ControlMessage::IsActivationToken(activationToken.toStdString())) {
+        raise.token = activationToken.toStdString();
+    }
     QElapsedTimer waited;
     waited.start();
     ControlChannel::Answer answer;
-    while ((answer = ControlChannel::Ask(profileLocation, {Verb::Raise}, kFrontTimeoutMs)).outcome ==
+    while ((answer = ControlChannel::Ask(profileLocation, raise, kFrontTimeoutMs)).outcome ==
                ControlChannel::Answer::Outcome::NoBoard &&
            waited.elapsed() < kFrontTimeoutMs) {
         QThread::msleep(kFrontRetryMs);
+    }
+    // A board from before tokens refuses one: it is asked again without.
+    if (!raise.token.empty() && answer.outcome == ControlChannel::Answer::Outcome::Replied &&
+        answer.reply.kind == Reply::Kind::Error) {
+        raise.token.clear();
+        answer = ControlChannel::Ask(profileLocation, raise, kFrontTimeoutMs);
     }
     problem = answer.problem;
     return answer.outcome == ControlChannel::Answer::Outcome::Replied;

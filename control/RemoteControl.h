@@ -3,6 +3,7 @@
 #include "control/ControlMessage.h"
 #include "control/ControlServer.h"
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
 
@@ -25,9 +26,11 @@ ControlServer::Response Answer(const ControlMessage::Request& request, QWidget& 
 std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTakeOver,
                                       ControlServer::Handler handler);
 
-// A second start: asks the board that holds the profile to come to the front. False when none answered
-// within a second; `problem` then says why, when something other than silence kept it from answering
-// (a control folder that cannot be trusted, say).
-bool AskToTheFront(const QString& profileLocation, QString& problem);
+// A second start: asks the board that holds the profile to come to the front, with the activation token
+// the launcher gave this process (XDG_ACTIVATION_TOKEN; empty: none), which a Wayland compositor wants
+// before it lets the board take the focus. False when none answered within a second; `problem` then
+// says why, when something other than silence kept it from answering (a control folder that cannot be
+// trusted, say).
+bool AskToTheFront(const QString& profileLocation, const QByteArray& activationToken, QString& problem);
 
 } // namespace RemoteControl
