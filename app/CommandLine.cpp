@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "front/Options.h"
+
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QFileInfo>
@@ -7,6 +9,9 @@
 #include <QTimeZone>
 #include <algorithm>
 #include <initializer_list>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -188,239 +193,174 @@ QString ParseDatedReport(const QCommandLineParser& parser, const DatedOptions& o
     return {};
 }
 
+// The parser's complaint, with unknown options named as typed: it names them without their dashes.
+QString ParseError(const QCommandLineParser& parser, const QStringList& given) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (unknown.isEmpty()) {
+        return parser.errorText();
+    }
+    QStringList typed;
+    for (const QString& name : unknown) {
+        const bool bLong = std::any_of(given.cbegin(), given.cend(), [&](const QString& argument) {
+            return argument == QStringLiteral("--") + name ||
+                   argument.startsWith(QStringLiteral("--%1=").arg(name));
+        });
+        typed << (bLong ? QStringLiteral("--") : QStringLiteral("-")) + name;
+    }
+    return typed.size() == 1 ? QStringLiteral("Unknown option '%1'.").arg(typed.constFirst())
+                             : QStringLiteral("Unknown options: %1.").arg(typed.join(u", "));
+}
+
+// A timer's row (1 to 10) when `value` is one in plain digits, else 0: "03" or "11" is a name, as unlikely
+// as it is.
+int Row(const QString& value) {
+    bool bNumber = false;
+    const int row = value.toInt(&bNumber);
+    return bNumber && QString::number(row) == value && row >= 1 && row <= ControlMessage::kRows ? row : 0;
+}
+
+// --report[=FORMAT] and --status[=FORMAT], whose value may be left out (a lone --report also takes a
+// format that follows it): true when argument `i` is one, with `i` moved past the format it took. `error`
+// says what is wrong with the format, if anything.
+bool TakeFormat(const QStringList& arguments, qsizetype& i, QLatin1String name, bool bCsv,
+                Kelvra::ReportFormat& format, QString& error) {
+    const QString& argument = arguments[i];
+    const QString option = QStringLiteral("--") + name;
+    if (argument != option && !argument.startsWith(option + QLatin1Char('='))) {
+        return false;
+    }
+    using Format = Kelvra::ReportFormat;
+    const auto choose = [bCsv](const QString& word) {
+        const std::optional<Format> chosen = Choose<Format>(word, {{QLatin1String(""), Format::Text},
+                                                                   {QLatin1String("text"), Format::Text},
+                                                                   {QLatin1String("csv"), Format::Csv},
+                                                                   {QLatin1String("json"), Format::Json}});
+        return bCsv || chosen != Format::Csv ? chosen : std::nullopt;
+    };
+    QString word = argument.section(QLatin1Char('='), 1);
+    if (bCsv && argument == option && i + 1 < arguments.size() && !arguments[i + 1].isEmpty() &&
+        choose(arguments[i + 1])) {
+        word = arguments[++i];
+    }
+    if (const std::optional<Format> chosen = choose(word)) {
+        format = *chosen;
+    } else {
+        error =
+            QStringLiteral("unknown %1 format '%2' (%3)")
+                .arg(name == QLatin1String("report") ? QStringLiteral("report") : QStringLiteral("status"),
+                     word, bCsv ? QStringLiteral("text, csv or json") : QStringLiteral("text or json"));
+    }
+    return true;
+}
+
 } // namespace
 
 CommandLine CommandLine::Parse(const QStringList& arguments) {
+    // The parser reads every option of the table but --report and --status, whose value may be left
+    // out, which it cannot express: those are taken out of the arguments first.
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Kelvra: ten project timers that tell where the working time goes."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and exit."));
-    const QCommandLineOption profile(
-        QStringLiteral("profile"),
-        QStringLiteral("Keep names and seconds in FILE instead of the user's profile."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption journal(
-        QStringLiteral("journal"),
-        QStringLiteral("Keep the history of periods in FILE (default: beside the profile)."),
-        QStringLiteral("FILE"));
-    // Shown in the help only: "--report" takes an optional value, which the parser cannot express, so
-    // it is taken out of the arguments before they are parsed.
-    const QCommandLineOption report(
-        QStringLiteral("report"),
-        QStringLiteral("Print the board from the profile, with the open period of a board that runs, and "
-                       "exit, without a window and without writing anything. FORMAT: text (default), csv "
-                       "or json."),
-        QStringLiteral("FORMAT"));
-    const QCommandLineOption by(
-        QStringLiteral("by"),
-        QStringLiteral("With --report: the time of each timer from the journal by day (of the time zone "
-                       "each period was lived in), ISO week or month, with a total for each. UNIT: day, "
-                       "week or month."),
-        QStringLiteral("UNIT"));
-    const QCommandLineOption periods(
-        QStringLiteral("periods"),
-        QStringLiteral("With --report: every period from the journal, with its start and end."));
-    const QCommandLineOption from(
-        QStringLiteral("from"),
-        QStringLiteral("With --by or --periods: begin at the day DATE (YYYY-MM-DD; default: the day "
-                       "of the first period)."),
-        QStringLiteral("DATE"));
-    const QCommandLineOption to(
-        QStringLiteral("to"),
-        QStringLiteral("With --by or --periods: end with the day DATE, included (default: today)."),
-        QStringLiteral("DATE"));
-    const QCommandLineOption tz(
-        QStringLiteral("tz"),
-        QStringLiteral("With --by or --periods: every period in the time zone ZONE (an IANA name such as "
-                       "Europe/Berlin or UTC), its days cut at ZONE's midnights and its times with ZONE's "
-                       "offsets (default: each period in the zone it was lived in)."),
-        QStringLiteral("ZONE"));
-    const QCommandLineOption start(
-        QStringLiteral("start"),
-        QStringLiteral("Switch the running board to a timer, as a click on its name does: its row (1 to 10), "
-                       "else its exact name, else the start of one name, in any case."),
-        QStringLiteral("N|NAME"));
-    const QCommandLineOption stop(QStringLiteral("stop"), QStringLiteral("Stop the running board's timer."));
-    const QCommandLineOption track(
-        QStringLiteral("track"),
-        QStringLiteral("Add a period to the history: --track START END N|NAME, each time as "
-                       "YYYY-MM-DDTHH:MM[:SS] (local time, or ending with Z or an offset such as +02:00). "
-                       "Through the running board, else straight to the files."),
-        QStringLiteral("START"));
-    const QCommandLineOption note(
-        QStringLiteral("note"),
-        QStringLiteral("Set the note of the running board's period, or with --track of the period added "
-                       "(at most 1,000 characters)."),
-        QStringLiteral("TEXT"));
-    // Shown in the help only, like --report.
-    const QCommandLineOption status(
-        QStringLiteral("status"),
-        QStringLiteral("Print the running board's timer and its time, or \"Stopped\". FORMAT: text "
-                       "(default) or json."),
-        QStringLiteral("FORMAT"));
-    parser.addOption(help);
-    parser.addOption(version);
-    parser.addOption(profile);
-    parser.addOption(journal);
-    parser.addOption(report);
-    parser.addOption(by);
-    parser.addOption(periods);
-    parser.addOption(from);
-    parser.addOption(to);
-    parser.addOption(tz);
-    parser.addOption(start);
-    parser.addOption(stop);
-    parser.addOption(status);
-    parser.addOption(track);
-    parser.addOption(note);
-    parser.addPositionalArgument(QStringLiteral("document"),
-                                 QStringLiteral("A document to open (it holds no data)."),
-                                 QStringLiteral("[document]"));
+    std::vector<QCommandLineOption> table;
+    for (const Options::Option& entry : Options::kTable) {
+        if (!entry.bOptionalValue) {
+            QStringList names{QLatin1String(entry.name)};
+            if (entry.shortName != nullptr) {
+                names.prepend(QLatin1String(entry.shortName));
+            }
+            table.emplace_back(names, QString::fromUtf8(entry.description),
+                               entry.value != nullptr ? QLatin1String(entry.value) : QLatin1String());
+            parser.addOption(table.back());
+        }
+    }
+    const auto option = [&table](QLatin1String name) -> const QCommandLineOption& {
+        return *std::find_if(table.cbegin(), table.cend(),
+                             [name](const QCommandLineOption& o) { return o.names().constLast() == name; });
+    };
+    const QCommandLineOption& start = option("start"_L1);
+    const QCommandLineOption& track = option("track"_L1);
+    const QCommandLineOption& note = option("note"_L1);
 
     CommandLine result;
-    QStringList rest;
-    bool reporting = false;
-    bool bStatus = false;
-    QString twice; // the first option with one value given more than once
-    const auto once = [&twice](bool& bSeen, const char* name) {
-        if (bSeen && twice.isEmpty()) {
-            twice = QLatin1String(name);
-        }
-        bSeen = true;
+    const auto fail = [&result](const QString& text) {
+        result.action = Action::Error;
+        result.text = text;
+        return result;
     };
-    const QStringList formats{QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("json")};
+    QStringList rest;
+    int reports = 0;
+    int statuses = 0;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
+        QString error;
         if (const qsizetype length = i > 0 ? QtOptionLength(arguments, i) : 0; length > 0) {
             result.qtOptions << arguments.mid(i, length);
             i += length - 1;
-        } else if (argument == QStringLiteral("--report") ||
-                   argument.startsWith(QStringLiteral("--report="))) {
-            once(reporting, "report");
-            QString format = argument.section(QLatin1Char('='), 1);
-            if (argument == QStringLiteral("--report") && i + 1 < arguments.size() &&
-                formats.contains(arguments[i + 1])) {
-                format = arguments[++i];
-            }
-            using Format = Kelvra::ReportFormat;
-            const std::optional<Format> chosen =
-                Choose<Format>(format, {{QLatin1String(""), Format::Text},
-                                        {QLatin1String("text"), Format::Text},
-                                        {QLatin1String("csv"), Format::Csv},
-                                        {QLatin1String("json"), Format::Json}});
-            if (chosen) {
-                result.reportFormat = *chosen;
-            } else {
-                result.action = Action::Error;
-                result.text = QStringLiteral("unknown report format '%1' (text, csv or json)").arg(format);
-                return result;
-            }
-        } else if (argument == QStringLiteral("--status") ||
-                   argument.startsWith(QStringLiteral("--status="))) {
-            const QString format = argument.section(QLatin1Char('='), 1);
-            using Format = Kelvra::ReportFormat;
-            const std::optional<Format> chosen =
-                Choose<Format>(format, {{QLatin1String(""), Format::Text},
-                                        {QLatin1String("text"), Format::Text},
-                                        {QLatin1String("json"), Format::Json}});
-            if (!chosen) {
-                result.action = Action::Error;
-                result.text = QStringLiteral("unknown status format '%1' (text or json)").arg(format);
-                return result;
-            }
-            result.statusFormat = *chosen;
-            once(bStatus, "status");
+        } else if (TakeFormat(arguments, i, "report"_L1, true, result.reportFormat, error)) {
+            ++reports;
+        } else if (TakeFormat(arguments, i, "status"_L1, false, result.statusFormat, error)) {
+            ++statuses;
         } else {
-            rest << argument;
+            rest << arguments[i];
+        }
+        if (!error.isEmpty()) {
+            return fail(error);
         }
     }
     if (!parser.parse(rest)) {
-        result.action = Action::Error;
-        result.text = parser.errorText();
-        if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty()) {
-            // As typed: the parser names them without their dashes.
-            QStringList typed;
-            for (const QString& name : unknown) {
-                const bool bLong = std::any_of(rest.cbegin(), rest.cend(), [&](const QString& argument) {
-                    return argument == QStringLiteral("--") + name ||
-                           argument.startsWith(QStringLiteral("--%1=").arg(name));
-                });
-                typed << (bLong ? QStringLiteral("--") : QStringLiteral("-")) + name;
-            }
-            result.text = typed.size() == 1 ? QStringLiteral("Unknown option '%1'.").arg(typed.constFirst())
-                                            : QStringLiteral("Unknown options: %1.").arg(typed.join(u", "));
-        }
-        return result;
+        return fail(ParseError(parser, rest));
     }
-    if (parser.isSet(help)) {
+    if (parser.isSet(option("help"_L1))) {
         result.action = Action::Help;
-        result.text = parser.helpText()
-                          .replace(QStringLiteral("<executable_name>"), QStringLiteral("kelvra"))
-                          .replace(QStringLiteral("--report <FORMAT>"), QStringLiteral("--report[=FORMAT]"))
-                          .replace(QStringLiteral("--status <FORMAT>"), QStringLiteral("--status[=FORMAT]"));
+        result.text = QString::fromStdString(Options::HelpText());
         return result;
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(option("version"_L1))) {
         result.action = Action::Version;
         return result;
     }
     // Otherwise the last value would silently win.
-    for (const QCommandLineOption* option :
-         {&profile, &journal, &by, &from, &to, &tz, &start, &track, &note}) {
-        if (twice.isEmpty() && parser.values(*option).size() > 1) {
-            twice = option->names().constLast();
-        }
+    if (reports > 1 || statuses > 1) {
+        return fail(QStringLiteral("--%1 may be given only once").arg(reports > 1 ? u"report" : u"status"));
     }
-    if (!twice.isEmpty()) {
-        result.action = Action::Error;
-        result.text = QStringLiteral("--%1 may be given only once").arg(twice);
-        return result;
+    for (const QCommandLineOption& valued : table) {
+        if (!valued.valueName().isEmpty() && parser.values(valued).size() > 1) {
+            return fail(QStringLiteral("--%1 may be given only once").arg(valued.names().constLast()));
+        }
     }
     // --track START END N|NAME: the two after START come as positional arguments.
     const bool bTrack = parser.isSet(track);
-    if (bTrack && parser.positionalArguments().size() != 2) {
-        result.action = Action::Error;
-        result.text = QStringLiteral("--track needs START, END and a timer's row or name");
-        return result;
+    const QStringList positional = parser.positionalArguments();
+    if (bTrack && positional.size() != 2) {
+        return fail(QStringLiteral("--track needs START, END and a timer's row or name"));
     }
-    if (!bTrack && parser.positionalArguments().size() > 1) {
-        result.action = Action::Error;
-        result.text = QStringLiteral("at most one document may be named");
-        return result;
+    if (!bTrack && positional.size() > 1) {
+        return fail(QStringLiteral("at most one document may be named"));
     }
     // Absolute, so that the lock beside it is found whatever the working folder.
-    if (parser.isSet(profile)) {
-        result.profileFile = QFileInfo(parser.value(profile)).absoluteFilePath();
+    for (const auto& [name, file] :
+         {std::pair{"profile"_L1, &result.profileFile}, {"journal"_L1, &result.journalFile}}) {
+        if (parser.isSet(option(name))) {
+            *file = QFileInfo(parser.value(option(name))).absoluteFilePath();
+        }
     }
-    if (parser.isSet(journal)) {
-        result.journalFile = QFileInfo(parser.value(journal)).absoluteFilePath();
-    }
-    result.document = bTrack ? QString() : parser.positionalArguments().value(0);
-    const QString problem = ParseDatedReport(parser, {by, periods, from, to, tz}, reporting, result);
+    result.document = bTrack ? QString() : positional.value(0);
+    const bool reporting = reports > 0;
+    const QString problem = ParseDatedReport(
+        parser, {option("by"_L1), option("periods"_L1), option("from"_L1), option("to"_L1), option("tz"_L1)},
+        reporting, result);
     if (!problem.isEmpty()) {
-        result.action = Action::Error;
-        result.text = problem;
-        return result;
+        return fail(problem);
     }
     const bool bNote = parser.isSet(note) && !bTrack;
-    const int commands = int(reporting) + int(bStatus) + int(parser.isSet(start)) + int(parser.isSet(stop)) +
-                         int(bTrack) + int(bNote);
-    QString wrong;
-    if (commands > 1) {
-        wrong = QStringLiteral(
-            "--start, --stop, --status, --note, --track and --report cannot be given together");
-    } else if (commands > int(reporting) && !result.document.isEmpty()) {
-        wrong = QStringLiteral("--start, --stop and --status take no document");
-    } else if (parser.isSet(start) && parser.value(start).isEmpty()) {
-        wrong = QStringLiteral("--start needs a row from 1 to 10 or a timer's name");
+    const bool bStop = parser.isSet(option("stop"_L1));
+    if (int(reporting) + statuses + int(parser.isSet(start)) + int(bStop) + int(bTrack) + int(bNote) > 1) {
+        return fail(QStringLiteral(
+            "--start, --stop, --status, --note, --track and --report cannot be given together"));
     }
-    if (!wrong.isEmpty()) {
-        result.action = Action::Error;
-        result.text = wrong;
-        return result;
+    if (!reporting && (statuses > 0 || parser.isSet(start) || bStop || bTrack || bNote) &&
+        !result.document.isEmpty()) {
+        return fail(QStringLiteral("--start, --stop and --status take no document"));
+    }
+    if (parser.isSet(start) && parser.value(start).isEmpty()) {
+        return fail(QStringLiteral("--start needs a row from 1 to 10 or a timer's name"));
     }
     using Verb = ControlMessage::Request::Verb;
     if (parser.isSet(note)) {
@@ -431,51 +371,31 @@ CommandLine CommandLine::Parse(const QStringList& arguments) {
         }
         result.control.note = text.toStdString();
     }
+    // The timer of --start and --track: a row, else a name.
+    const QString timer = bTrack ? positional.value(1) : parser.value(start);
+    result.control.row = Row(timer);
+    result.control.name = result.control.row > 0 ? std::string() : timer.toStdString();
     if (bTrack) {
-        const QStringList rest = parser.positionalArguments();
-        std::optional<qint64> startAt = ParseMoment(parser.value(track), wrong);
-        std::optional<qint64> endAt = startAt ? ParseMoment(rest[0], wrong) : std::nullopt;
-        if (startAt && endAt && *endAt <= *startAt) {
-            wrong = QStringLiteral("--track's END must come after its START");
-            endAt.reset();
-        }
+        QString wrong;
+        const std::optional<qint64> startAt = ParseMoment(parser.value(track), wrong);
+        const std::optional<qint64> endAt = startAt ? ParseMoment(positional[0], wrong) : std::nullopt;
         if (!endAt) {
-            result.action = Action::Error;
-            result.text = wrong;
-            return result;
+            return fail(wrong);
         }
-        result.action = Action::Control;
+        if (*endAt <= *startAt) {
+            return fail(QStringLiteral("--track's END must come after its START"));
+        }
         result.control.verb = Verb::Track;
         result.control.start = *startAt;
         result.control.end = *endAt;
-        bool bNumber = false;
-        const int row = rest[1].toInt(&bNumber);
-        const bool bRow =
-            bNumber && QString::number(row) == rest[1] && row >= 1 && row <= ControlMessage::kRows;
-        result.control.row = bRow ? row : 0;
-        result.control.name = bRow ? std::string() : rest[1].toStdString();
-        return result;
-    }
-    if (bNote) {
-        result.action = Action::Control;
-        result.control.verb = Verb::Note;
-        return result;
-    }
-    if (reporting) {
-        result.action = Action::Report;
-    } else if (bStatus || parser.isSet(stop)) {
-        result.action = Action::Control;
-        result.control.verb = bStatus ? Verb::Status : Verb::Stop;
+    } else if (bNote || statuses > 0 || bStop) {
+        result.control.verb = bNote ? Verb::Note : statuses > 0 ? Verb::Status : Verb::Stop;
     } else if (parser.isSet(start)) {
-        result.action = Action::Control;
-        // Only plain digits make a row; "03" or "11" is a name, as unlikely as it is.
-        const QString value = parser.value(start);
-        bool bNumber = false;
-        const int row = value.toInt(&bNumber);
-        const bool bRow =
-            bNumber && QString::number(row) == value && row >= 1 && row <= ControlMessage::kRows;
-        result.control = bRow ? ControlMessage::Request{Verb::Start, row, {}, 0, 0, {}}
-                              : ControlMessage::Request{Verb::StartName, 0, value.toStdString(), 0, 0, {}};
+        result.control.verb = result.control.row > 0 ? Verb::Start : Verb::StartName;
+    } else {
+        result.action = reporting ? Action::Report : Action::Run;
+        return result;
     }
+    result.action = Action::Control;
     return result;
 }

@@ -1,5 +1,7 @@
 #include "common/Vocabulary.h"
 
+#include "common/Text.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -48,14 +50,7 @@ QString CsvField(const QString& value) {
 }
 
 QString StderrLine(const QString& message) {
-    QString line = message;
-    if (line.size() > 1 && line[0].isUpper() && !line[1].isUpper()) {
-        line[0] = line[0].toLower();
-    }
-    if (line.endsWith(QLatin1Char('.')) && !line.endsWith(QStringLiteral(".."))) {
-        line.chop(1);
-    }
-    return QStringLiteral("kelvra: ") + line;
+    return QString::fromStdString(Plain::StderrLine(message.toStdString()));
 }
 
 } // namespace Kelvra

@@ -37,8 +37,7 @@ QString CsvField(const QString& value);
 // A timer's name in a few words between quotes, for the label of a change ("Reset of \"Mail\"").
 QString QuotedName(const QString& name);
 
-// A message as a line for stderr: "kelvra: ", a lower-case start and no closing period, whatever the
-// sentence case of a message box that shows the same text. Names in capitals ("SQLite") stay as they are.
+// A message as a line for stderr (Plain::StderrLine).
 QString StderrLine(const QString& message);
 
 } // namespace Kelvra

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control/ControlMessage.h"
+#include "control/ControlSocket.h"
 
 #include <QString>
 
@@ -20,16 +21,8 @@ namespace ControlChannel {
 // with `problem` empty when it does not exist (and so no board runs).
 QString ServerName(const QString& profileLocation, bool create, QString& problem);
 
-struct Answer {
-    enum class Outcome {
-        Replied, // `reply` holds the board's answer
-        NoBoard, // no board listens for this profile
-        Failed   // see `problem`
-    };
-    Outcome outcome = Outcome::Failed;
-    ControlMessage::Reply reply;
-    QString problem;
-};
+// What came of asking: the board's reply, no board, or a failure and why.
+using Answer = ControlSocket::Answer;
 
 // Sends one request to the board of the profile and waits, at most `timeoutMs` in all, for its reply.
 // Blocks: for a command's own process, never for a board's window thread.

@@ -3,6 +3,7 @@
 #include "board/BoardDisplay.h"
 #include "board/TimerLedger.h"
 #include "board/TimerStore.h"
+#include "control/CommandReply.h"
 #include "control/ControlChannel.h"
 #include "journal/JournalReport.h"
 #include "journal/JournalSink.h"
@@ -10,9 +11,7 @@
 #include "platform/InstanceGuard.h"
 #include "platform/Profile.h"
 
-#include <QDateTime>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QFile>
 #include <QSettings>
 #include <algorithm>
 #include <cstdio>
@@ -29,61 +28,9 @@ void Print(std::FILE* stream, const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
-QString Status(const ControlMessage::State& state, Kelvra::ReportFormat format) {
-    const QString name = QString::fromStdString(state.name);
-    const ControlMessage::Presence presence = state.presence.value_or(ControlMessage::Presence{});
-    const auto local = [](qint64 utc) {
-        return QDateTime::fromSecsSinceEpoch(utc)
-            .toOffsetFromUtc(QDateTime::fromSecsSinceEpoch(utc).offsetFromUtc())
-            .toString(Qt::ISODate);
-    };
-    if (format == Kelvra::ReportFormat::Json) {
-        const QJsonValue null(QJsonValue::Null);
-        const QJsonObject object{
-            {QStringLiteral("running"), state.row > 0},
-            {QStringLiteral("row"), state.row},
-            {QStringLiteral("name"), name},
-            {QStringLiteral("seconds"), qint64(state.seconds)},
-            {QStringLiteral("time"), JournalReport::Duration(state.seconds)},
-            {QStringLiteral("period_seconds"), qint64(state.row > 0 ? state.now - state.start : 0)},
-            {QStringLiteral("idle_seconds"),
-             presence.idleSeconds >= 0 ? QJsonValue(qint64(presence.idleSeconds)) : null},
-            {QStringLiteral("away_since"),
-             presence.awaySince >= 0 ? QJsonValue(local(presence.awaySince)) : null},
-            {QStringLiteral("idle_source"),
-             presence.source.empty() ? null : QJsonValue(QString::fromStdString(presence.source))}};
-        return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
-    }
-    QString text = state.row == 0
-                       ? QStringLiteral("Stopped\n")
-                       : QStringLiteral("%1 \u2013 %2\n").arg(name, JournalReport::Duration(state.seconds));
-    // What the board knows of the user, when it knows anything.
-    if (presence.idleSeconds > 0) {
-        text +=
-            QStringLiteral("No input for %1 (%2)\n")
-                .arg(JournalReport::Duration(presence.idleSeconds), QString::fromStdString(presence.source));
-    }
-    if (presence.awaySince >= 0) {
-        text += QStringLiteral("Away since %1, not answered yet\n")
-                    .arg(QDateTime::fromSecsSinceEpoch(presence.awaySince).toString(QStringLiteral("HH:mm")));
-    }
-    return text;
-}
-
-// The candidates, one a line with its row, after the line that says what is wrong.
-QString Candidates(const QString& first, const std::vector<ControlMessage::Candidate>& candidates) {
-    QString text = Kelvra::StderrLine(first) + QLatin1Char('\n');
-    for (const ControlMessage::Candidate& candidate : candidates) {
-        text += QStringLiteral("%1  %2\n").arg(candidate.row, 4).arg(QString::fromStdString(candidate.name));
-    }
-    return text;
-}
-
-// Exit statuses.
-constexpr int kDone = 0;
-constexpr int kFailed = 1;
-constexpr int kWrongInput = 2;
-constexpr int kNoBoard = 3;
+using CommandReply::kDone;
+using CommandReply::kFailed;
+using CommandReply::kWrongInput;
 
 int Fail(const QString& message, int status) {
     Print(stderr, Kelvra::StderrLine(message) + QLatin1Char('\n'));
@@ -145,14 +92,14 @@ int TrackWithoutBoard(const Command& command) {
     if (request.row == 0) {
         const auto found = FindRow(ledger, QString::fromStdString(request.name));
         if (const auto* reply = std::get_if<Reply>(&found)) {
-            const QString name = QString::fromStdString(request.name);
-            Print(
-                stderr,
-                Candidates(
-                    reply->kind == Reply::Kind::Unknown
-                        ? QStringLiteral("no timer's name is or begins with '%1'; the timers are:").arg(name)
-                        : QStringLiteral("'%1' begins more than one timer's name:").arg(name),
-                    reply->candidates));
+            const std::string& name = request.name;
+            std::fputs(CommandReply::Candidates(reply->kind == Reply::Kind::Unknown
+                                                    ? "no timer's name is or begins with '" + name +
+                                                          "'; the timers are:"
+                                                    : "'" + name + "' begins more than one timer's name:",
+                                                reply->candidates)
+                           .c_str(),
+                       stderr);
             return kWrongInput;
         }
         index = std::get<int>(found) - 1;
@@ -201,56 +148,14 @@ QString ProfileLocation(const QString& profileFile) {
 }
 
 int Run(const Command& command) {
+    const bool bTrack = command.request.verb == ControlMessage::Request::Verb::Track;
     const QString location = ProfileLocation(command.profileFile);
-    const ControlMessage::Request& request = command.request;
-    if (ControlMessage::Encode(request).size() > ControlMessage::kMaxRequestBytes) {
-        Print(stderr, Kelvra::StderrLine(QStringLiteral("the name is too long")) + QLatin1Char('\n'));
-        return 1;
-    }
-    const ControlChannel::Answer answer = ControlChannel::Ask(location, request, kTimeoutMs);
-    switch (answer.outcome) {
-    case ControlChannel::Answer::Outcome::NoBoard:
-        if (request.verb == ControlMessage::Request::Verb::Track) {
-            return TrackWithoutBoard(command);
-        }
-        Print(stderr,
-              Kelvra::StderrLine(QStringLiteral("no board is running for the profile %1").arg(location)) +
-                  QLatin1Char('\n'));
-        return kNoBoard;
-    case ControlChannel::Answer::Outcome::Failed:
-        Print(stderr, Kelvra::StderrLine(answer.problem) + QLatin1Char('\n'));
-        return 1;
-    case ControlChannel::Answer::Outcome::Replied:
-        break;
-    }
-    const Reply& reply = answer.reply;
-    const QString name = QString::fromStdString(request.name);
-    switch (reply.kind) {
-    case Reply::Kind::State:
-        if (request.verb == ControlMessage::Request::Verb::Status) {
-            Print(stdout, Status(reply.state, command.statusFormat));
-        }
-        return 0;
-    case Reply::Kind::Unknown:
-        Print(stderr,
-              Candidates(QStringLiteral("no timer's name is or begins with '%1'; the timers are:").arg(name),
-                         reply.candidates));
-        return 2;
-    case Reply::Kind::Ambiguous:
-        Print(stderr, Candidates(QStringLiteral("'%1' begins more than one timer's name:").arg(name),
-                                 reply.candidates));
-        return 2;
-    case Reply::Kind::Invalid:
-        return Fail(QString::fromStdString(reply.message), kWrongInput);
-    case Reply::Kind::Error:
-        break;
-    }
-    Print(
-        stderr,
-        Kelvra::StderrLine(
-            QStringLiteral("the board refused the request: %1").arg(QString::fromStdString(reply.message))) +
-            QLatin1Char('\n'));
-    return 1;
+    return CommandReply::Run(
+        QFile::encodeName(location).toStdString(), command.request,
+        command.statusFormat == Kelvra::ReportFormat::Json ? CommandReply::Form::Json
+                                                           : CommandReply::Form::Text,
+        [&] { return ControlChannel::Ask(location, command.request, kTimeoutMs); },
+        bTrack ? std::function<int()>([&command] { return TrackWithoutBoard(command); }) : nullptr);
 }
 
 std::optional<Kelvra::LivePeriod> AskLivePeriod(const QString& profileFile) {

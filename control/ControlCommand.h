@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Vocabulary.h"
+#include "control/CommandReply.h"
 #include "control/ControlMessage.h"
 
 #include <QString>
@@ -14,7 +15,7 @@ class CTimerLedger;
 namespace ControlCommand {
 
 // How long a command waits for the board in all.
-inline constexpr int kTimeoutMs = 3000;
+inline constexpr int kTimeoutMs = CommandReply::kTimeoutMs;
 
 // A command as the command line gives it: the files (empty: the user's own), what the board is asked,
 // and how --status prints the answer.

@@ -167,7 +167,7 @@ bool AskToTheFront(const QString& profileLocation, const QByteArray& activationT
         raise.token.clear();
         answer = ControlChannel::Ask(profileLocation, raise, kFrontTimeoutMs);
     }
-    problem = answer.problem;
+    problem = QString::fromLocal8Bit(answer.problem);
     return answer.outcome == ControlChannel::Answer::Outcome::Replied;
 }
 

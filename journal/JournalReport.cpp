@@ -1,5 +1,6 @@
 #include "journal/JournalReport.h"
 
+#include "common/Text.h"
 #include "journal/JournalQuery.h"
 #include "journal/LivedDays.h"
 
@@ -368,16 +369,7 @@ QString RenderPieces(const Request& request, QDate from, QDate to, const std::ve
 } // namespace
 
 QString Duration(qint64 seconds) {
-    const qint64 magnitude = seconds < 0 ? -seconds : seconds;
-    QString text = QString::number(magnitude / 3600);
-    if (seconds < 0) {
-        text.prepend(QLatin1Char('-'));
-    }
-    for (const qint64 part : {magnitude / 60 % 60, magnitude % 60}) {
-        text += QLatin1Char(':');
-        AppendTwoDigits(text, part);
-    }
-    return text;
+    return QString::fromStdString(Kelvra::Plain::Duration(seconds));
 }
 
 Sql::Status Fetch(JournalQuery& query, QDate from, QDate to, std::vector<Period>& periods,
