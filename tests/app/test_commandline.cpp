@@ -1,6 +1,9 @@
 #include "app/CommandLine.h"
+#include "control/ControlCommand.h"
+#include "front/FrontCommand.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -130,6 +133,68 @@ private Q_SLOTS:
         }
         QVERIFY(Parse(u"--help"_s).text.contains(u"--report[=FORMAT]"_s));
         QVERIFY(Parse(u"--help"_s).text.contains(u"--status[=FORMAT]"_s));
+    }
+    // The front answers a command only where it reads it exactly as the Qt program does: the same request,
+    // the same profile (and so the same socket). Everything it is not sure of goes to the Qt program.
+    void frontAgreesWithTheQtProgram() {
+        const QTemporaryDir home;
+        QVERIFY(QDir::setCurrent(home.path()));
+        // Qt reads the settings' folder once a process: HOME's is the one compared here.
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qunsetenv("XDG_CONFIG_HOME");
+        const QString note(1000, u'n');
+        const QStringList taken[] = {{u"--stop"_s},
+                                     {u"--status"_s},
+                                     {u"--status=json"_s, u"--profile"_s, u"p.conf"_s},
+                                     {u"--start"_s, u"3"_s},
+                                     {u"--start=10"_s},
+                                     {u"--start"_s, u"03"_s},
+                                     {u"--start=Caf\u00e9 bar"_s},
+                                     {u"--profile=../x/./y//p.conf"_s, u"--start"_s, u"11"_s},
+                                     {u"--note"_s, note},
+                                     {u"--note="_s, u"--journal"_s, u"j.db"_s},
+                                     {u"--profile"_s, u"/a/../p.conf"_s, u"--stop"_s}};
+        for (const QStringList& arguments : taken) {
+            const CommandLine qt = CommandLine::Parse(QStringList{u"kelvra"_s} + arguments);
+            std::vector<QByteArray> bytes{"kelvra"};
+            for (const QString& argument : arguments) {
+                bytes.push_back(argument.toUtf8());
+            }
+            std::vector<const char*> argv;
+            for (const QByteArray& b : bytes) {
+                argv.push_back(b.constData());
+            }
+            const FrontCommand front = FrontCommand::Read(int(argv.size()), argv.data());
+            QVERIFY2(front.kind == FrontCommand::Kind::Command && qt.action == Action::Control,
+                     qPrintable(arguments.join(u' ')));
+            QCOMPARE(ControlMessage::Encode(front.request), ControlMessage::Encode(qt.control));
+            QCOMPARE(front.bJson, qt.statusFormat == Format::Json);
+            QCOMPARE(QFile::decodeName(front.profileLocation.c_str()),
+                     ControlCommand::ProfileLocation(qt.profileFile));
+        }
+        qputenv("XDG_CONFIG_HOME", "relative/cfg");
+        const std::string longNote(1001, 'n');
+        const std::vector<std::vector<const char*>> handedOver{
+            {"kelvra"},
+            {"kelvra", "--stop"},
+            {"kelvra", "--stop", "--status"},
+            {"kelvra", "--start", "-3"},
+            {"kelvra", "--start="},
+            {"kelvra", "--status=csv"},
+            {"kelvra", "--profile", "p/", "--stop"},
+            {"kelvra", "--profile=a", "--profile=b", "--stop"},
+            {"kelvra", "--start", "\xff"},
+            {"kelvra", "--note", longNote.c_str()},
+            {"kelvra", "--report"},
+            {"kelvra", "--track", "x", "y", "1"},
+            {"kelvra", "-platform", "xcb", "--stop"},
+            {"kelvra", "--stop", "doc"},
+            {"kelvra", "--help", "--stop"}};
+        for (const auto& argv : handedOver) {
+            QVERIFY2(FrontCommand::Read(int(argv.size()), argv.data()).kind == FrontCommand::Kind::Other,
+                     argv.back());
+        }
+        qunsetenv("XDG_CONFIG_HOME");
     }
 };
 

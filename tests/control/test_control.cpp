@@ -1,11 +1,17 @@
+#include "control/CommandReply.h"
 #include "control/ControlChannel.h"
 #include "control/ControlMessage.h"
+#include "control/Sha256.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <ctime>
 #include <limits>
 #include <sys/stat.h>
 
@@ -137,6 +143,42 @@ private Q_SLOTS:
         QVERIFY(QDir(folder).removeRecursively() && QFile::link(runtime.path(), folder));
         QVERIFY(ControlChannel::ServerName(profile, true, problem).isEmpty());
         QVERIFY2(problem.contains(QStringLiteral("is a symbolic link")), qPrintable(problem));
+    }
+    // What the commands print, written without Qt: the hash that names a board's socket at every length
+    // around a block's end, and --status's text and JSON, names and zone offsets included.
+    void plainPieces() {
+        for (const int length : {0, 1, 55, 56, 63, 64, 65, 119, 120, 1000}) {
+            const QByteArray data(length, 'k');
+            QCOMPARE(QByteArray::fromStdString(Sha256Hex(data.toStdString())),
+                     QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+        }
+        qputenv("TZ", "XYZ-2");
+        ::tzset();
+        State state{3,    1'000'000'000 - 90,       1'000'000'000,
+                    3725, "Say \"hi\"\t\x01\u00e9", Presence{125, 1'000'000'000, "x11-sync"}};
+        using CommandReply::Form;
+        QCOMPARE(
+            CommandReply::Status(state, Form::Text),
+            "Say \"hi\"\t\x01\u00e9 \u2013 1:02:05\nNo input for 0:02:05 (x11-sync)\nAway since 03:46, not answered yet\n"s);
+        const QJsonObject json =
+            QJsonDocument::fromJson(QByteArray::fromStdString(CommandReply::Status(state, Form::Json)))
+                .object();
+        QCOMPARE(json.keys(), (QStringList{"away_since", "idle_seconds", "idle_source", "name",
+                                           "period_seconds", "row", "running", "seconds", "time"}));
+        QCOMPARE(json["name"].toString(),
+                 QString::fromUtf8(state.name.c_str(), qsizetype(state.name.size())));
+        QCOMPARE(json["away_since"].toString(), "2001-09-09T03:46:40+02:00");
+        QCOMPARE(json["period_seconds"].toInt(), 90);
+        QCOMPARE(json["time"].toString(), "1:02:05");
+        QCOMPARE(json["running"].toBool(), true);
+        const QJsonObject stopped =
+            QJsonDocument::fromJson(QByteArray::fromStdString(CommandReply::Status(State{}, Form::Json)))
+                .object();
+        QVERIFY(stopped["away_since"].isNull() && stopped["idle_source"].isNull() &&
+                !stopped["running"].toBool());
+        QCOMPARE(CommandReply::Status(State{}, Form::Text), "Stopped\n"s);
+        qunsetenv("TZ");
+        ::tzset();
     }
 };
 
