@@ -5,7 +5,8 @@ namespace Kelvra::Plain {
 std::string Duration(std::int64_t seconds) {
     const std::uint64_t magnitude =
         seconds < 0 ? 0 - static_cast<std::uint64_t>(seconds) : static_cast<std::uint64_t>(seconds);
-    std::string text = (seconds < 0 ? "-" : "") + std::to_string(magnitude / 3600);
+    std::string text = seconds < 0 ? "-" : "";
+    text += std::to_string(magnitude / 3600);
     for (const std::uint64_t part : {magnitude / 60 % 60, magnitude % 60}) {
         text += ':';
         text += static_cast<char>('0' + part / 10);
