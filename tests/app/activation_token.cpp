@@ -21,7 +21,8 @@ int main() {
             }
         },
         [](void*, wl_registry*, uint32_t) {}};
-    wl_registry_add_listener(wl_display_get_registry(display), &globals, &activation);
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &globals, &activation);
     wl_display_roundtrip(display);
     std::string token;
     const xdg_activation_token_v1_listener done{[](void* data, xdg_activation_token_v1*, const char* text) {
@@ -33,8 +34,11 @@ int main() {
         xdg_activation_token_v1_commit(request);
         while (token.empty() && wl_display_dispatch(display) != -1) {
         }
+        xdg_activation_token_v1_destroy(request);
+        xdg_activation_v1_destroy(activation);
     }
-    // The compositor keeps the token after this client goes, for whoever activates with it.
+    // The compositor keeps a token it made after this client goes, for whoever activates with it.
+    wl_registry_destroy(registry);
     wl_display_disconnect(display);
     std::printf("%s\n", token.c_str());
     return token.empty() ? 1 : 0;
