@@ -1,111 +1,139 @@
 #include "control/ControlServer.h"
 
-#include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QTimer>
-#include <memory>
+#include "control/ControlSocket.h"
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
-#ifdef Q_OS_LINUX
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <deque>
 #include <sys/socket.h>
 #include <unistd.h>
-#endif
 
 namespace {
 
-bool FromThisUser([[maybe_unused]] const QLocalSocket& socket) {
-#ifdef Q_OS_LINUX
-    struct ucred peer {};
-    socklen_t size = sizeof peer;
-    return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) ==
-               0 &&
-           peer.uid == ::geteuid();
-#else
-    return true; // the socket's folder and mode (or the pipe's access list) keep others out
-#endif
-}
+// How long listening rests when the process is out of descriptors: the waiting connection stays queued,
+// and the loop is not woken for it again at once.
+constexpr int kRestMs = 250;
 
 } // namespace
 
+class ControlServer::Link final : public QObject {
+public:
+    Link(ControlSocket::Descriptor descriptor, QObject* parent)
+        : QObject(parent), socket(std::move(descriptor)), readable(socket.Get(), QSocketNotifier::Read),
+          writable(socket.Get(), QSocketNotifier::Write) {
+        writable.setEnabled(false);
+    }
+
+    ControlSocket::Descriptor socket; // outlives both notifiers
+    QSocketNotifier readable;
+    QSocketNotifier writable; // while a reply waits for room
+    std::string received;
+    std::string unsent;
+};
+
+struct ControlServer::Listener {
+    Listener(ControlSocket::Descriptor descriptor, std::string name)
+        : socket(std::move(descriptor)), path(std::move(name)),
+          incoming(socket.Get(), QSocketNotifier::Read) {}
+    ~Listener() { ::unlink(path.c_str()); } // the socket is this board's: commands then find no board
+
+    ControlSocket::Descriptor socket;
+    std::string path;
+    QSocketNotifier incoming;
+    std::deque<Link*> open; // oldest first; the server's children
+};
+
 ControlServer::ControlServer(Handler handler, QObject* parent)
-    : QObject(parent), m_handler(std::move(handler)), m_server(new QLocalServer(this)) {
-    connect(m_server, &QLocalServer::newConnection, this, &ControlServer::Accept);
-}
+    : QObject(parent), m_handler(std::move(handler)) {}
 
 ControlServer::~ControlServer() = default;
 
 bool ControlServer::Listen(const QString& name, bool bTakeOver) {
-    if (bTakeOver) {
-        QLocalServer::removeServer(name);
-    }
-    // A plain bind: it fails while another board's socket is there, where binding elsewhere and moving
-    // the socket into place would replace it. The folder is the user's alone, so the socket is never
-    // open to others while its mode is set below.
-    m_server->setSocketOptions(QLocalServer::NoOptions);
-    if (!m_server->listen(name)) {
-        m_problem = QStringLiteral("cannot listen on %1: %2").arg(name, m_server->errorString());
+    std::string problem;
+    const std::string path = QFile::encodeName(name).toStdString();
+    ControlSocket::Descriptor socket = ControlSocket::Listen(path, bTakeOver, problem);
+    if (socket.Get() < 0) {
+        m_problem = QString::fromLocal8Bit(problem);
         return false;
     }
-#ifdef Q_OS_UNIX
-    // Made with the umask's mode; only the user reads and writes it.
-    ::chmod(QFile::encodeName(m_server->fullServerName()).constData(), S_IRUSR | S_IWUSR);
-#endif
+    m_listener = std::make_unique<Listener>(std::move(socket), path);
+    connect(&m_listener->incoming, &QSocketNotifier::activated, this, &ControlServer::Accept);
     return true;
 }
 
 void ControlServer::Accept() {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (!FromThisUser(*socket)) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
+    for (;;) {
+        int error = 0;
+        ControlSocket::Descriptor socket = ControlSocket::Accept(m_listener->socket.Get(), error);
+        if (socket.Get() < 0) {
+            if (error != EAGAIN && error != EWOULDBLOCK) {
+                m_listener->incoming.setEnabled(false);
+                QTimer::singleShot(kRestMs, this, [this] { m_listener->incoming.setEnabled(true); });
+            }
+            return;
         }
         // At the cap, the connection open longest goes: clients that hold connections without a request
         // cannot keep a command out, as the newest is always served.
-        if (m_open.size() >= static_cast<size_t>(kMaxConnections)) {
-            QLocalSocket* oldest = m_open.front();
-            m_open.pop_front();
-            oldest->abort();
-            oldest->deleteLater();
+        if (m_listener->open.size() >= static_cast<size_t>(kMaxConnections)) {
+            Close(m_listener->open.front());
         }
-        m_open.push_back(socket);
-        connect(socket, &QObject::destroyed, this, [this, socket] { std::erase(m_open, socket); });
-        // The socket buffers no more than a request can be long, whatever the client sends.
-        socket->setReadBufferSize(static_cast<qint64>(ControlMessage::kMaxRequestBytes) + 1);
-        // The request read so far lives as long as the connection's handler.
-        connect(socket, &QLocalSocket::readyRead, this,
-                [this, socket, received = std::make_shared<QByteArray>()] { Read(socket, *received); });
-        QTimer::singleShot(kDeadlineMs, socket, [socket] {
-            socket->abort();
-            socket->deleteLater();
-        });
+        auto* link = new Link(std::move(socket), this);
+        m_listener->open.push_back(link);
+        connect(&link->readable, &QSocketNotifier::activated, this, [this, link] { Read(*link); });
+        connect(&link->writable, &QSocketNotifier::activated, this, [this, link] { Send(*link); });
+        QTimer::singleShot(kDeadlineMs, link, [this, link] { Close(link); });
     }
 }
 
-void ControlServer::Read(QLocalSocket* socket, QByteArray& received) {
-    received += socket->read(static_cast<qint64>(ControlMessage::kMaxRequestBytes) + 1 - received.size());
-    const bool bTooLong = static_cast<size_t>(received.size()) > ControlMessage::kMaxRequestBytes;
-    if (!received.contains('\n') && !bTooLong) {
-        return;
+void ControlServer::Read(Link& link) {
+    char buffer[4096];
+    // Never more than a request can be long, whatever the client sends.
+    while (link.received.find('\n') == std::string::npos &&
+           link.received.size() <= ControlMessage::kMaxRequestBytes) {
+        const size_t room = ControlMessage::kMaxRequestBytes + 1 - link.received.size();
+        const ssize_t n = ::recv(link.socket.Get(), buffer, std::min(sizeof buffer, room), 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return; // the rest is still on its way
+        }
+        if (n <= 0) {
+            Close(&link); // gone before a whole request
+            return;
+        }
+        link.received.append(buffer, static_cast<size_t>(n));
     }
-    // One request per connection: whatever comes after the reply is not read.
-    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
-    const auto parsed = ControlMessage::ParseRequest(std::string_view(received.constData(), received.size()));
-    if (!parsed.message) {
-        Answer(socket, {ControlMessage::Refusal(parsed.error)});
-        return;
-    }
-    Answer(socket, m_handler(*parsed.message));
+    // One request per connection: whatever comes after it is not read.
+    link.readable.setEnabled(false);
+    link.unsent = Take(link.received);
+    Send(link);
 }
 
-void ControlServer::Answer(QLocalSocket* socket, const Response& response) {
-    const std::string bytes = ControlMessage::Encode(response.reply);
-    socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
-    socket->flush(); // a reply is far smaller than the socket's buffer: it leaves now
-    // Closes once the reply is written; the deadline ends a client that does not take it.
-    socket->disconnectFromServer();
+void ControlServer::Send(Link& link) {
+    link.writable.setEnabled(false);
+    while (!link.unsent.empty()) {
+        const ssize_t n = ::send(link.socket.Get(), link.unsent.data(), link.unsent.size(), MSG_NOSIGNAL);
+        if (n >= 0) {
+            link.unsent.erase(0, static_cast<size_t>(n));
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            link.writable.setEnabled(true); // the deadline ends a client that never takes it
+            return;
+        } else if (errno != EINTR) {
+            break; // the client has gone
+        }
+    }
+    Close(&link);
+}
+
+void ControlServer::Close(Link* link) {
+    if (m_listener) {
+        std::erase(m_listener->open, link);
+    }
+    link->readable.setEnabled(false);
+    link->writable.setEnabled(false);
+    link->deleteLater(); // not at once: this may run in one of its own notifiers' signals
 }

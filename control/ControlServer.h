@@ -4,19 +4,20 @@
 
 #include <QObject>
 #include <QString>
-#include <deque>
 #include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
 
-class QByteArray;
-class QLocalServer;
-class QLocalSocket;
-
-// The running board's end of the control channel: a local server on the thread that makes it (the
-// window thread), driven by its signals only, so that no client can ever block that thread. Each
-// connection carries one request and gets one reply: the request is parsed here and only a well-formed
-// one reaches the handler; anything else gets an error reply and changes nothing. A client that sends
-// more than one request's worth, or nothing within the deadline, is cut off; so is, on Linux, one from
+// The running board's end of the control channel: a local socket served on the thread that makes it
+// (the window thread), driven by the event loop only, so that no client can ever block that thread.
+// Each connection carries one request and gets one reply: the request is parsed here and only a
+// well-formed one reaches the handler; anything else gets an error reply and changes nothing. A client
+// that sends more than one request's worth, or nothing within the deadline, is cut off; so is one from
 // another user. At most a few are open at once: a new one closes the one open longest.
+//
+// On Unix a plain socket, so that the board loads no network library; elsewhere Qt's local server
+// (ControlServer_win.cpp).
 class ControlServer final : public QObject {
     Q_OBJECT
 public:
@@ -40,12 +41,22 @@ public:
     const QString& Problem() const { return m_problem; }
 
 private:
+    class Link;      // one client's connection
+    struct Listener; // the listening end, with the connections open on it
+
     void Accept();
-    void Read(QLocalSocket* socket, QByteArray& received);
-    void Answer(QLocalSocket* socket, const Response& response);
+    void Read(Link& link);
+    void Send(Link& link);
+    void Close(Link* link);
+
+    // The reply's bytes for a whole request (or for more than one may be).
+    std::string Take(std::string_view request) const {
+        const auto parsed = ControlMessage::ParseRequest(request);
+        return ControlMessage::Encode(parsed.message ? m_handler(*parsed.message).reply
+                                                     : ControlMessage::Refusal(parsed.error));
+    }
 
     Handler m_handler;
-    QLocalServer* m_server = nullptr; // child object
-    std::deque<QLocalSocket*> m_open; // oldest first; each deletes itself when it ends
+    std::unique_ptr<Listener> m_listener;
     QString m_problem;
 };

@@ -114,35 +114,39 @@ bool Ready(int fd, short events, SteadyClock::time_point deadline) {
     return n > 0;
 }
 
-// The descriptor, closed with its owner.
-class Descriptor final {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return m_fd; }
+// Whether the other end of the connected socket `fd` runs as this user.
+bool FromThisUser(int fd) {
+#ifdef __linux__
+    struct ucred peer {};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::geteuid();
+#else
+    uid_t uid = 0;
+    gid_t gid = 0;
+    return ::getpeereid(fd, &uid, &gid) == 0 && uid == ::geteuid();
+#endif
+}
 
-private:
-    int m_fd;
-};
+bool Address(const std::string& name, sockaddr_un& address, std::string& problem) {
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (name.size() >= sizeof address.sun_path) {
+        problem = "the socket name " + name + " is too long";
+        return false;
+    }
+    std::memcpy(address.sun_path, name.data(), name.size());
+    return true;
+}
 
 // The exchange over plain POSIX calls: a command then loads no library beyond the C++ runtime, and
-// loading libraries is most of what a command costs. The board's side is a QLocalServer all the same.
+// loading libraries is most of what a command costs.
 void Exchange(const std::string& name, const std::string& request, int timeoutMs, Answer& answer,
               std::string& reply) {
     const SteadyClock::time_point deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
     sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (name.size() >= sizeof address.sun_path) {
-        answer.problem = "the socket name " + name + " is too long";
+    if (!Address(name, address, answer.problem)) {
         return;
     }
-    std::memcpy(address.sun_path, name.data(), name.size());
     const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (socket.Get() < 0 ||
         ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
@@ -225,6 +229,58 @@ Answer Ask(const std::string& profileLocation, const ControlMessage::Request& re
     answer.outcome = Answer::Outcome::Replied;
     answer.reply = *parsed.message;
     return answer;
+}
+
+Descriptor::~Descriptor() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+        Descriptor old(std::exchange(m_fd, std::exchange(other.m_fd, -1)));
+    }
+    return *this;
+}
+
+Descriptor Listen(const std::string& name, bool bTakeOver, std::string& problem) {
+    sockaddr_un address{};
+    if (!Address(name, address, problem)) {
+        return {};
+    }
+    if (bTakeOver) {
+        ::unlink(name.c_str());
+    }
+    // A plain bind: it fails while another board's socket is there, where binding elsewhere and moving
+    // the socket into place would replace it. The folder is the user's alone, so the socket is never
+    // open to others while its mode is set below. The backlog is the system's most: a burst of commands
+    // waits to be taken rather than being refused.
+    Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (socket.Get() < 0 ||
+        ::bind(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        problem = "cannot listen on " + name + ": " + Reason();
+        return {};
+    }
+    if (::listen(socket.Get(), SOMAXCONN) != 0 || ::chmod(name.c_str(), S_IRUSR | S_IWUSR) != 0) {
+        problem = "cannot listen on " + name + ": " + Reason();
+        ::unlink(name.c_str());
+        return {};
+    }
+    return socket;
+}
+
+Descriptor Accept(int listener, int& error) {
+    for (;;) {
+        Descriptor socket(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (socket.Get() >= 0 && FromThisUser(socket.Get())) {
+            return socket;
+        }
+        if (socket.Get() < 0 && errno != EINTR && errno != ECONNABORTED) {
+            error = errno;
+            return {};
+        }
+    }
 }
 
 } // namespace ControlSocket

@@ -1,23 +1,79 @@
 #include "control/CommandReply.h"
 #include "control/ControlChannel.h"
 #include "control/ControlMessage.h"
+#include "control/ControlServer.h"
+#include "control/ControlSocket.h"
 #include "control/Sha256.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
 #include <ctime>
 #include <limits>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace ControlMessage;
 using namespace std::string_literals;
 using Verb = Request::Verb;
+
+namespace {
+
+// A client's end, connected without waiting; the board's reply is read once it is there.
+ControlSocket::Descriptor Connect(const QString& name) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(name);
+    std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+    ControlSocket::Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return {};
+    }
+    return socket;
+}
+
+bool Send(const ControlSocket::Descriptor& socket, std::string_view bytes) {
+    return ::send(socket.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(bytes.size());
+}
+
+// The reply, once the server has closed the connection; empty when it has not within `ms`.
+std::string ReplyTo(const ControlSocket::Descriptor& socket, int ms = 3000) {
+    std::string reply;
+    char buffer[256];
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        const ssize_t n = ::recv(socket.Get(), buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n == 0) {
+            return reply;
+        }
+        if (n > 0) {
+            reply.append(buffer, static_cast<size_t>(n));
+        }
+    }
+    return {};
+}
+
+double CpuSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+} // namespace
 
 // What the control messages' parsers take and refuse, byte for byte; the fuzzer checks that they never
 // crash and that what they take is written back the same.
@@ -144,6 +200,56 @@ private Q_SLOTS:
         QVERIFY(ControlChannel::ServerName(profile, true, problem).isEmpty());
         QVERIFY2(problem.contains(QStringLiteral("is a symbolic link")), qPrintable(problem));
     }
+    // The board's listener under clients that trickle, half-close, or come while the process has no
+    // descriptor left: each gets its one reply, and running out of descriptors does not spin the loop.
+    void serverUnderStrain() {
+        QTemporaryDir folder;
+        const QString name = folder.filePath(QStringLiteral("board"));
+        int handled = 0;
+        ControlServer server([&handled](const Request& request) {
+            ++handled;
+            return ControlServer::Response{Refusal(request.verb == Verb::Stop ? "stopped" : "other")};
+        });
+        QVERIFY2(server.Listen(name, false), qPrintable(server.Problem()));
+        const std::string stopped = "kelvra/1 error stopped\n";
+        {
+            const ControlSocket::Descriptor trickle = Connect(name);
+            for (const char byte : std::string_view("kelvra/1 stop\n")) {
+                QVERIFY(Send(trickle, std::string_view(&byte, 1)));
+                QTest::qWait(5);
+            }
+            QCOMPARE(ReplyTo(trickle), stopped);
+            const ControlSocket::Descriptor halfClosed = Connect(name);
+            QVERIFY(Send(halfClosed, "kelvra/1 stop\n") && ::shutdown(halfClosed.Get(), SHUT_WR) == 0);
+            QCOMPARE(ReplyTo(halfClosed), stopped);
+            const ControlSocket::Descriptor gone = Connect(name);
+            QVERIFY(Send(gone, "kelvra/1 sto"));
+        } // gone before the end of its request: nothing reaches the handler
+        QTest::qWait(50);
+        QCOMPARE(handled, 2);
+
+        // Every descriptor taken while a client waits to be accepted.
+        const ControlSocket::Descriptor waiting = Connect(name);
+        QVERIFY(waiting.Get() >= 0 && Send(waiting, "kelvra/1 stop\n"));
+        rlimit limit{};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &limit) == 0);
+        const rlimit lowered{static_cast<rlim_t>(waiting.Get()) + 64, limit.rlim_max};
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &lowered) == 0);
+        std::vector<ControlSocket::Descriptor> filler;
+        for (int fd = 0; (fd = ::dup(waiting.Get())) >= 0;) {
+            filler.emplace_back(fd);
+        }
+        const double cpu = CpuSeconds();
+        QTest::qWait(600);
+        const double spent = CpuSeconds() - cpu;
+        QVERIFY2(spent < 0.3, qPrintable(QString::number(spent)));
+        QCOMPARE(handled, 2);
+        filler.clear();
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &limit) == 0);
+        QCOMPARE(ReplyTo(waiting), stopped);
+        QCOMPARE(handled, 3);
+    }
+
     // What the commands print, written without Qt: the hash that names a board's socket at every length
     // around a block's end, and --status's text and JSON, names and zone offsets included.
     void plainPieces() {
@@ -182,5 +288,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_APPLESS_MAIN(TestControl)
+QTEST_GUILESS_MAIN(TestControl)
 #include "test_control.moc"
