@@ -9,12 +9,12 @@
 #include <QStringList>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <optional>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -52,19 +52,13 @@ QString Stamp() {
 }
 
 // QSettings renames its temporary file over the old one but leaves the folder entry unsynced; without
-// this a power loss right after a write can bring the old file back.
-void SyncFolder(const QString& fileName) {
-#ifdef Q_OS_UNIX
-    const QByteArray folder = QFile::encodeName(QFileInfo(fileName).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#else
-    Q_UNUSED(fileName);
-#endif
-}
+// this a power loss right after a write can bring the old file back. Why the entry may not be on the
+// disk, or empty.
+QString SyncFolder(const QString& fileName);
+
+// QSettings (Qt 6.4) goes on when syncing its new file fails; a sync of ours sees the error, which the
+// system keeps for the next sync of the file. Why the file may not be on the disk, or empty.
+QString SyncData(const QString& fileName);
 
 #ifdef Q_OS_UNIX
 QString ErrnoText(int err) {
@@ -87,6 +81,32 @@ QString ErrnoText(int err) {
     }
 }
 
+// Synced through a descriptor opened with `flags`; EINVAL: a file system that does not sync.
+QString Sync(const QString& name, int flags, int (*sync)(int)) {
+    const int fd = ::open(QFile::encodeName(name).constData(), flags | O_CLOEXEC);
+    if (fd < 0) {
+        return ErrnoText(errno);
+    }
+    const int err = sync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return err == 0 || err == EINVAL ? QString() : ErrnoText(err);
+}
+
+QString SyncFolder(const QString& fileName) {
+    return Sync(QFileInfo(fileName).absolutePath(), O_RDONLY | O_DIRECTORY, ::fsync);
+}
+
+QString SyncData(const QString& fileName) {
+    return Sync(fileName, O_RDONLY, ::fdatasync);
+}
+#else
+QString SyncFolder(const QString&) {
+    return {};
+}
+
+QString SyncData(const QString&) {
+    return {};
+}
 #endif
 
 QString WhyNotRead(const QString& target) {
@@ -127,12 +147,53 @@ QString FolderProblem(const QString& folder, qint64 fileSize) {
     return {};
 }
 
-// Whether the file ends with a complete line, as QSettings always writes it.
-bool Complete(const QString& target) {
+// Whether the file holds what QSettings meant to write: it writes one line per key and ends with a line
+// break, so a file cut short misses a line or ends inside one.
+bool Whole(const QString& target, qsizetype keys) {
     QFile file(target);
-    char last = 0;
-    return file.open(QIODevice::ReadOnly) && file.size() > 0 && file.seek(file.size() - 1) &&
-           file.getChar(&last) && last == '\n';
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError || bytes.isEmpty() || !bytes.endsWith('\n')) {
+        return false;
+    }
+    qsizetype lines = 0;
+    for (const QByteArray& line : bytes.split('\n')) {
+        const QByteArray text = line.trimmed();
+        lines += !text.isEmpty() && !text.startsWith('[');
+    }
+    return lines == keys;
+}
+
+// A second name for the file `target` as it is now (a hard link: no room needed), replacing one left
+// by a write that was cut off. False when there is no file, or the file system has no hard links.
+bool KeepAside(const QString& target, const QString& previous) {
+#ifdef Q_OS_UNIX
+    const QByteArray from = QFile::encodeName(target);
+    const QByteArray to = QFile::encodeName(previous);
+    ::unlink(to.constData());
+    return ::link(from.constData(), to.constData()) == 0;
+#else
+    Q_UNUSED(target);
+    Q_UNUSED(previous);
+    return false;
+#endif
+}
+
+// After a write that failed: the file as kept aside (or none, when there was none) in place again.
+void PutBack(const QString& target, const QString& previous, bool bExisted) {
+    if (!previous.isEmpty()) {
+        // When the new file never took the old one's place, both names are one file: rename leaves them
+        // so, and the second name goes.
+        if (std::rename(QFile::encodeName(previous).constData(), QFile::encodeName(target).constData()) ==
+            0) {
+            QFile::remove(previous);
+        }
+    } else if (!bExisted) {
+        QFile::remove(target);
+    }
+    SyncFolder(target);
 }
 
 // QSettings only says that a write failed. Retrace its steps (the file opened for writing, a lock file
@@ -281,7 +342,23 @@ Profile::Profile(const QString& fileName, Access access) : m_fileName(fileName),
     Open();
 }
 
-Profile::~Profile() = default;
+Profile::~Profile() {
+    // After a save that failed, QSettings may write what it holds as it ends: within the same guard.
+    if (m_unsaved.isEmpty() || m_fileName.isEmpty() || m_access == Access::ReadOnly) {
+        return;
+    }
+    const QString target = Target(m_settings->fileName());
+    const QString previous = target + QStringLiteral(".previous");
+    const bool bExisted = QFileInfo::exists(target);
+    const bool bKept = KeepAside(target, previous);
+    const qsizetype keys = m_settings->allKeys().size();
+    m_settings.reset();
+    if (Whole(target, keys)) {
+        QFile::remove(previous);
+    } else {
+        PutBack(target, bKept ? previous : QString(), bExisted);
+    }
+}
 
 std::unique_ptr<QSettings> Profile::MakeSettings() const {
     if (m_fileName.isEmpty()) {
@@ -435,19 +512,41 @@ QString Profile::Save() {
         m_salvaged.clear();
         m_cleaned.clear();
     }
+    // The file as it is stays reachable under a second name until the new one is known to be whole:
+    // QSettings puts its new file in place even when writing it failed (the room may have gone since
+    // the check, or the disk failed), and a rename, which needs no room, then brings the old one back.
+    // Each QSettings write happens within: a new object also writes what an old one left pending.
+    const QString previous = target + QStringLiteral(".previous");
+    const bool bExisted = info.exists();
+    const bool bKept = KeepAside(target, previous);
     if (m_settings->status() != QSettings::NoError) {
         // QSettings keeps an error status for good; only a new object tells whether this try works.
+        m_settings.reset();
         m_settings = MakeSettings();
     }
     for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it) {
         m_settings->setValue(it.key(), it.value());
     }
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError || !Complete(target)) { // the room may have gone since
-        return WhyNotWritten(target);
+    QString why;
+    if (m_settings->status() != QSettings::NoError || !Whole(target, m_settings->allKeys().size())) {
+        why = WhyNotWritten(target);
+    } else if (const QString lost = SyncData(target); !lost.isEmpty()) {
+        why = QStringLiteral("the disk did not take the file (%1)").arg(lost);
+    }
+    if (!why.isEmpty()) {
+        // The values stay unsaved for the next write, which finds the file changed and reads it again.
+        PutBack(target, bKept ? previous : QString(), bExisted);
+        return why;
+    }
+    if (bKept) {
+        QFile::remove(previous);
+    }
+    // The folder of the file renamed, also when reached through a link.
+    if (const QString lost = SyncFolder(target); !lost.isEmpty()) {
+        return QStringLiteral("the disk did not take the folder's entry (%1)").arg(lost);
     }
     m_unsaved.clear();
-    SyncFolder(target); // the folder of the file renamed, also when reached through a link
     return {};
 }
 

@@ -1,9 +1,11 @@
 // A second process for the profile tests: in one process all settings objects share a cache, which
 // proves nothing about the disk.
 //   profile_tool read FILE SECTION ENTRY [SECTION ENTRY]...  prints each entry (UTF-8), one a line
-//   profile_tool try FILE SECTION ENTRY VALUE                writes it, prints the read problem, 1 or 0 for
+//   profile_tool try FILE SECTION ENTRY VALUE [ENTRY VALUE]  writes it, prints the read problem, 1 or 0 for
 //                                                            the write, the save problem, the value read
-//                                                            back, and ends at once as a killed board would
+//                                                            back (then 1 or 0 and the save problem of the
+//                                                            second write), and ends at once as a killed
+//                                                            board would
 #include "platform/Profile.h"
 
 #include <QCoreApplication>
@@ -22,11 +24,15 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    if (args.size() == 6 && args[1] == u"try"_s) {
+    if ((args.size() == 6 || args.size() == 8) && args[1] == u"try"_s) {
         Profile profile(args[2]);
         const bool written = profile.WriteProfileInt(args[3], args[4], args[5].toInt());
         std::printf("%s\n%d\n%s\n%d\n", profile.ReadProblem().toUtf8().constData(), written ? 1 : 0,
                     profile.SaveProblem().toUtf8().constData(), profile.GetProfileInt(args[3], args[4], -1));
+        if (args.size() == 8) {
+            const bool again = profile.WriteProfileInt(args[3], args[6], args[7].toInt());
+            std::printf("%d\n%s\n", again ? 1 : 0, profile.SaveProblem().toUtf8().constData());
+        }
         std::fflush(stdout);
         std::_Exit(0); // no destructor runs, as after a kill: what is on disk now is all there is
     }

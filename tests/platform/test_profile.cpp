@@ -135,6 +135,74 @@ private Q_SLOTS:
                  (QStringList{u"2"_s, u"1"_s}));
     }
 
+    // Each system call that stores the file fails once, after the room check has passed: the failure is
+    // told, the file stays as it was (or, for the folder's entry, as written), and the next write
+    // stores both values, leaving nothing else in the folder.
+    void aWriteThatFailsOnTheDiskKeepsTheFileAndIsTold_data() {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("on"); // the call to fail is the first whose descriptor this names
+        QTest::addColumn<QString>("told");
+        QTest::addColumn<QByteArray>("left");
+        const QByteArray old("[TimerSec]\n0=5\n");
+        QTest::newRow("data written")
+            << u"write"_s << u"ENOSPC"_s << u"<%D/#"_s << u"the file could not be written"_s << old;
+        QTest::newRow("data synced") << u"fdatasync"_s << u"EIO"_s << u"<%F>"_s
+                                     << u"the disk did not take the file (input/output error)"_s << old;
+        QTest::newRow("renamed") << u"rename"_s << u"EIO"_s << u""_s << u"the file could not be written"_s
+                                 << old;
+        QTest::newRow("entry synced") << u"fsync"_s << u"EIO"_s << u"<%D>"_s
+                                      << u"the disk did not take the folder's entry (input/output error)"_s
+                                      << QByteArray("[TimerSec]\n0=77\n");
+    }
+
+    void aWriteThatFailsOnTheDiskKeepsTheFileAndIsTold() {
+        QFETCH(QString, call);
+        QFETCH(QString, error);
+        QFETCH(QString, on);
+        QFETCH(QString, told);
+        QFETCH(QByteArray, left);
+        if (QProcess::execute(u"strace"_s, {u"-o"_s, u"/dev/null"_s, u"true"_s}) != 0) {
+            QSKIP("strace cannot run here");
+        }
+        const QTemporaryDir folder;
+        const QString file = folder.filePath(u"p.conf"_s);
+        const QStringList twoWrites{u"try"_s, file, u"TimerSec"_s, u"0"_s, u"77"_s, u"1"_s, u"88"_s};
+        // Which of the calls is the one: counted on a run that fails nothing.
+        QVERIFY(WriteBytes(file, "[TimerSec]\n0=5\n"));
+        const QString log = folder.filePath(u"calls"_s);
+        QCOMPARE(QProcess::execute(u"strace"_s, QStringList{u"-f"_s, u"-y"_s, u"-o"_s, log, u"-e"_s,
+                                                            u"trace="_s + call, Tool()} +
+                                                    twoWrites),
+                 0);
+        const QString descriptor = QString(on).replace(u"%F"_s, file).replace(u"%D"_s, folder.path());
+        const QStringList calls = QString::fromUtf8(FileBytes(log)).split(u'\n').filter(call + u'(');
+        const auto found = std::find_if(calls.begin(), calls.end(), [&](const QString& line) {
+            return line.contains(descriptor) && !line.contains(u".lock>"_s);
+        });
+        QVERIFY2(found != calls.end(), qPrintable(calls.join(u'\n')));
+        const auto nth = QString::number(found - calls.begin() + 1);
+
+        const QString inject = u"inject=%1:error=%2:when=%3"_s.arg(call, error, nth);
+        for (const qsizetype writes : {1, 2}) {
+            QVERIFY(WriteBytes(file, "[TimerSec]\n0=5\n"));
+            QProcess writer;
+            writer.start(u"strace"_s, QStringList{u"-f"_s, u"-o"_s, u"/dev/null"_s, u"-e"_s,
+                                                  u"trace="_s + call, u"-e"_s, inject, Tool()} +
+                                          twoWrites.first(3 + 2 * writes));
+            QVERIFY(writer.waitForFinished(10000));
+            const QString out = QString::fromUtf8(writer.readAllStandardOutput());
+            QCOMPARE(out, u"\n0\ncannot save to %1: %2\n77\n"_s.arg(file, told) +
+                              (writes == 2 ? u"1\n\n"_s : u""_s));
+            QCOMPARE(QDir(folder.path()).entryList(QDir::Files), (QStringList{u"calls"_s, u"p.conf"_s}));
+            if (writes == 1) {
+                QCOMPARE(FileBytes(file), left);
+            }
+        }
+        QCOMPARE(ReadElsewhere(file, {u"TimerSec"_s, u"0"_s, u"TimerSec"_s, u"1"_s}),
+                 (QStringList{u"77"_s, u"88"_s}));
+    }
+
     void damagedFilesKeepWhatCanBeRead_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QStringList>("kept"); // TimerSec/0 and TimerText/0
