@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 
@@ -24,8 +25,22 @@ int Fail(std::string_view message, int status) {
 std::tm Local(std::int64_t utc) {
     const std::time_t time = static_cast<std::time_t>(utc);
     std::tm local{};
+#ifdef _WIN32
+    ::localtime_s(&local, &time);
+#else
     ::localtime_r(&time, &local);
+#endif
     return local;
+}
+
+// Seconds east of UTC: the local date and time read as if they were UTC, less the instant.
+long OffsetOf(const std::tm& local, std::int64_t utc) {
+    using namespace std::chrono;
+    const sys_days day{year{local.tm_year + 1900} / month{static_cast<unsigned>(local.tm_mon + 1)} /
+                       static_cast<unsigned>(local.tm_mday)};
+    const std::int64_t asUtc = day.time_since_epoch().count() * std::int64_t{86400} + local.tm_hour * 3600 +
+                               local.tm_min * 60 + local.tm_sec;
+    return static_cast<long>(asUtc - utc);
 }
 
 // ISO 8601 in local time with its offset, "Z" where that is 0.
@@ -33,7 +48,7 @@ std::string LocalStamp(std::int64_t utc) {
     const std::tm local = Local(utc);
     char text[40];
     const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    const long offset = local.tm_gmtoff;
+    const long offset = OffsetOf(local, utc);
     if (offset == 0) {
         return std::string(text, n) + "Z";
     }

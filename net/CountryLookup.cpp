@@ -1,7 +1,7 @@
 #include "net/CountryLookup.h"
 
 #include "net/CountryRequest.h"
-#include "net/UniqueFd.h"
+#include "net/ReportPipe.h"
 #include "platform/Profile.h"
 #include "platform/ProfileLayout.h"
 #include "res/config.h"
@@ -9,9 +9,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QThread>
-#include <cerrno>
 #include <string>
-#include <sys/socket.h>
 #include <thread>
 
 namespace {
@@ -28,9 +26,7 @@ struct LookupJob {
 void CountryLookupThread(LookupJob job) {
     try {
         if (const auto code = FetchCountryCode(job.server, job.request.data())) {
-            // MSG_NOSIGNAL: the receiver may be gone already when the program is quitting.
-            [[maybe_unused]] const ssize_t sent =
-                ::send(job.report.Get(), code->data(), code->size(), MSG_NOSIGNAL);
+            ReportPipe::Write(job.report, *code);
         }
     } catch (...) {
         // Out of memory and the like: the lookup ends without a result, as any failure does.
@@ -49,21 +45,9 @@ public:
 
 private:
     void OnReadable() {
-        for (;;) {
-            char chunk[16];
-            const ssize_t received = ::recv(m_report.Get(), chunk, sizeof chunk, MSG_DONTWAIT);
-            if (received > 0) {
-                // A code is at most two characters; anything beyond cannot come from the worker.
-                m_strCode.append(chunk, static_cast<size_t>(received));
-                continue;
-            }
-            if (received < 0 && errno == EINTR) {
-                continue;
-            }
-            if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                return;
-            }
-            break;
+        // A code is at most two characters; anything beyond cannot come from the worker.
+        if (ReportPipe::ReadAvailable(m_report, m_strCode)) {
+            return;
         }
         m_notifier.setEnabled(false);
         if (!m_strCode.empty() && m_strCode.size() <= 2) {
@@ -103,14 +87,13 @@ void StartCountryLookup(std::shared_ptr<Profile> profile) {
     job.server = MakerServer();
     const auto request = ComposeCountryRequest(
         job.server, profile->GetProfileInt(ProfileLayout::kTimer, ProfileLayout::kRandomId, 0));
-    int ends[2];
-    if (!request || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+    UniqueFd receiver;
+    if (!request || !ReportPipe::Open(receiver, job.report)) {
         return;
     }
     job.request = *request;
-    job.report = UniqueFd(ends[1]);
     // Owned by the application object until the report is in.
-    new LookupReceiver(std::move(profile), UniqueFd(ends[0]), app);
+    new LookupReceiver(std::move(profile), std::move(receiver), app);
     try {
         std::thread(CountryLookupThread, std::move(job)).detach();
     } catch (const std::system_error&) {

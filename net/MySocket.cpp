@@ -17,11 +17,6 @@ using SteadyClock = std::chrono::steady_clock;
 
 enum class Readiness { Ready, TimedOut, Failed };
 
-SteadyClock::time_point DeadlineAfter(int timeoutSec) {
-    // Negative time-outs mean "do not wait"; poll would take them as "wait for ever".
-    return SteadyClock::now() + std::chrono::seconds(std::max(timeoutSec, 0));
-}
-
 // poll rather than select: select cannot watch a descriptor numbered 1024 or above.
 Readiness WaitFor(int descriptor, short events, SteadyClock::time_point deadline) {
     for (;;) {
@@ -45,15 +40,6 @@ Readiness WaitFor(int descriptor, short events, SteadyClock::time_point deadline
     }
 }
 
-// The wait's own time-out cut to the exchange's deadline. Once that has passed nothing more is waited
-// for, not even a zero-length poll: a peer that always has data ready would never be stopped otherwise.
-SteadyClock::time_point WaitDeadline(int timeoutSec, SteadyClock::time_point overall, const char* operation) {
-    if (SteadyClock::now() >= overall) {
-        throw CSocketException(operation, 0);
-    }
-    return std::min(DeadlineAfter(timeoutSec), overall);
-}
-
 bool WouldBlockOrInterrupted(int error) {
     return error == EINTR || error == EAGAIN || error == EWOULDBLOCK;
 }
@@ -65,6 +51,10 @@ void RequireSocket(int descriptor, const char* operation) {
 }
 
 } // namespace
+
+bool CMySocket::StartUp() {
+    return true;
+}
 
 CMySocket::~CMySocket() {
     if (m_hSocket != kNoSocket) {
@@ -134,7 +124,7 @@ int CMySocket::Connect(const sockaddr* address) {
 
 int CMySocket::Send(const char* data, int length, int timeoutSec) {
     RequireSocket(m_hSocket, "Send");
-    const auto deadline = WaitDeadline(timeoutSec, m_deadline, "Send timeout");
+    const auto deadline = WaitDeadline(timeoutSec, "Send timeout");
     for (;;) {
         switch (WaitFor(m_hSocket, POLLOUT, deadline)) {
         case Readiness::TimedOut:
@@ -163,7 +153,7 @@ int CMySocket::Receive(char* buffer, int size, int timeoutSec) {
     if (m_nReceiveBudget == 0) {
         throw CSocketException("Receive limit", 0);
     }
-    const auto deadline = WaitDeadline(timeoutSec, m_deadline, "Receive timeout");
+    const auto deadline = WaitDeadline(timeoutSec, "Receive timeout");
     for (;;) {
         switch (WaitFor(m_hSocket, POLLIN, deadline)) {
         case Readiness::TimedOut:
@@ -183,19 +173,6 @@ int CMySocket::Receive(char* buffer, int size, int timeoutSec) {
             throw CSocketException("Receive");
         }
     }
-}
-
-void CMySocket::SetLimits(SteadyClock::time_point deadline, int receiveBudget) {
-    m_deadline = deadline;
-    m_nReceiveBudget = std::max(receiveBudget, 0);
-}
-
-int CMySocket::Write(const char* data, int length, int timeoutSec) {
-    int sent = 0;
-    do {
-        sent += Send(data + sent, length - sent, timeoutSec);
-    } while (sent < length);
-    return sent;
 }
 
 sockaddr_in CMySocket::GetHostByName(const char* host, std::uint16_t port) {
