@@ -7,11 +7,8 @@
 #include "app/TrayMenu.h"
 #include "away/AwayDetector.h"
 #include "away/AwayPrompt.h"
-#include "away/LockWatch.h"
-#include "away/MutterIdleWatch.h"
+#include "away/PresenceSources.h"
 #include "away/SuspendWatch.h"
-#include "away/WaylandIdleWatch.h"
-#include "away/X11IdleWatch.h"
 #include "board/KelvraView.h"
 #include "board/KelvraViewTemplate.h"
 #include "board/TimerLedger.h"
@@ -193,45 +190,7 @@ void CKelvraApp::StartAwayAndTray() {
     CKelvraView* view = m_frame->View();
     auto* away = new AwayPrompt(*view, *m_profile, SuspendWatch::ForThisSystem());
     m_away = away;
-    auto* locks = new LockWatch(away);
-    QObject::connect(locks, &LockWatch::lockedChanged, away, &AwayPrompt::OnLockChanged);
-    // Inactivity from every source that answers; the prompt hears the nearest to the input.
-    const int idleMinutes = AwayDetector::IdleMinutes(*m_profile);
-    const auto follow = [away](auto* source, auto changed, const QString& name) {
-        QObject::connect(source, changed, away, [away, name](bool inactive, qint64 seconds) {
-            away->OnInactivityFrom(name, inactive, seconds);
-        });
-    };
-    const QString logind = QStringLiteral("logind");
-    follow(locks, &LockWatch::inactivityChanged, logind);
-    QObject::connect(locks, &LockWatch::watching, away,
-                     [away, logind] { away->OfferInactivitySource(logind); });
-    locks->Start();
-    // The display server's own watch, where it has one: set up with a round trip, then events alone.
-    // A watch that started is handed to the prompt, whose child it becomes.
-    const qint64 thresholdMs = qint64{idleMinutes} * 60'000;
-    const auto adopt = [away, &follow](auto watch, auto changed, const QString& name) {
-        watch->setParent(away);
-        follow(watch.release(), changed, name);
-        away->OfferInactivitySource(name);
-    };
-    const QString xsync = QStringLiteral("x11-sync");
-    if (auto x11 = std::make_unique<X11IdleWatch>(); x11->Start(thresholdMs)) {
-        adopt(std::move(x11), &X11IdleWatch::inactivityChanged, xsync);
-    } else {
-        auto wayland = std::make_unique<WaylandIdleWatch>();
-        if (const QString source = wayland->Start(thresholdMs); !source.isEmpty()) {
-            adopt(std::move(wayland), &WaylandIdleWatch::inactivityChanged, source);
-        }
-    }
-    auto* gnome = new MutterIdleWatch(away);
-    const QString mutter = QStringLiteral("mutter");
-    follow(gnome, &MutterIdleWatch::inactivityChanged, mutter);
-    QObject::connect(gnome, &MutterIdleWatch::watching, away,
-                     [away, mutter] { away->OfferInactivitySource(mutter); });
-    QObject::connect(gnome, &MutterIdleWatch::vanished, away,
-                     [away, mutter] { away->DropInactivitySource(mutter); });
-    gnome->Start(idleMinutes);
+    WatchPresence(*away, AwayDetector::IdleMinutes(*m_profile));
     auto* reminders = new Reminders(*m_frame, *m_profile, *away);
     reminders->Notifier().Start();
     if (QSystemTrayIcon::isSystemTrayAvailable()) {

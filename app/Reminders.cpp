@@ -26,11 +26,12 @@ int Setting(const Profile& profile, const QString& entry) {
 } // namespace
 
 Reminders::Reminders(CMainFrame& frame, const Profile& profile, const AwayPrompt& away)
-    : QObject(&frame), m_frame(frame), m_profile(profile), m_away(away) {
+    : QObject(&frame), m_frame(frame), m_profile(profile), m_away(away),
+      m_notifier(DesktopNotifier::ForThisSystem()) {
     connect(frame.View(), &CKelvraView::ticked, this, &Reminders::OnTick);
-    connect(&m_notifier, &DesktopNotifier::actionInvoked, this,
+    connect(m_notifier.get(), &DesktopNotifier::actionInvoked, this,
             [this](const QString&, const QString& key) { OnAction(key); });
-    connect(&m_notifier, &DesktopNotifier::unshown, this,
+    connect(m_notifier.get(), &DesktopNotifier::unshown, this,
             [this](const QString& summary, const QString& body) {
                 if (m_tray) {
                     m_tray->ShowMessage(summary, body);
@@ -100,7 +101,7 @@ void Reminders::Remind(const QString& kind, const QString& summary, const QStrin
                        QStringList actions) {
     const QString open = QStringLiteral("Open Kelvra");
     actions << QStringLiteral("default") << open << kOpen << open;
-    m_notifier.Show(kind, summary, body, actions);
+    m_notifier->Show(kind, summary, body, actions);
 }
 
 void Reminders::OnAction(const QString& key) {

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <memory>
 
 class AwayPrompt;
 class CMainFrame;
@@ -28,7 +29,7 @@ public:
 
     // Where no notification service answers: the tray's message; nullptr, or none set, shows nothing.
     void SetTray(TrayMenu* tray);
-    DesktopNotifier& Notifier() { return m_notifier; }
+    DesktopNotifier& Notifier() { return *m_notifier; }
 
     // Within 0..a day, 0 when not set.
     static int StoppedMinutes(const Profile& profile);
@@ -42,7 +43,7 @@ private:
     CMainFrame& m_frame;
     const Profile& m_profile;
     const AwayPrompt& m_away;
-    DesktopNotifier m_notifier;
+    std::unique_ptr<DesktopNotifier> m_notifier;
     QPointer<TrayMenu> m_tray;
     // The stretch the board is in: a period (its timer and start), or a stop (timer 0). The settings are
     // read as one begins, so the tick reads no profile entry.

@@ -1,14 +1,25 @@
 target_sources(kelvra_ui PRIVATE
   away/AwayPrompt.cpp away/AwayPrompt.h
-  away/LockWatch.cpp away/LockWatch.h
-  away/MutterIdleWatch.cpp away/MutterIdleWatch.h
-  away/X11IdleWatch.cpp away/X11IdleWatch.h
-  away/WaylandIdleWatch.cpp away/WaylandIdleWatch.h
+  away/PresenceSources.h
 )
+# The sources of the user's presence: logind, the display server and Mutter on Linux; the session's
+# lock messages and last input on Windows.
+if(WIN32)
+  target_sources(kelvra_ui PRIVATE away/PresenceSources_win.cpp)
+  target_link_libraries(kelvra_ui PRIVATE wtsapi32)
+else()
+  target_sources(kelvra_ui PRIVATE
+    away/PresenceSources.cpp
+    away/LockWatch.cpp away/LockWatch.h
+    away/MutterIdleWatch.cpp away/MutterIdleWatch.h
+    away/X11IdleWatch.cpp away/X11IdleWatch.h
+    away/WaylandIdleWatch.cpp away/WaylandIdleWatch.h
+  )
+endif()
 # X11's idle counter through the display connection Qt already has. Without xcb-sync's headers the
 # board builds without it, and X11 sessions fall back to the other sources.
 find_package(PkgConfig QUIET)
-if(PkgConfig_FOUND)
+if(PkgConfig_FOUND AND UNIX AND NOT APPLE)
   pkg_check_modules(XCB_SYNC IMPORTED_TARGET xcb xcb-sync)
 endif()
 if(XCB_SYNC_FOUND)

@@ -1,40 +1,31 @@
 #pragma once
 
-#include "platform/BusLink.h"
-
-#include <QDBusContext>
 #include <QObject>
 #include <QStringList>
-#include <map>
+#include <memory>
 
-// Desktop notifications (org.freedesktop.Notifications on the session bus): shown without a window,
-// each kind replacing its own last one, and their actions told back. Every call is asynchronous, so a
-// service that answers slowly never holds up the window thread.
-class DesktopNotifier final : public QObject, protected QDBusContext {
+// Notifications shown without a window, each kind replacing its own last one, and their actions told
+// back. Where the system has no service that shows them, unshown() says so and the caller may use the
+// tray's message instead. Nothing here ever holds up the window thread.
+class DesktopNotifier : public QObject {
     Q_OBJECT
 public:
-    explicit DesktopNotifier(QObject* parent = nullptr);
-    ~DesktopNotifier() override;
+    // The desktop's own service where there is one (the session bus's on Linux), else the tray's.
+    static std::unique_ptr<DesktopNotifier> ForThisSystem(QObject* parent = nullptr);
+
+    using QObject::QObject;
     Q_DISABLE_COPY_MOVE(DesktopNotifier)
 
-    // Connects to the session bus, off the window thread.
-    void Start();
-    bool Connected() const { return m_bConnected; }
+    // Reaches the service, off the window thread.
+    virtual void Start() = 0;
+    virtual bool Connected() const = 0;
     // `actions`: key, label, key, label...; the key "default" is a click on the notification itself.
-    // Without a bus or a service that shows it, unshown() says so instead.
-    void Show(const QString& kind, const QString& summary, const QString& body, const QStringList& actions);
+    // Without a service that shows it, unshown() says so instead.
+    virtual void Show(const QString& kind, const QString& summary, const QString& body,
+                      const QStringList& actions) = 0;
 
 Q_SIGNALS:
     void actionInvoked(const QString& kind, const QString& key);
     // No notification service took it: the caller may show it another way.
     void unshown(const QString& summary, const QString& body);
-
-private Q_SLOTS:
-    void OnActionInvoked(uint id, const QString& key);
-
-private:
-    BusLink m_link;
-    bool m_bConnected = false;
-    std::map<QString, uint> m_shown; // kind -> the service's id of its last notification
-    QString m_owner;                 // the service's unique name: the only sender believed
 };

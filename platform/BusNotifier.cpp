@@ -1,4 +1,4 @@
-#include "platform/DesktopNotifier.h"
+#include "platform/BusNotifier.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -12,12 +12,16 @@ const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 
 } // namespace
 
-DesktopNotifier::DesktopNotifier(QObject* parent)
-    : QObject(parent), m_link(*this, BusLink::Bus::Session, QStringLiteral("notify")) {}
+std::unique_ptr<DesktopNotifier> DesktopNotifier::ForThisSystem(QObject* parent) {
+    return std::make_unique<BusNotifier>(parent);
+}
 
-DesktopNotifier::~DesktopNotifier() = default;
+BusNotifier::BusNotifier(QObject* parent)
+    : DesktopNotifier(parent), m_link(*this, BusLink::Bus::Session, QStringLiteral("notify")) {}
 
-void DesktopNotifier::Start() {
+BusNotifier::~BusNotifier() = default;
+
+void BusNotifier::Start() {
     m_link.Open([this](QDBusConnection&) {
         return [this] {
             m_bConnected = true;
@@ -28,8 +32,8 @@ void DesktopNotifier::Start() {
     });
 }
 
-void DesktopNotifier::Show(const QString& kind, const QString& summary, const QString& body,
-                           const QStringList& actions) {
+void BusNotifier::Show(const QString& kind, const QString& summary, const QString& body,
+                       const QStringList& actions) {
     if (!m_bConnected) {
         Q_EMIT unshown(summary, body);
         return;
@@ -53,7 +57,7 @@ void DesktopNotifier::Show(const QString& kind, const QString& summary, const QS
             });
 }
 
-void DesktopNotifier::OnActionInvoked(uint id, const QString& key) {
+void BusNotifier::OnActionInvoked(uint id, const QString& key) {
     if (message().service() != m_owner) {
         return;
     }
