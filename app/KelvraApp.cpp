@@ -65,6 +65,7 @@ CKelvraApp::~CKelvraApp() {
 }
 
 CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
+#ifdef Q_OS_UNIX
     // The handlers run from the event loop, by when the window exists.
     const auto close = [this] {
         m_bEndedByRequest = true;
@@ -72,7 +73,6 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
             m_frame->close();
         }
     };
-#ifdef Q_OS_UNIX
     m_signals = std::make_unique<SignalBridge>(
         std::map<int, std::function<void()>>{{SIGTERM, close}, {SIGINT, close}, {SIGHUP, close}});
 #endif

@@ -18,7 +18,11 @@
 #include <QLibraryInfo>
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <memory>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -102,8 +106,7 @@ bool DisplayNamed(const CommandLine& commandLine) {
 #endif
 }
 
-// Loads the board's module, found beside the program in a build tree and in its private library
-// folder once installed, and runs it. It is never unloaded: the process ends with it.
+#ifdef Q_OS_LINUX
 // Whether Qt's Wayland platform is installed where Qt looks for platforms.
 bool WaylandPlatformInstalled() {
     QStringList folders{QLibraryInfo::path(QLibraryInfo::PluginsPath)};
@@ -117,6 +120,7 @@ bool WaylandPlatformInstalled() {
                     .isEmpty();
     });
 }
+#endif
 
 // A Wayland session without Qt's Wayland platform (Debian's qt6-wayland): Qt would abort. Falls back to
 // X11 (Xwayland) where DISPLAY names a server, else says what to install. False: the board cannot start.
@@ -157,12 +161,27 @@ bool PlatformAvailable(const CommandLine& commandLine) {
 #endif
 }
 
-int RunBoard(int argc, char** argv) {
-    QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    if (program.isEmpty()) {
-        program = QFileInfo(QString::fromLocal8Bit(argv[0])).absoluteFilePath();
+// This program's file, found before any Qt application object exists.
+QString ProgramPath(const char* argv0) {
+#ifdef Q_OS_WIN
+    wchar_t path[32768];
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    if (length > 0 && length < std::size(path)) {
+        return QString::fromWCharArray(path, static_cast<qsizetype>(length));
     }
-    const QDir folder = QFileInfo(program).absoluteDir();
+#else
+    if (QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+        !program.isEmpty()) {
+        return program;
+    }
+#endif
+    return QFileInfo(QString::fromLocal8Bit(argv0)).absoluteFilePath();
+}
+
+// Loads the board's module, found beside the program in a build tree and in its private library
+// folder once installed, and runs it. It is never unloaded: the process ends with it.
+int RunBoard(int argc, char** argv) {
+    const QDir folder = QFileInfo(ProgramPath(argv[0])).absoluteDir();
     QStringList problems;
     for (const QString& path : {folder.filePath(QStringLiteral(KELVRA_BOARD_FILE)),
                                 folder.filePath(QStringLiteral(KELVRA_BOARD_MODULE))}) {

@@ -28,26 +28,3 @@ QString InstanceGuard::LockFileFor(const QString& profileLocation) {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
         .filePath(QStringLiteral("kelvra-%1.instance").arg(QString::fromLatin1(hash)));
 }
-
-InstanceGuard::InstanceGuard(const QString& profileLocation) : m_lock(LockFileFor(profileLocation)) {
-    // Only a dead owner makes a lock stale, however old it is.
-    m_lock.setStaleLockTime(0);
-}
-
-InstanceGuard::Result InstanceGuard::TryAcquire() {
-    if (m_lock.tryLock(0)) {
-        return Result::Acquired;
-    }
-    if (m_lock.error() == QLockFile::LockFailedError) {
-        return Result::Held;
-    }
-    // QLockFile does not say why; creating the file ourselves does.
-    QFile probe(m_lock.fileName());
-    m_problem = probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)
-                    ? QStringLiteral("the lock file %1 cannot be made").arg(m_lock.fileName())
-                    : QStringLiteral("cannot create %1: %2").arg(m_lock.fileName(), probe.errorString());
-    if (probe.isOpen()) {
-        probe.remove();
-    }
-    return Result::Unavailable;
-}

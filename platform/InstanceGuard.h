@@ -1,12 +1,13 @@
 #pragma once
 
-#include <QLockFile>
 #include <QString>
+#include <memory>
 
 // One board per profile: two boards on one profile would each keep their own seconds in memory and
 // overwrite each other's charges. The guard is a lock file beside the profile file itself (symbolic
 // links resolved, so that two paths to one file share one lock); a lock left by a process that no longer
-// runs is taken over, so a crash never blocks the next start.
+// runs is taken over, so a crash never blocks the next start. The lock itself is each system's own
+// (InstanceLock.cpp, InstanceLock_win.cpp).
 class InstanceGuard final {
 public:
     enum class Result {
@@ -16,6 +17,7 @@ public:
     };
 
     explicit InstanceGuard(const QString& profileLocation);
+    ~InstanceGuard();
     Q_DISABLE_COPY_MOVE(InstanceGuard)
 
     Result TryAcquire();
@@ -27,6 +29,7 @@ public:
     static QString LockFileFor(const QString& profileLocation);
 
 private:
-    QLockFile m_lock;
+    struct Lock;
+    std::unique_ptr<Lock> m_lock;
     QString m_problem;
 };

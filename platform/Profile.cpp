@@ -1,5 +1,7 @@
 #include "platform/Profile.h"
 
+#include "platform/NativeStore.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -107,6 +109,7 @@ QString SyncFolder(const QString&) {
 QString SyncData(const QString&) {
     return {};
 }
+
 #endif
 
 QString WhyNotRead(const QString& target) {
@@ -478,6 +481,9 @@ bool Profile::Store(const QString& key, const QVariant& value) {
 
 // Writes every value not yet on disk; the reason it failed, or empty.
 QString Profile::Save() {
+    if (m_fileName.isEmpty() && !kNativeIsIni) {
+        return SaveNative();
+    }
     const QString name = m_settings->fileName();
     const QString target = Target(name);
     const QFileInfo info(target);
@@ -545,6 +551,25 @@ QString Profile::Save() {
     // The folder of the file renamed, also when reached through a link.
     if (const QString lost = SyncFolder(target); !lost.isEmpty()) {
         return QStringLiteral("the disk did not take the folder's entry (%1)").arg(lost);
+    }
+    m_unsaved.clear();
+    return {};
+}
+
+// The system's own store (the registry): no file of ours to guard, and what QSettings wrote is flushed
+// to the disk before the write counts.
+QString Profile::SaveNative() {
+    for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it) {
+        m_settings->setValue(it.key(), it.value());
+    }
+    m_settings->sync();
+    if (m_settings->status() != QSettings::NoError) {
+        m_settings.reset();
+        m_settings = MakeSettings();
+        return QStringLiteral("the values could not be stored");
+    }
+    if (const QString lost = FlushNativeStore(); !lost.isEmpty()) {
+        return lost;
     }
     m_unsaved.clear();
     return {};

@@ -63,6 +63,7 @@ private:
     QVariant Value(const QString& key) const;
     bool Store(const QString& key, const QVariant& value);
     QString Save();
+    QString SaveNative();
     QString CopyAside(const QString& tag, QString& reason) const;
 
     const QString m_fileName; // empty: the platform's own store
