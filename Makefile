@@ -3,12 +3,14 @@ BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_BENCH?= build-bench
 BUILD_FUZZ ?= build-fuzz
+BUILD_WIN  ?= build-windows
+QT_MINGW   ?= /opt/qt6-mingw
 JOBS       ?= 2
 GENERATOR  := -G Ninja
 CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build run test test-asan bench fuzz format format-check package package-try clean
+.PHONY: deps configure build run test test-asan bench fuzz format format-check package package-try windows clean
 
 # Each target installs only what it needs: scripts/install-deps gets the profiles of the goals given
 # (`make run` needs no clang, `make test` no benchmark library); `make deps` alone installs everything.
@@ -70,6 +72,15 @@ package: deps
 package-try: package
 	scripts/try-package build-package
 
+# kelvra.exe for Windows x86-64, cross-built with mingw-w64 against the Qt in $(QT_MINGW), with what it
+# needs to run beside it in $(BUILD_WIN)/Kelvra.
+windows:
+	scripts/install-deps windows
+	cmake -S . -B $(BUILD_WIN) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELVRA_BUILD_TESTS=OFF \
+		-DCMAKE_TOOLCHAIN_FILE=$(QT_MINGW)/lib/cmake/Qt6/qt.toolchain.cmake $(CMAKE_ARGS)
+	cmake --build $(BUILD_WIN) -j $(JOBS) --target kelvra
+	scripts/windows-folder $(BUILD_WIN) $(QT_MINGW)
+
 format: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
@@ -77,4 +88,5 @@ format-check: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ) build-package build-run build-release build-nolookup
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ) build-package build-run build-release build-nolookup \
+		$(BUILD_WIN)
