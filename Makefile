@@ -5,12 +5,14 @@ BUILD_BENCH?= build-bench
 BUILD_FUZZ ?= build-fuzz
 BUILD_WIN  ?= build-windows
 QT_MINGW   ?= /opt/qt6-mingw
+VERSION    := $(shell awk '/^project/ {print $$3; exit}' CMakeLists.txt)
 JOBS       ?= 2
 GENERATOR  := -G Ninja
 CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps configure build run test test-asan bench fuzz format format-check package package-try windows clean
+.PHONY: deps configure build run test test-asan bench fuzz format format-check package package-try windows \
+	windows-package clean
 
 # Each target installs only what it needs: scripts/install-deps gets the profiles of the goals given
 # (`make run` needs no clang, `make test` no benchmark library); `make deps` alone installs everything.
@@ -80,6 +82,13 @@ windows:
 		-DCMAKE_TOOLCHAIN_FILE=$(QT_MINGW)/lib/cmake/Qt6/qt.toolchain.cmake $(CMAKE_ARGS)
 	cmake --build $(BUILD_WIN) -j $(JOBS) --target kelvra
 	scripts/windows-folder $(BUILD_WIN) $(QT_MINGW)
+
+# The folder as a zip, and an installer made with nsis, in $(BUILD_WIN).
+windows-package: windows
+	rm -f $(BUILD_WIN)/Kelvra-$(VERSION)-win64.zip
+	cd $(BUILD_WIN) && zip -q -r -X Kelvra-$(VERSION)-win64.zip Kelvra
+	makensis -V2 -DVERSION=$(VERSION) -DSOURCE=$(abspath $(BUILD_WIN))/Kelvra \
+		-DOUTFILE=$(abspath $(BUILD_WIN))/Kelvra-$(VERSION)-setup.exe res/windows/kelvra.nsi
 
 format: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
