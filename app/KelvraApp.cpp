@@ -65,17 +65,19 @@ CKelvraApp::~CKelvraApp() {
 }
 
 CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
-#ifdef Q_OS_UNIX
-    // The handlers run from the event loop, by when the window exists.
+    // The handlers run from the event loop, by when the window exists. On Windows the signals are the
+    // console's control events.
     const auto close = [this] {
         m_bEndedByRequest = true;
         if (m_frame) {
             m_frame->close();
         }
     };
-    m_signals = std::make_unique<SignalBridge>(
-        std::map<int, std::function<void()>>{{SIGTERM, close}, {SIGINT, close}, {SIGHUP, close}});
+    std::map<int, std::function<void()>> handlers{{SIGTERM, close}, {SIGINT, close}};
+#ifdef SIGHUP
+    handlers.emplace(SIGHUP, close);
 #endif
+    m_signals = std::make_unique<SignalBridge>(std::move(handlers));
     m_profile = commandLine.profileFile.isEmpty() ? std::make_shared<Profile>()
                                                   : std::make_shared<Profile>(commandLine.profileFile);
     m_guard = std::make_unique<InstanceGuard>(m_profile->Location());
@@ -148,6 +150,12 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
         m_bEndedByRequest = true;
         frame->close();
     });
+#ifdef Q_OS_WIN
+    // At logoff or shutdown Windows ends the process right after Qt has told aboutToQuit, before any
+    // window is destroyed: the open period is stored then.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, frame,
+                     [frame] { frame->View()->ChargeOpenPeriod(); });
+#endif
     // A process ended by exit() from inside the event loop (a broken display connection) still stores
     // its open period.
     m_exitHook = std::make_unique<ExitHook>([frame] { frame->View()->ChargeOpenPeriod(); });

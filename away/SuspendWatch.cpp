@@ -22,6 +22,8 @@ qint64 ClockPairSuspendWatch::SuspendedSeconds() {
     return seconds;
 }
 
+// Windows has its own (SuspendWatch_win.cpp).
+#ifndef Q_OS_WIN
 std::unique_ptr<SuspendWatch> SuspendWatch::ForThisSystem() {
 #ifdef Q_OS_LINUX
     const auto reading = [](clockid_t clock) {
@@ -36,3 +38,4 @@ std::unique_ptr<SuspendWatch> SuspendWatch::ForThisSystem() {
     return nullptr;
 #endif
 }
+#endif

@@ -20,7 +20,8 @@ public:
 
 // Two clocks in nanoseconds, one that stops while the computer is suspended and one that does not: a
 // growth of their difference is time spent suspended. On Linux they are CLOCK_MONOTONIC and
-// CLOCK_BOOTTIME (a process stopped by SIGSTOP is not suspended: both run on). Tests pass their own.
+// CLOCK_BOOTTIME (a process stopped by SIGSTOP is not suspended: both run on); on Windows the unbiased
+// interrupt time and the interrupt time. Tests pass their own.
 class ClockPairSuspendWatch final : public SuspendWatch {
 public:
     using Reading = std::function<qint64()>;

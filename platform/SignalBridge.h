@@ -9,7 +9,8 @@ class QSocketNotifier;
 // Turns Unix signals into calls on the event loop: SIGTERM, SIGINT and SIGHUP close the window the
 // normal way. A signal handler may only write to a pipe: it writes the signal's number, and a notifier
 // on the other end calls that signal's handler.
-// One bridge exists at a time; on platforms without these signals it does nothing.
+// One bridge exists at a time. On Windows the console's control events stand for the signals
+// (SignalBridge_win.cpp).
 class SignalBridge final : public QObject {
     Q_OBJECT
 public:
