@@ -12,7 +12,7 @@ CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 60
 
 .PHONY: deps configure build run test test-asan bench fuzz format format-check package package-try windows \
-	windows-package clean
+	windows-package windows-test clean
 
 # Each target installs only what it needs: scripts/install-deps gets the profiles of the goals given
 # (`make run` needs no clang, `make test` no benchmark library); `make deps` alone installs everything.
@@ -78,10 +78,16 @@ package-try: package
 # needs to run beside it in $(BUILD_WIN)/Kelvra.
 windows:
 	scripts/install-deps windows
-	cmake -S . -B $(BUILD_WIN) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELVRA_BUILD_TESTS=OFF \
-		-DCMAKE_TOOLCHAIN_FILE=$(QT_MINGW)/lib/cmake/Qt6/qt.toolchain.cmake $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD_WIN) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DKELVRA_BUILD_TESTS=ON \
+		-DCMAKE_TOOLCHAIN_FILE=$(QT_MINGW)/lib/cmake/Qt6/qt.toolchain.cmake \
+		-DCMAKE_CROSSCOMPILING_EMULATOR=$(abspath scripts/wine-test) $(CMAKE_ARGS)
 	cmake --build $(BUILD_WIN) -j $(JOBS) --target kelvra
 	scripts/windows-folder $(BUILD_WIN) $(QT_MINGW)
+
+# The test suites that run on Windows, built for it and run under wine.
+windows-test: windows
+	cmake --build $(BUILD_WIN) -j $(JOBS)
+	scripts/test-windows $(BUILD_WIN) $(QT_MINGW)
 
 # The folder as a zip, and an installer made with nsis, in $(BUILD_WIN).
 windows-package: windows

@@ -11,10 +11,17 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY); // lines end in "\n" alone, as on Unix
+#endif
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() >= 5 && args.size() % 2 == 1 && args[1] == u"read"_s) {
