@@ -347,7 +347,7 @@ Profile::Profile(const QString& fileName, Access access) : m_fileName(fileName),
 
 Profile::~Profile() {
     // After a save that failed, QSettings may write what it holds as it ends: within the same guard.
-    if (m_unsaved.isEmpty() || m_fileName.isEmpty() || m_access == Access::ReadOnly) {
+    if (m_unsaved.isEmpty() || (m_fileName.isEmpty() && !kNativeIsIni) || m_access == Access::ReadOnly) {
         return;
     }
     const QString target = Target(m_settings->fileName());
