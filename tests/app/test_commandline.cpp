@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 #include "control/ControlCommand.h"
+#ifndef _WIN32
 #include "front/FrontCommand.h"
+#endif
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -124,11 +126,12 @@ private Q_SLOTS:
         const CommandLine c = Parse(u"--profile p.conf --journal /j/h.journal --report --periods "
                                     u"--from 2026-01-31 --to=2026-02-01 doc.kel"_s);
         QCOMPARE(c.profileFile, QDir::current().filePath(u"p.conf"_s));
-        QCOMPARE(c.journalFile, u"/j/h.journal"_s);
+        QCOMPARE(c.journalFile,
+                 QDir::current().absoluteFilePath(u"/j/h.journal"_s)); // with a drive on Windows
         QCOMPARE(c.reportFrom, QDate(2026, 1, 31));
         QCOMPARE(c.reportTo, QDate(2026, 2, 1));
         QCOMPARE(c.document, u"doc.kel"_s);
-        for (const QString& zone : {u"UTC"_s, u"Etc/UTC"_s, u"America/Argentina/Buenos_Aires"_s}) {
+        for (const QString& zone : {u"UTC"_s, u"Etc/UTC"_s, u"America/Argentina/La_Rioja"_s}) {
             QCOMPARE(Parse(u"--report --by=week --tz "_s + zone).reportZone.id(), zone.toUtf8());
         }
         QVERIFY(Parse(u"--help"_s).text.contains(u"--report[=FORMAT]"_s));
@@ -136,7 +139,11 @@ private Q_SLOTS:
     }
     // The front answers a command only where it reads it exactly as the Qt program does: the same request,
     // the same profile (and so the same socket). Everything it is not sure of goes to the Qt program.
+    // Windows has no front: kelvra.exe is the Qt program.
     void frontAgreesWithTheQtProgram() {
+#ifdef _WIN32
+        QSKIP("no command front on Windows");
+#else
         const QTemporaryDir home;
         QVERIFY(QDir::setCurrent(home.path()));
         // Qt reads the settings' folder once a process: HOME's is the one compared here.
@@ -195,6 +202,7 @@ private Q_SLOTS:
                      argv.back());
         }
         qunsetenv("XDG_CONFIG_HOME");
+#endif
     }
 };
 

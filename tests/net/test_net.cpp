@@ -1,4 +1,5 @@
 #include "LoopbackServer.h"
+#include "TestSockets.h"
 #include "net/CountryLookup.h"
 #include "net/ElapsedMs.h"
 #include "net/HttpClient.h"
@@ -12,9 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <cstring>
 
 using namespace ProfileLayout;
 using namespace std::chrono_literals;
@@ -30,7 +29,7 @@ std::pair<HttpResult, QByteArray> Run(const char* host, std::uint16_t port,
                                       std::chrono::milliseconds timeLimit = CHttpClient::kExchangeTimeLimit) {
     char body[16] = "untouched";
     CHttpClient client(1, timeLimit);
-    client.SetBeforeClose([](const CMySocket& socket) { ::close(socket.Handle()); });
+    client.SetBeforeClose([](const CMySocket& socket) { TestSockets::Close(socket.Handle()); });
     HttpResult result;
     client.Request(host, port, "GET / HTTP/1.1\r\n\r\n", body, sizeof body, result);
     return {result, body};
@@ -47,29 +46,22 @@ std::string RequestFor(const std::string& authority, int randomId) {
 class FullListener final {
 public:
     FullListener() {
-        m_nListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        QVERIFY(::bind(m_nListen, reinterpret_cast<sockaddr*>(&address), size) == 0);
-        QVERIFY(::listen(m_nListen, 0) == 0);
-        QVERIFY(::getsockname(m_nListen, reinterpret_cast<sockaddr*>(&address), &size) == 0);
-        m_nPort = ntohs(address.sin_port);
+        m_nListen = TestSockets::Listen(0, m_nPort);
+        const sockaddr_in address = TestSockets::Loopback(m_nPort);
         // Connect until one is left waiting: the queue is full from then on.
         for (bool waiting = false; !waiting && m_queued.size() < 16;) {
-            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-            m_queued.push_back(fd);
-            ::connect(fd, reinterpret_cast<sockaddr*>(&address), size);
-            pollfd entry{fd, POLLOUT, 0};
-            waiting = ::poll(&entry, 1, 200) == 0;
+            const int handle = TestSockets::Tcp();
+            m_queued.push_back(handle);
+            TestSockets::SetNonBlocking(handle);
+            ::connect(handle, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+            waiting = TestSockets::Poll(handle, POLLOUT, 200) == 0;
         }
     }
     ~FullListener() {
-        for (const int fd : m_queued) {
-            ::close(fd);
+        for (const int handle : m_queued) {
+            TestSockets::Close(handle);
         }
-        ::close(m_nListen);
+        TestSockets::Close(m_nListen);
     }
     std::uint16_t Port() const { return m_nPort; }
 
@@ -88,8 +80,12 @@ class TestNet : public QObject {
 private Q_SLOTS:
     void cleanup() { qunsetenv("KELVRA_MAKER_HOST"); }
 
-    // A peer that has gone must give EPIPE rather than SIGPIPE, which would end this program.
+    // A peer that has gone must give EPIPE rather than SIGPIPE, which would end this program. Windows
+    // has no such signal.
     void writingToAClosedPeerThrows() {
+#ifdef _WIN32
+        QSKIP("no SIGPIPE on Windows");
+#else
         int ends[2];
         ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends);
         CMySocket socket;
@@ -102,6 +98,28 @@ private Q_SLOTS:
             QCOMPARE(QByteArray(e.Operation()), "Send");
             QCOMPARE(e.Error(), EPIPE);
         }
+#endif
+    }
+
+    // A port where nothing listens: the system's own code for the refusal (10061 on Windows, a code no
+    // POSIX system has) comes through in the error and its message.
+    void connectionRefused() {
+        std::uint16_t port = 0;
+        const int bound = TestSockets::Bound(port); // keeps the port from anyone else, never listening
+        const sockaddr_in address = TestSockets::Loopback(port);
+        CMySocket socket;
+        socket.Create(SOCK_STREAM);
+        try {
+            socket.Connect(reinterpret_cast<const sockaddr*>(&address));
+            QFAIL("connected");
+        } catch (const CSocketException& e) {
+            QCOMPARE(QByteArray(e.Operation()), "Connect");
+            QCOMPARE(e.Error(), TestSockets::kRefused);
+            char message[CSocketException::kMessageSize];
+            QVERIFY(e.GetErrorMessage(message, sizeof message));
+            QCOMPARE(QByteArray(message), "Connect Fehler #" + QByteArray::number(TestSockets::kRefused));
+        }
+        TestSockets::Close(bound);
     }
 
     // Nobody answers, or the reply never ends: status 0, the body buffer as it was, each within its limit.
