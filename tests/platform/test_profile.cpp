@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
@@ -45,6 +46,38 @@ class TestProfile : public QObject {
     QString File(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 
 private Q_SLOTS:
+    // The user's own store (the registry on Windows, a file in the configuration folder elsewhere): names
+    // in any script come back as written, from another reader too, and an entry of a later version is
+    // left as it was. First, before anything may have fixed the configuration folder for this process.
+    void theUsersOwnStoreKeepsNamesAndLaterEntries() {
+        const QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        QSettings native(QSettings::NativeFormat, QSettings::UserScope, u"Kelvra"_s, u"Kelvra"_s);
+        const auto cleanup = qScopeGuard([&native] { native.clear(); });
+        native.clear();
+        native.setValue(u"Later/Layout"_s, u"v2"_s);
+        native.setValue(u"TimerText/11"_s, u"an eleventh row"_s);
+        native.sync();
+        const QString name = u"Caf\u00e9 \u6642\u9593 \u05e9\u05dc\u05d5\u05dd \U0001F600"_s;
+        {
+            Profile profile;
+            QVERIFY2(profile.Location().startsWith(config.path()) ||
+                         profile.Location().startsWith(u"\\HKEY"_s),
+                     qPrintable(profile.Location()));
+            QVERIFY(profile.WriteProfileString(u"TimerText"_s, u"1"_s, name));
+            QVERIFY(profile.WriteProfileInt(u"TimerSec"_s, u"1"_s, 86399));
+            QVERIFY(profile.SaveProblem().isEmpty());
+        }
+        const Profile again;
+        QCOMPARE(again.GetProfileString(u"TimerText"_s, u"1"_s), name);
+        QCOMPARE(again.GetProfileInt(u"TimerSec"_s, u"1"_s, 0), 86399);
+        native.sync();
+        QCOMPARE(native.value(u"TimerText/1"_s).toString(), name);
+        QCOMPARE(native.value(u"Later/Layout"_s).toString(), u"v2"_s);
+        QCOMPARE(native.value(u"TimerText/11"_s).toString(), u"an eleventh row"_s);
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
     // A second process writes and ends without a destructor: the value was on disk when the write
     // returned.
     void aWriteIsOnDiskWhenItReturns() {
