@@ -26,8 +26,14 @@ Status Database::Open(const QString& path, Mode mode) {
     Close();
     const int flags =
         mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    const int code =
-        sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    // SQLite takes the name as the file system's bytes on Unix, but as UTF-8 on Windows, where the
+    // local 8-bit code page cannot spell every user's folder.
+#ifdef _WIN32
+    const QByteArray name = path.toUtf8();
+#else
+    const QByteArray name = QFile::encodeName(path);
+#endif
+    const int code = sqlite3_open_v2(name.constData(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         Status status{code & 0xff, Message(code, sqlite3_errstr(code))};
         Close();
