@@ -32,6 +32,7 @@ public:
     QSocketNotifier writable; // while a reply waits for room
     std::string received;
     std::string unsent;
+    bool bDraining = false; // answered: what still comes is read and dropped until the client closes
 };
 
 struct ControlServer::Listener {
@@ -90,6 +91,23 @@ void ControlServer::Accept() {
 
 void ControlServer::Read(Link& link) {
     char buffer[4096];
+    if (link.bDraining) {
+        // A bounded amount each time, so that a client that never stops cannot hold the loop.
+        for (int reads = 0; reads < 16; ++reads) {
+            const ssize_t n = ::recv(link.socket.Get(), buffer, sizeof buffer, 0);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                return;
+            }
+            if (n <= 0) {
+                Close(&link);
+                return;
+            }
+        }
+        return;
+    }
     // Never more than a request can be long, whatever the client sends.
     while (link.received.find('\n') == std::string::npos &&
            link.received.size() <= ControlMessage::kMaxRequestBytes) {
@@ -123,10 +141,16 @@ void ControlServer::Send(Link& link) {
             link.writable.setEnabled(true); // the deadline ends a client that never takes it
             return;
         } else if (errno != EINTR) {
-            break; // the client has gone
+            Close(&link); // the client has gone
+            return;
         }
     }
-    Close(&link);
+    // The reply is out. Closing with input left unread would reset the connection, and a client still
+    // sending a request too long to take could lose the reply with it: the board stops writing and
+    // drops what still comes until the client closes, or the connection's deadline.
+    ::shutdown(link.socket.Get(), SHUT_WR);
+    link.bDraining = true;
+    link.readable.setEnabled(true);
 }
 
 void ControlServer::Close(Link* link) {
