@@ -87,11 +87,16 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
         break;
     case InstanceGuard::Result::Held: {
         QString problem;
-        if (RemoteControl::AskToTheFront(m_profile->Location(), qgetenv("XDG_ACTIVATION_TOKEN"), problem)) {
+        bool bFree = false;
+        // A board that was closing lets go of the profile: this one starts in its place.
+        const auto profileFree = [this, &bFree] {
+            return bFree = m_guard->TryAcquire() == InstanceGuard::Result::Acquired;
+        };
+        if (RemoteControl::AskToTheFront(m_profile->Location(), qgetenv("XDG_ACTIVATION_TOKEN"), profileFree,
+                                         problem)) {
             return Start::AlreadyRunning;
         }
-        // A board that was closing has let go of the profile by now: this one starts in its place.
-        if (m_guard->TryAcquire() == InstanceGuard::Result::Acquired) {
+        if (bFree || profileFree()) {
             break;
         }
         // Nothing came to the front: a failure, whatever kept the board from answering.

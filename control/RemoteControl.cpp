@@ -26,8 +26,10 @@ namespace {
 using ControlMessage::Reply;
 using Verb = ControlMessage::Request::Verb;
 
-// The board that holds the lock may be a moment away from listening.
-constexpr int kFrontTimeoutMs = 1000;
+// The board that holds the lock may be starting still: a cold start on a slow disk can keep it from
+// listening, or from answering, for some seconds (under wine it took more than the one second once
+// allowed). Only a board that does not answer makes a second start wait this long.
+constexpr int kFrontTimeoutMs = 10000;
 constexpr int kFrontRetryMs = 50;
 
 // What the board shows now.
@@ -147,7 +149,8 @@ std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTake
     return nullptr;
 }
 
-bool AskToTheFront(const QString& profileLocation, const QByteArray& activationToken, QString& problem) {
+bool AskToTheFront(const QString& profileLocation, const QByteArray& activationToken,
+                   const std::function<bool()>& profileFree, QString& problem) {
     ControlMessage::Request raise{Verb::Raise};
     // A token the wire cannot carry is left out: the board comes up as it would without one.
     if (ControlMessage::IsActivationToken(activationToken.toStdString())) {
@@ -155,17 +158,22 @@ bool AskToTheFront(const QString& profileLocation, const QByteArray& activationT
     }
     QElapsedTimer waited;
     waited.start();
+    const auto left = [&waited] { return std::max(1, kFrontTimeoutMs - static_cast<int>(waited.elapsed())); };
     ControlChannel::Answer answer;
-    while ((answer = ControlChannel::Ask(profileLocation, raise, kFrontTimeoutMs)).outcome ==
+    while ((answer = ControlChannel::Ask(profileLocation, raise, left())).outcome ==
                ControlChannel::Answer::Outcome::NoBoard &&
            waited.elapsed() < kFrontTimeoutMs) {
+        if (profileFree()) {
+            problem.clear();
+            return false;
+        }
         QThread::msleep(kFrontRetryMs);
     }
     // A board from before tokens refuses one: it is asked again without.
     if (!raise.token.empty() && answer.outcome == ControlChannel::Answer::Outcome::Replied &&
         answer.reply.kind == Reply::Kind::Error) {
         raise.token.clear();
-        answer = ControlChannel::Ask(profileLocation, raise, kFrontTimeoutMs);
+        answer = ControlChannel::Ask(profileLocation, raise, left());
     }
     problem = QString::fromLocal8Bit(answer.problem);
     return answer.outcome == ControlChannel::Answer::Outcome::Replied;

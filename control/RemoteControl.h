@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class AwayPrompt;
@@ -28,9 +29,12 @@ std::unique_ptr<ControlServer> Listen(const QString& profileLocation, bool bTake
 
 // A second start: asks the board that holds the profile to come to the front, with the activation token
 // the launcher gave this process (XDG_ACTIVATION_TOKEN; empty: none), which a Wayland compositor wants
-// before it lets the board take the focus. False when none answered within a second; `problem` then
-// says why, when something other than silence kept it from answering (a control folder that cannot be
+// before it lets the board take the focus. The board may still be starting, so it is given some seconds;
+// while none listens, `profileFree` is asked whether the board has gone and this process may start in
+// its place (it then returns false with `problem` empty). False when none answered; `problem` then says
+// why, when something other than silence kept it from answering (a control folder that cannot be
 // trusted, say).
-bool AskToTheFront(const QString& profileLocation, const QByteArray& activationToken, QString& problem);
+bool AskToTheFront(const QString& profileLocation, const QByteArray& activationToken,
+                   const std::function<bool()>& profileFree, QString& problem);
 
 } // namespace RemoteControl
