@@ -45,13 +45,21 @@ void Exchange(const QString& name, const std::string& request, int timeoutMs, An
     }
     socket.write(request.data(), static_cast<qint64>(request.size()));
     socket.flush();
-    while (!reply.contains('\n') && static_cast<size_t>(reply.size()) <= ControlMessage::kMaxReplyBytes) {
+    const auto room = [&reply] {
+        return static_cast<qint64>(ControlMessage::kMaxReplyBytes) + 1 - reply.size();
+    };
+    for (;;) {
+        reply += socket.read(room());
         const qint64 left = timeoutMs - elapsed.elapsed();
-        if (socket.bytesAvailable() == 0 && (left <= 0 || !socket.waitForReadyRead(static_cast<int>(left)))) {
+        if (reply.contains('\n') || room() <= 0 || left <= 0 ||
+            socket.state() != QLocalSocket::ConnectedState) {
             break;
         }
-        reply += socket.read(static_cast<qint64>(ControlMessage::kMaxReplyBytes) + 1 - reply.size());
+        // A wait can end early while the board is still there (wine's pipes do): only the time limit
+        // or the board's closing ends the exchange.
+        socket.waitForReadyRead(static_cast<int>(left));
     }
+    reply += socket.read(room()); // what came with the board's closing
 }
 #endif
 
@@ -92,6 +100,7 @@ Answer Ask(const QString& profileLocation, const ControlMessage::Request& reques
     if (!parsed.message) {
         answer.problem = reply.isEmpty() ? "the board did not answer"
                                          : "the board's answer cannot be read: " + parsed.error;
+        answer.bSilent = reply.isEmpty();
         return answer;
     }
     answer.outcome = Answer::Outcome::Replied;

@@ -32,6 +32,7 @@ public:
     QSocketNotifier writable; // while a reply waits for room
     std::string received;
     std::string unsent;
+    bool bAnswered = false; // the request is in and its reply made
     bool bDraining = false; // answered: what still comes is read and dropped until the client closes
 };
 
@@ -85,7 +86,7 @@ void ControlServer::Accept() {
         m_listener->open.push_back(link);
         connect(&link->readable, &QSocketNotifier::activated, this, [this, link] { Read(*link); });
         connect(&link->writable, &QSocketNotifier::activated, this, [this, link] { Send(*link); });
-        QTimer::singleShot(kDeadlineMs, link, [this, link] { Close(link); });
+        QTimer::singleShot(kDeadlineMs, link, [this, link] { Expire(link); });
     }
 }
 
@@ -127,6 +128,7 @@ void ControlServer::Read(Link& link) {
     }
     // One request per connection: whatever comes after it is not read.
     link.readable.setEnabled(false);
+    link.bAnswered = true;
     link.unsent = Take(link.received);
     Send(link);
 }
@@ -151,6 +153,17 @@ void ControlServer::Send(Link& link) {
     ::shutdown(link.socket.Get(), SHUT_WR);
     link.bDraining = true;
     link.readable.setEnabled(true);
+}
+
+void ControlServer::Expire(Link* link) {
+    if (!link->bAnswered) {
+        Read(*link);
+        if (link->bAnswered) {
+            QTimer::singleShot(kDeadlineMs, link, [this, link] { Close(link); });
+            return;
+        }
+    }
+    Close(link);
 }
 
 void ControlServer::Close(Link* link) {

@@ -48,6 +48,9 @@ private:
     void Read(Link& link);
     void Send(Link& link);
     void Close(Link* link);
+    // At the connection's deadline. The board may have been busy when it came (a cold start): a request
+    // that is there is still answered, with one more deadline to take the reply.
+    void Expire(Link* link);
 
     // The reply's bytes for a whole request (or for more than one may be).
     std::string Take(std::string_view request) const {

@@ -15,6 +15,7 @@ public:
 
     QLocalSocket* socket; // child object
     std::string received;
+    bool bAnswered = false; // the request is in and its reply written
 };
 
 struct ControlServer::Listener {
@@ -56,7 +57,7 @@ void ControlServer::Accept() {
         socket->setReadBufferSize(static_cast<qint64>(ControlMessage::kMaxRequestBytes) + 1);
         connect(socket, &QLocalSocket::readyRead, this, [this, link] { Read(*link); });
         connect(socket, &QLocalSocket::disconnected, this, [this, link] { Close(link); });
-        QTimer::singleShot(kDeadlineMs, link, [this, link] { Close(link); });
+        QTimer::singleShot(kDeadlineMs, link, [this, link] { Expire(link); });
     }
 }
 
@@ -70,6 +71,7 @@ void ControlServer::Read(Link& link) {
     }
     // One request per connection: whatever comes after it is not read.
     disconnect(link.socket, &QLocalSocket::readyRead, this, nullptr);
+    link.bAnswered = true;
     const std::string reply = Take(link.received);
     link.socket->write(reply.data(), static_cast<qint64>(reply.size()));
     Send(link);
@@ -79,6 +81,20 @@ void ControlServer::Send(Link& link) {
     link.socket->flush(); // a reply is far smaller than the pipe's buffer: it leaves now
     // Closes once the reply is written; the deadline ends a client that does not take it.
     link.socket->disconnectFromServer();
+}
+
+void ControlServer::Expire(Link* link) {
+    if (!link->bAnswered) {
+        link->socket->waitForReadyRead(0); // takes in what the pipe holds, which may answer it
+    }
+    if (!link->bAnswered) {
+        Read(*link);
+        if (link->bAnswered) {
+            QTimer::singleShot(kDeadlineMs, link, [this, link] { Close(link); });
+            return;
+        }
+    }
+    Close(link);
 }
 
 void ControlServer::Close(Link* link) {

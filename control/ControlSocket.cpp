@@ -224,6 +224,7 @@ Answer Ask(const std::string& profileLocation, const ControlMessage::Request& re
     if (!parsed.message) {
         answer.problem =
             reply.empty() ? "the board did not answer" : "the board's answer cannot be read: " + parsed.error;
+        answer.bSilent = reply.empty();
         return answer;
     }
     answer.outcome = Answer::Outcome::Replied;

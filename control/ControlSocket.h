@@ -25,6 +25,7 @@ struct Answer {
     Outcome outcome = Outcome::Failed;
     ControlMessage::Reply reply;
     std::string problem;
+    bool bSilent = false; // Failed: connected, but no reply came in the time given
 };
 
 // As ControlChannel::Ask.

@@ -31,6 +31,7 @@ using Verb = ControlMessage::Request::Verb;
 // allowed). Only a board that does not answer makes a second start wait this long.
 constexpr int kFrontTimeoutMs = 10000;
 constexpr int kFrontRetryMs = 50;
+constexpr int kAskTimeoutMs = 1000;
 
 // What the board shows now.
 Reply StateOf(const CKelvraView& view, const AwayPrompt* away, const Clock& clock) {
@@ -159,15 +160,23 @@ bool AskToTheFront(const QString& profileLocation, const QByteArray& activationT
     QElapsedTimer waited;
     waited.start();
     const auto left = [&waited] { return std::max(1, kFrontTimeoutMs - static_cast<int>(waited.elapsed())); };
+    // Each ask waits a second at most, and one that went unanswered is made again on a new connection
+    // (a raise twice does no harm): a connection made at the moment the board begins to listen can go
+    // unseen (wine's pipes, one start in a few), and a board still starting takes the next.
     ControlChannel::Answer answer;
-    while ((answer = ControlChannel::Ask(profileLocation, raise, left())).outcome ==
-               ControlChannel::Answer::Outcome::NoBoard &&
-           waited.elapsed() < kFrontTimeoutMs) {
-        if (profileFree()) {
+    for (;;) {
+        answer = ControlChannel::Ask(profileLocation, raise, std::min(kAskTimeoutMs, left()));
+        const bool bNoBoard = answer.outcome == ControlChannel::Answer::Outcome::NoBoard;
+        if ((!bNoBoard && !answer.bSilent) || waited.elapsed() >= kFrontTimeoutMs) {
+            break;
+        }
+        if (bNoBoard && profileFree()) {
             problem.clear();
             return false;
         }
-        QThread::msleep(kFrontRetryMs);
+        if (bNoBoard) {
+            QThread::msleep(kFrontRetryMs);
+        }
     }
     // A board from before tokens refuses one: it is asked again without.
     if (!raise.token.empty() && answer.outcome == ControlChannel::Answer::Outcome::Replied &&
