@@ -22,9 +22,52 @@
 #include <memory>
 #ifdef Q_OS_WIN
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 #endif
 
 namespace {
+
+#ifdef Q_OS_WIN
+// The command line as typed: argv spells it in the local code page, which cannot hold every name.
+QStringList TypedArguments(int, char**) {
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    QStringList arguments;
+    for (int i = 0; wide && i < count; ++i) {
+        arguments << QString::fromWCharArray(wide[i]);
+    }
+    ::LocalFree(wide);
+    return arguments;
+}
+
+// A window program has no console of its own. Started from one, what it prints (help, the commands'
+// answers, reports) goes there, in UTF-8; an output already sent to a file or a pipe stays so.
+void UseParentConsole() {
+    const auto unset = [](DWORD which) { return ::GetFileType(::GetStdHandle(which)) == FILE_TYPE_UNKNOWN; };
+    const bool bOut = unset(STD_OUTPUT_HANDLE);
+    const bool bErr = unset(STD_ERROR_HANDLE);
+    if ((bOut || bErr) && ::AttachConsole(ATTACH_PARENT_PROCESS)) {
+        ::SetConsoleOutputCP(CP_UTF8);
+        if (bOut) {
+            std::freopen("CONOUT$", "w", stdout);
+        }
+        if (bErr) {
+            std::freopen("CONOUT$", "w", stderr);
+        }
+    }
+}
+#else
+QStringList TypedArguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}
+
+void UseParentConsole() {}
+#endif
 
 // The whole text, NUL characters and all: a name may hold any character.
 void Write(const QString& text) {
@@ -208,11 +251,8 @@ int RunBoard(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
-    }
-    const CommandLine commandLine = CommandLine::Parse(arguments);
+    UseParentConsole();
+    const CommandLine commandLine = CommandLine::Parse(TypedArguments(argc, argv));
     switch (commandLine.action) {
     case CommandLine::Action::Help:
         std::fputs(qPrintable(commandLine.text), stdout);
