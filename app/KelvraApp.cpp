@@ -151,7 +151,10 @@ CKelvraApp::Start CKelvraApp::InitInstance(const CommandLine& commandLine) {
     }
 
     CMainFrame* frame = m_frame.get();
+    // The open period is stored at once: the session may end the process before the close is carried out
+    // (Windows does right after its end-session messages).
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, frame, [this, frame] {
+        frame->View()->ChargeOpenPeriod();
         m_bEndedByRequest = true;
         frame->close();
     });
