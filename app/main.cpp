@@ -21,6 +21,8 @@
 #include <iterator>
 #include <memory>
 #ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -44,16 +46,20 @@ QStringList TypedArguments(int, char**) {
 // A window program has no console of its own. Started from one, what it prints (help, the commands'
 // answers, reports) goes there, in UTF-8; an output already sent to a file or a pipe stays so.
 void UseParentConsole() {
+    // The C runtime's text mode would write a report's CRLF as CR CR LF, and a name's own line breaks
+    // altered: every output is the same bytes as on other systems.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     const auto unset = [](DWORD which) { return ::GetFileType(::GetStdHandle(which)) == FILE_TYPE_UNKNOWN; };
     const bool bOut = unset(STD_OUTPUT_HANDLE);
     const bool bErr = unset(STD_ERROR_HANDLE);
     if ((bOut || bErr) && ::AttachConsole(ATTACH_PARENT_PROCESS)) {
         ::SetConsoleOutputCP(CP_UTF8);
         if (bOut) {
-            std::freopen("CONOUT$", "w", stdout);
+            std::freopen("CONOUT$", "wb", stdout);
         }
         if (bErr) {
-            std::freopen("CONOUT$", "w", stderr);
+            std::freopen("CONOUT$", "wb", stderr);
         }
     }
 }
