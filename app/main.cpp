@@ -21,6 +21,8 @@
 #include <iterator>
 #include <memory>
 #ifdef Q_OS_WIN
+#include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -63,6 +65,14 @@ void UseParentConsole() {
         }
     }
 }
+
+// Windows' C library takes TZ before the system's zone, and reads it only as a POSIX rule: a zone name
+// that a Unix-like shell exports ("Europe/Berlin") would shift every local time it gives, while the zone
+// Windows reports stays right. Local times follow the system's zone alone.
+void FollowSystemZone() {
+    _putenv("TZ=");
+    _tzset();
+}
 #else
 QStringList TypedArguments(int argc, char** argv) {
     QStringList arguments;
@@ -73,6 +83,7 @@ QStringList TypedArguments(int argc, char** argv) {
 }
 
 void UseParentConsole() {}
+void FollowSystemZone() {}
 #endif
 
 // The whole text, NUL characters and all: a name may hold any character.
@@ -258,6 +269,7 @@ int RunBoard(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     UseParentConsole();
+    FollowSystemZone();
     const CommandLine commandLine = CommandLine::Parse(TypedArguments(argc, argv));
     switch (commandLine.action) {
     case CommandLine::Action::Help:

@@ -282,8 +282,7 @@ private Q_SLOTS:
         window.show();
         QCOMPARE(periods->topLevelItem(0)->text(3), QStringLiteral("0:03:05 (running)"));
 
-        board.Switch(2); // closes timer 3's period in the journal
-        board.clock.Advance(10);
+        board.Charge(2, 10); // closes timer 3's period in the journal
         QTRY_COMPARE(periods->topLevelItemCount(), 2);
         QCOMPARE(periods->topLevelItem(0)->text(3), QStringLiteral("0:03:05"));
         QCOMPARE(periods->topLevelItem(1)->text(3), QStringLiteral("0:00:10 (running)"));
@@ -313,12 +312,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         Board board(dir.path());
         board.Start();
-        board.Switch(1); // 12:00 to 13:00
-        board.clock.Advance(3600);
-        board.Switch(2); // 13:00 to 13:30
-        board.clock.Advance(1800);
-        board.Switch(0);
-        board.clock.Advance(3600);
+        board.Charge(1, 3600); // 12:00 to 13:00
+        board.Charge(2, 1800); // 13:00 to 13:30
+        board.Charge(0, 3600);
         CHistoryWindow window(board.sink, board.ledger, board.clock);
         window.SetCorrector([&](const PeriodSink::Correction& c) { return board.ledger.Correct(c); });
         // Each dialog, once shown, gets what `fill` does to it.
@@ -410,8 +406,7 @@ private Q_SLOTS:
         QCOMPARE(JournalSeconds(board.journalFile), ProfileSeconds(board.profileFile));
 
         // The running period keeps its timer and open end; it cannot be deleted.
-        board.Switch(3);
-        board.clock.Advance(600);
+        board.Charge(3, 600);
         window.Refresh();
         periods.setCurrentItem(periods.topLevelItem(periods.topLevelItemCount() - 1));
         fill = [&](QDialog& dialog) {

@@ -20,6 +20,10 @@ struct BoardOnFiles {
           journalFile(profileFile + QStringLiteral(".journal")), clock(now), profile(profileFile),
           sink(journalFile, clock, profile), ledger(profile, clock, display, sink) {}
 
+    struct Started {};
+    // Started at once.
+    BoardOnFiles(const QString& folder, Started) : BoardOnFiles(folder) { Start(); }
+
     void Start() {
         sink.Attach();
         TimerStore::InitProfile(profile, clock, ledger);
@@ -32,6 +36,11 @@ struct BoardOnFiles {
         display.m_checkedRadio = selector;
         ledger.SwitchTimer();
     }
+    // Picks the row, then lets `seconds` pass.
+    void Charge(int selector, qint64 seconds) {
+        Switch(selector);
+        clock.Advance(seconds);
+    }
     // Edit > Undo, or Redo.
     PeriodSink::Corrected Undo(bool bRedo = false) {
         PeriodSink::Correction correction;
@@ -41,8 +50,7 @@ struct BoardOnFiles {
     // `count` periods of a minute, through the first three timers in turn; the last one is left running.
     void RunPeriods(int count) {
         for (int i = 0; i < count; ++i) {
-            Switch(1 + i % 3);
-            clock.Advance(60);
+            Charge(1 + i % 3, 60);
         }
     }
 

@@ -50,13 +50,10 @@ private Q_SLOTS:
     // charged since the last reset, and only those.
     void closedPeriods() {
         QTemporaryDir dir;
-        BoardOnFiles board(dir.path());
-        board.Start();
+        BoardOnFiles board(dir.path(), BoardOnFiles::Started{});
         const qint64 t0 = board.clock.Now();
-        board.Switch(1);
-        board.clock.Advance(600);
-        board.Switch(2);
-        board.clock.Advance(300);
+        board.Charge(1, 600);
+        board.Charge(2, 300);
         board.Switch(0);
         const qint64 p1 = Periods(board.journalFile)[0].id;
         const qint64 p2 = Periods(board.journalFile)[1].id;
@@ -154,10 +151,8 @@ private Q_SLOTS:
     void unwritableJournalChangesNothing() {
         QTemporaryDir dir;
         {
-            BoardOnFiles first(dir.path());
-            first.Start();
-            first.Switch(1);
-            first.clock.Advance(600);
+            BoardOnFiles first(dir.path(), BoardOnFiles::Started{});
+            first.Charge(1, 600);
             first.Switch(0);
         }
         const qint64 period = Periods(dir.filePath(QStringLiteral("p.conf.journal")))[0].id;
@@ -166,8 +161,7 @@ private Q_SLOTS:
             QVERIFY(newer.OpenForWriting().status.Ok() &&
                     newer.Database().Exec("PRAGMA user_version = 99").Ok());
         }
-        BoardOnFiles board(dir.path());
-        board.Start();
+        BoardOnFiles board(dir.path(), BoardOnFiles::Started{});
         QVERIFY(!board.sink.IsRecording());
         const PeriodSink::Corrected result =
             board.ledger.Correct(Change(Kind::Edit, period, 0, board.clock.Now() - 7200, board.clock.Now()));
@@ -181,11 +175,9 @@ private Q_SLOTS:
     // The running period: its start may move, its open end never; what is cut off before it is charged.
     void runningPeriod() {
         QTemporaryDir dir;
-        BoardOnFiles board(dir.path());
-        board.Start();
+        BoardOnFiles board(dir.path(), BoardOnFiles::Started{});
         const qint64 t0 = board.clock.Now();
-        board.Switch(1);
-        board.clock.Advance(1800);
+        board.Charge(1, 1800);
         const qint64 running = Periods(board.journalFile)[0].id;
         QCOMPARE(board.ledger.Correct(Change(Kind::Split, running, -1, t0 + 600, 0)).outcome, Outcome::Done);
         QCOMPARE(board.ledger.Seconds(0), 600);
@@ -247,11 +239,9 @@ private Q_SLOTS:
     // as a row of its own; one made today counts today, as adjustments always did. Undone, it is gone.
     void datedAdjustments() {
         QTemporaryDir dir;
-        BoardOnFiles board(dir.path());
-        board.Start();
+        BoardOnFiles board(dir.path(), BoardOnFiles::Started{});
         const QDate today = QDateTime::fromSecsSinceEpoch(board.clock.Now()).date();
-        board.Switch(1);
-        board.clock.Advance(600);
+        board.Charge(1, 600);
         board.Switch(0);
         QVERIFY(board.ledger.AddTime(0, 1800, today.addDays(-3)));
         QVERIFY(board.ledger.AddTime(1, 300));
