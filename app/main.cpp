@@ -66,8 +66,8 @@ void UseParentConsole() {
     }
 }
 
-// Windows' C library takes TZ before the system's zone, and reads it only as a POSIX rule: a zone name
-// that a Unix-like shell exports ("Europe/Berlin") would shift every local time it gives, while the zone
+// Windows' C library takes TZ before the system's zone, reads only its offset and applies US summer-time
+// dates: a TZ that a Unix-like shell exports ("Europe/Berlin") would shift local times, while the zone
 // Windows reports stays right. Local times follow the system's zone alone.
 void FollowSystemZone() {
     _putenv("TZ=");
