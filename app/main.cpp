@@ -48,13 +48,17 @@ QStringList TypedArguments(int, char**) {
 // A window program has no console of its own. Started from one, what it prints (help, the commands'
 // answers, reports) goes there, in UTF-8; an output already sent to a file or a pipe stays so.
 void UseParentConsole() {
-    // The C runtime's text mode would write a report's CRLF as CR CR LF, and a name's own line breaks
-    // altered: every output is the same bytes as on other systems.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
     const auto unset = [](DWORD which) { return ::GetFileType(::GetStdHandle(which)) == FILE_TYPE_UNKNOWN; };
     const bool bOut = unset(STD_OUTPUT_HANDLE);
     const bool bErr = unset(STD_ERROR_HANDLE);
+    // The C runtime's text mode would write a report's CRLF as CR CR LF, and alter a name's own line
+    // breaks: every output is the same bytes as on other systems. (A stream without a handle is left be.)
+    if (!bOut) {
+        _setmode(_fileno(stdout), _O_BINARY);
+    }
+    if (!bErr) {
+        _setmode(_fileno(stderr), _O_BINARY);
+    }
     if ((bOut || bErr) && ::AttachConsole(ATTACH_PARENT_PROCESS)) {
         ::SetConsoleOutputCP(CP_UTF8);
         if (bOut) {
